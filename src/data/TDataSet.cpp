@@ -1,0 +1,1161 @@
+#include "TDataSet.h"
+
+#include <QCollator>
+#include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+const QString kClosedDataSet = QStringLiteral("Cannot perform this operation on a closed dataset");
+const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
+const QString kReadOnly = QStringLiteral("Cannot modify a read-only dataset");
+
+// Day 0 of the floating-point date-time value.
+const QDateTime& DateTimeEpoch()
+{
+    static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+    return epoch;
+}
+
+double DateTimeToFloat(const QDateTime& value)
+{
+    QDateTime utc(value.date(), value.time(), Qt::UTC);
+    return double(DateTimeEpoch().msecsTo(utc)) / 86400000.0;
+}
+
+} // namespace
+
+QString FieldTypeName(TFieldType type)
+{
+    static const char* const names[] = {
+        "Unknown", "String", "SmallInt", "Integer", "Word", "Boolean", "Float", "Currency", "BCD",
+        "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo", "Graphic",
+        "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor", "FixedChar", "WideString",
+        "LargeInt", "ADT", "Array", "Reference", "DataSet", "OraBlob", "OraClob", "Variant",
+        "Interface", "IDispatch", "Guid", "TimeStamp", "FMTBcd"};
+    const auto i = std::size_t(type);
+    return i < std::size(names) ? QString::fromLatin1(names[i]) : QStringLiteral("Unknown");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TField
+
+TField::TField(TDataSet* dataSet, QString fieldName, TFieldType dataType, int size)
+    : fDataSet(dataSet), fFieldName(std::move(fieldName)), fDataType(dataType), fSize(size),
+      fAlignment(taLeftJustify)
+{
+    if (IsNumeric())
+        fAlignment = taRightJustify;
+}
+
+bool TField::IsNumeric() const
+{
+    switch (fDataType) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TField::IsDateTime() const
+{
+    return fDataType == ftDate || fDataType == ftTime || fDataType == ftDateTime || fDataType == ftTimeStamp;
+}
+
+void TField::SetDisplayLabel(const QString& label)
+{
+    if (label == fDisplayLabel)
+        return;
+    fDisplayLabel = label;
+    fDataSet->NotifyChanged();
+}
+
+int TField::DisplayWidth() const
+{
+    if (fDisplayWidth >= 0)
+        return fDisplayWidth;
+    switch (fDataType) {
+    case ftString: case ftFixedChar: case ftWideString:
+        return fSize > 0 ? fSize : 20;
+    case ftSmallint: return 6;
+    case ftWord: return 5;
+    case ftInteger: case ftAutoInc: return 11;
+    case ftLargeint: return 15;
+    case ftBoolean: return 5;
+    case ftDate: case ftTime: return 10;
+    case ftDateTime: case ftTimeStamp: return 18;
+    default: return 10;
+    }
+}
+
+void TField::SetDisplayWidth(int width)
+{
+    if (width == fDisplayWidth)
+        return;
+    fDisplayWidth = width;
+    fDataSet->NotifyChanged();
+}
+
+void TField::SetAlignment(TAlignment alignment)
+{
+    if (alignment == fAlignment)
+        return;
+    fAlignment = alignment;
+    fDataSet->NotifyChanged();
+}
+
+void TField::SetReadOnly(bool readOnly)
+{
+    fReadOnly = readOnly;
+}
+
+QVariant TField::Value() const
+{
+    return fDataSet->ReadValue(fIndex);
+}
+
+bool TField::IsBlank() const
+{
+    return fDataSet->ReadIsNull(fIndex);
+}
+
+QString TField::PlainText() const
+{
+    switch (fDataType) {
+    case ftString: case ftFixedChar: case ftWideString: case ftMemo: case ftFmtMemo:
+        return fDataSet->ReadText(fIndex);
+    default:
+        break;
+    }
+    const QVariant v = Value();
+    if (v.isNull())
+        return {};
+    switch (fDataType) {
+    case ftBoolean:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+        return QString::number(v.toDouble(), 'g', 15);
+    case ftDate:
+        return v.toDateTime().date().toString(QStringLiteral("dd.MM.yyyy"));
+    case ftTime:
+        return v.toDateTime().time().toString(QStringLiteral("H:mm:ss"));
+    case ftDateTime: case ftTimeStamp: {
+        const QDateTime dt = v.toDateTime();
+        if (dt.time() == QTime(0, 0))
+            return dt.date().toString(QStringLiteral("dd.MM.yyyy"));
+        return dt.toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
+    }
+    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary:
+    case ftParadoxOle: case ftDBaseOle: case ftOraBlob:
+        return QString::fromLatin1(v.toByteArray());
+    default:
+        return v.toString();
+    }
+}
+
+QString TField::DisplayText() const
+{
+    switch (fDataType) {
+    case ftMemo: case ftFmtMemo: case ftOraClob:
+        return fDataSet->ReadIsNull(fIndex) ? QString() : QStringLiteral("(MEMO)");
+    case ftBlob: case ftGraphic: case ftTypedBinary: case ftParadoxOle: case ftDBaseOle: case ftOraBlob:
+        return fDataSet->ReadIsNull(fIndex) ? QString() : QStringLiteral("(BLOB)");
+    default:
+        return PlainText();
+    }
+}
+
+void TField::AccessError(const char* typeName) const
+{
+    throw EDatabaseError(FormatMessage(QStringLiteral("Cannot access field '%s' as type %s"),
+                                       {fFieldName, QString::fromLatin1(typeName)}));
+}
+
+qint64 TField::AsInteger() const
+{
+    const QVariant v = Value();
+    switch (fDataType) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+        return v.toLongLong();
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+        return qRound64(v.toDouble());
+    case ftBoolean:
+        return v.toBool() ? 1 : 0;
+    case ftString: case ftFixedChar: case ftWideString: case ftMemo: {
+        if (v.isNull())
+            return 0;
+        bool ok = false;
+        const qint64 n = v.toString().trimmed().toLongLong(&ok);
+        if (!ok)
+            AccessError("Integer");
+        return n;
+    }
+    default:
+        if (v.isNull())
+            return 0;
+        AccessError("Integer");
+    }
+}
+
+double TField::AsFloat() const
+{
+    const QVariant v = Value();
+    if (v.isNull())
+        return 0.0;
+    if (IsDateTime())
+        return DateTimeToFloat(v.toDateTime());
+    switch (fDataType) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+        return double(v.toLongLong());
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+        return v.toDouble();
+    case ftBoolean:
+        return v.toBool() ? 1.0 : 0.0;
+    case ftString: case ftFixedChar: case ftWideString: case ftMemo: {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        if (!ok)
+            AccessError("Float");
+        return d;
+    }
+    default:
+        AccessError("Float");
+    }
+}
+
+bool TField::AsBoolean() const
+{
+    const QVariant v = Value();
+    if (v.isNull())
+        return false;
+    switch (fDataType) {
+    case ftBoolean:
+        return v.toBool();
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+        return v.toLongLong() != 0;
+    case ftString: case ftFixedChar: case ftWideString: {
+        const QString s = v.toString().trimmed();
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return false;
+        AccessError("Boolean");
+    }
+    default:
+        AccessError("Boolean");
+    }
+}
+
+QByteArray TField::AsBytes() const
+{
+    const QVariant v = Value();
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QByteArray)
+        return v.toByteArray();
+    return PlainText().toUtf8();
+}
+
+void TField::SetValue(const QVariant& value)
+{
+    fDataSet->WriteValue(fIndex, value);
+}
+
+void TField::SetAsString(const QString& text)
+{
+    if (text.isEmpty() && fDataType != ftString && fDataType != ftWideString && fDataType != ftFixedChar) {
+        Clear();
+        return;
+    }
+    switch (fDataType) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: {
+        bool ok = false;
+        const qint64 n = text.trimmed().toLongLong(&ok);
+        if (!ok)
+            throw EDatabaseError(FormatMessage(QStringLiteral("'%s' is not a valid integer value"), {text}));
+        SetValue(n);
+        return;
+    }
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: {
+        bool ok = false;
+        QString t = text.trimmed();
+        double d = t.toDouble(&ok);
+        if (!ok)
+            d = QLocale().toDouble(t, &ok);
+        if (!ok)
+            throw EDatabaseError(FormatMessage(QStringLiteral("'%s' is not a valid floating point value"), {text}));
+        SetValue(d);
+        return;
+    }
+    case ftBoolean: {
+        const QString t = text.trimmed();
+        if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || t == QLatin1String("1"))
+            SetValue(true);
+        else if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || t == QLatin1String("0"))
+            SetValue(false);
+        else
+            throw EDatabaseError(FormatMessage(QStringLiteral("'%s' is not a valid boolean value"), {text}));
+        return;
+    }
+    case ftDate: case ftDateTime: case ftTimeStamp: case ftTime: {
+        QDateTime dt = QDateTime::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy H:mm:ss"));
+        if (!dt.isValid())
+            dt = QDateTime(QDate::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy")), QTime(0, 0));
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+        if (!dt.isValid())
+            throw EDatabaseError(FormatMessage(QStringLiteral("'%s' is not a valid date and time"), {text}));
+        SetValue(dt);
+        return;
+    }
+    case ftBytes: case ftVarBytes: case ftBlob:
+        SetValue(text.toUtf8());
+        return;
+    default:
+        SetValue(text);
+    }
+}
+
+void TField::Clear()
+{
+    SetValue(QVariant());
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDataSource
+
+TDataSource::TDataSource(QString name) : fName(std::move(name)) {}
+
+TDataSource::~TDataSource()
+{
+    for (TDataLink* link : std::vector<TDataLink*>(fLinks))
+        link->SetDataSource(nullptr);
+    SetDataSet(nullptr);
+}
+
+void TDataSource::SetDataSet(TDataSet* dataSet)
+{
+    if (dataSet == fDataSet)
+        return;
+    if (fDataSet)
+        std::erase(fDataSet->fSources, this);
+    fDataSet = dataSet;
+    if (fDataSet)
+        fDataSet->fSources.push_back(this);
+    for (TDataLink* link : std::vector<TDataLink*>(fLinks))
+        link->SetActive(fDataSet && fDataSet->Active());
+}
+
+TDataSetState TDataSource::State() const
+{
+    return fDataSet ? fDataSet->CursorState() : dsInactive;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDataLink
+
+TDataLink::TDataLink() = default;
+
+TDataLink::~TDataLink()
+{
+    if (fDataSource)
+        std::erase(fDataSource->fLinks, this);
+}
+
+void TDataLink::SetDataSource(TDataSource* source)
+{
+    if (source == fDataSource)
+        return;
+    if (fDataSource)
+        std::erase(fDataSource->fLinks, this);
+    fDataSource = source;
+    if (fDataSource)
+        fDataSource->fLinks.push_back(this);
+    TDataSet* ds = DataSet();
+    SetActive(ds && ds->Active());
+}
+
+TDataSet* TDataLink::DataSet() const
+{
+    return fDataSource ? fDataSource->fDataSet : nullptr;
+}
+
+void TDataLink::SetActive(bool active)
+{
+    if (active == fActive)
+        return;
+    fActive = active;
+    if (active)
+        DataSet()->PlaceWindow(this, TDataSet::WindowMove::Top);
+    else
+        fFirst = 0;
+    ActiveChanged();
+}
+
+void TDataLink::SetBufferCount(int count)
+{
+    count = std::max(1, count);
+    if (count == fBufferCount)
+        return;
+    fBufferCount = count;
+    if (fActive)
+        DataSet()->PlaceWindow(this, TDataSet::WindowMove::Keep);
+}
+
+int TDataLink::RecordCount() const
+{
+    if (!fActive)
+        return 0;
+    return std::clamp(DataSet()->RowCount() - fFirst, 0, fBufferCount);
+}
+
+int TDataLink::ActiveRecord() const
+{
+    if (!fActive)
+        return 0;
+    const TDataSet* ds = DataSet();
+    return (ds->fReadPos >= 0 ? ds->fReadPos : ds->fPos) - fFirst;
+}
+
+void TDataLink::SetActiveRecord(int index)
+{
+    if (!fActive)
+        return;
+    TDataSet* ds = DataSet();
+    const int pos = fFirst + index;
+    ds->fReadPos = (pos == ds->fPos) ? -1 : pos;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDataSet: open state and fields
+
+TDataSet::TDataSet(QString name) : fName(std::move(name)) {}
+
+TDataSet::~TDataSet()
+{
+    for (TDataSource* source : std::vector<TDataSource*>(fSources))
+        source->SetDataSet(nullptr);
+}
+
+void TDataSet::CheckActive() const
+{
+    if (fState == dsInactive)
+        throw EDatabaseError(kClosedDataSet);
+}
+
+void TDataSet::Open()
+{
+    if (Active())
+        return;
+    try {
+        DoOpen();
+    } catch (...) {
+        ClearFields();
+        fOrder.clear();
+        fHasOrder = false;
+        throw;
+    }
+    fOrder.clear();
+    fHasOrder = false;
+    fPositionsValid = false;
+    fInsertPos = -1;
+    fReadPos = -1;
+    fModified = false;
+    fPos = 0;
+    fBof = true;
+    fEof = RowCount() == 0;
+    fState = dsBrowse;
+    NotifyActive();
+}
+
+void TDataSet::Close()
+{
+    if (!Active())
+        return;
+    fState = dsInactive;
+    fEditBuffer.clear();
+    fInsertPos = -1;
+    fReadPos = -1;
+    fModified = false;
+    NotifyActive();
+    DoClose();
+    ClearFields();
+    fOrder.clear();
+    fOrder.shrink_to_fit();
+    fHasOrder = false;
+    fPositionOfRow.clear();
+    fPositionOfRow.shrink_to_fit();
+    fPositionsValid = false;
+    fPos = -1;
+    fBof = fEof = true;
+}
+
+TField* TDataSet::AddField(std::unique_ptr<TField> field)
+{
+    field->fIndex = int(fFields.size());
+    fFields.push_back(std::move(field));
+    return fFields.back().get();
+}
+
+void TDataSet::ClearFields()
+{
+    fFields.clear();
+}
+
+TField* TDataSet::FieldNamed(const QString& name) const
+{
+    for (const auto& f : fFields)
+        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+TField* TDataSet::FieldRequired(const QString& name) const
+{
+    if (TField* f = FieldNamed(name))
+        return f;
+    const QString msg = FormatMessage(QStringLiteral("Field '%s' not found"), {name});
+    throw EDatabaseError(fName.isEmpty() ? msg : FormatMessage(QStringLiteral("%s: %s"), {fName, msg}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Positions and the stored rows behind them
+
+int TDataSet::RowCount() const
+{
+    if (fState == dsInactive)
+        return 0;
+    const int stored = StoredPositions();
+    return stored + (fInsertPos >= 0 ? 1 : 0);
+}
+
+void TDataSet::MaterialiseOrder()
+{
+    if (fHasOrder)
+        return;
+    fOrder.resize(std::size_t(StoredRowCount()));
+    std::iota(fOrder.begin(), fOrder.end(), 0u);
+    fHasOrder = true;
+}
+
+int TDataSet::ReadPosition() const
+{
+    return fReadPos >= 0 ? fReadPos : fPos;
+}
+
+bool TDataSet::ReadingEditBuffer() const
+{
+    if (fState != dsEdit && fState != dsInsert)
+        return false;
+    return ReadPosition() == fPos;
+}
+
+QVariant TDataSet::ReadValue(int field) const
+{
+    if (fState == dsInactive || field < 0)
+        return {};
+    if (ReadingEditBuffer())
+        return fEditBuffer.at(std::size_t(field));
+    int pos = ReadPosition();
+    if (fInsertPos >= 0 && pos > fInsertPos)
+        --pos;
+    if (pos < 0 || pos >= (StoredPositions()))
+        return {};
+    return StoredValue(StoredRowAt(pos), field);
+}
+
+bool TDataSet::ReadIsNull(int field) const
+{
+    if (fState == dsInactive || field < 0)
+        return true;
+    if (ReadingEditBuffer())
+        return fEditBuffer.at(std::size_t(field)).isNull();
+    int pos = ReadPosition();
+    if (fInsertPos >= 0 && pos > fInsertPos)
+        --pos;
+    if (pos < 0 || pos >= (StoredPositions()))
+        return true;
+    return StoredIsNull(StoredRowAt(pos), field);
+}
+
+QString TDataSet::ReadText(int field) const
+{
+    if (fState == dsInactive || field < 0)
+        return {};
+    if (ReadingEditBuffer())
+        return fEditBuffer.at(std::size_t(field)).toString();
+    int pos = ReadPosition();
+    if (fInsertPos >= 0 && pos > fInsertPos)
+        --pos;
+    if (pos < 0 || pos >= (StoredPositions()))
+        return {};
+    return StoredText(StoredRowAt(pos), field);
+}
+
+QString TDataSet::StoredText(int row, int field) const
+{
+    return StoredValue(row, field).toString();
+}
+
+int TDataSet::StoreAppend(const std::vector<QVariant>&)
+{
+    ReadOnlyError();
+}
+
+void TDataSet::StoreUpdate(int, const std::vector<QVariant>&)
+{
+    ReadOnlyError();
+}
+
+void TDataSet::ReadOnlyError() const
+{
+    throw EDatabaseError(kReadOnly);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cursor and windows
+
+void TDataSet::PlaceWindow(TDataLink* link, WindowMove how) const
+{
+    const int b = link->fBufferCount;
+    int first = link->fFirst;
+    switch (how) {
+    case WindowMove::Top:
+        first = fPos;
+        break;
+    case WindowMove::Bottom:
+        first = fPos - b + 1;
+        break;
+    case WindowMove::Center:
+        first = fPos - (b - 1) / 2;
+        break;
+    case WindowMove::Scroll:
+    case WindowMove::Keep:
+        if (fPos < first)
+            first = fPos;
+        else if (fPos >= first + b)
+            first = fPos - b + 1;
+        break;
+    }
+    link->fFirst = first;
+    NormaliseWindow(link);
+}
+
+void TDataSet::NormaliseWindow(TDataLink* link) const
+{
+    // The window holds as many records as there are, and always the cursor's.
+    const int n = RowCount();
+    const int b = link->fBufferCount;
+    int first = std::min(link->fFirst, n - b);
+    first = std::max(first, 0);
+    if (n > 0 && fPos < first)
+        first = fPos;
+    if (n > 0 && fPos >= first + b)
+        first = fPos - b + 1;
+    link->fFirst = std::max(first, 0);
+}
+
+void TDataSet::PositionTo(int pos, WindowMove how, bool notifyScroll)
+{
+    fPos = pos;
+    fReadPos = -1;
+    std::vector<std::pair<TDataLink*, int>> slides;
+    for (TDataSource* source : fSources)
+        for (TDataLink* link : source->fLinks) {
+            if (!link->fActive)
+                continue;
+            const int old = link->fFirst;
+            PlaceWindow(link, how);
+            slides.emplace_back(link, link->fFirst - old);
+        }
+    if (fSuspendCount > 0) {
+        fChangedWhileSuspended = true;
+        return;
+    }
+    for (auto [link, d] : slides) {
+        if (notifyScroll)
+            link->DataSetScrolled(d);
+        else
+            link->DataSetChanged();
+    }
+}
+
+void TDataSet::MoveFirst()
+{
+    CheckActive();
+    CheckBrowseMode();
+    fBof = true;
+    fEof = RowCount() == 0;
+    PositionTo(0, WindowMove::Top, false);
+}
+
+void TDataSet::MoveLast()
+{
+    CheckActive();
+    CheckBrowseMode();
+    fEof = true;
+    fBof = RowCount() == 0;
+    PositionTo(std::max(0, RowCount() - 1), WindowMove::Bottom, false);
+}
+
+int TDataSet::MoveRelative(int distance)
+{
+    CheckActive();
+    CheckBrowseMode();
+    const int n = RowCount();
+    if (n == 0) {
+        fBof = fEof = true;
+        return 0;
+    }
+    if (distance == 0)
+        return 0;
+    const qint64 wanted = qint64(fPos) + distance;
+    const int target = int(std::clamp<qint64>(wanted, 0, n - 1));
+    const int moved = target - fPos;
+    if (distance > 0) {
+        fEof = moved < distance;
+        fBof = false;
+    } else {
+        fBof = moved > distance;
+        fEof = false;
+    }
+    if (moved != 0)
+        PositionTo(target, WindowMove::Scroll, true);
+    return moved;
+}
+
+int TDataSet::RecordCount() const
+{
+    CheckActive();
+    return StoredPositions();
+}
+
+int TDataSet::RecordNumber() const
+{
+    if (fState == dsInactive)
+        return -1;
+    if (fState == dsInsert)
+        return -1;
+    if (RowCount() == 0)
+        return 0;
+    return fPos + 1;
+}
+
+void TDataSet::SetRecordNumber(int number)
+{
+    CheckActive();
+    const int n = RowCount();
+    if (n == 0)
+        return;
+    MoveRelative(std::clamp(number - 1, 0, n - 1) - fPos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bookmarks
+
+std::vector<int> TDataSet::PositionOfRowTable() const
+{
+    std::vector<int> table(std::size_t(StoredRowCount()), -1);
+    for (std::size_t pos = 0; pos < fOrder.size(); ++pos)
+        table[fOrder[pos]] = int(pos);
+    return table;
+}
+
+QByteArray TDataSet::Bookmark() const
+{
+    if (fState == dsInactive || fState == dsInsert || RowCount() == 0)
+        return {};
+    return QByteArray::number(StoredRowAt(fPos));
+}
+
+bool TDataSet::BookmarkValid(const QByteArray& bookmark) const
+{
+    if (fState == dsInactive || bookmark.isEmpty())
+        return false;
+    bool ok = false;
+    const int row = bookmark.toInt(&ok);
+    if (!ok || row < 0 || row >= StoredRowCount())
+        return false;
+    if (!fHasOrder)
+        return true;
+    if (!fPositionsValid) {
+        fPositionOfRow = PositionOfRowTable();
+        fPositionsValid = true;
+    }
+    return fPositionOfRow[std::size_t(row)] >= 0;
+}
+
+int TDataSet::BookmarkOrder(const QByteArray& a, const QByteArray& b) const
+{
+    const bool va = BookmarkValid(a);
+    const bool vb = BookmarkValid(b);
+    if (!va || !vb)
+        return int(va) - int(vb);
+    int pa = a.toInt();
+    int pb = b.toInt();
+    if (fHasOrder) {
+        pa = fPositionOfRow[std::size_t(pa)];
+        pb = fPositionOfRow[std::size_t(pb)];
+    }
+    return (pa > pb) - (pa < pb);
+}
+
+void TDataSet::SetBookmark(const QByteArray& bookmark)
+{
+    CheckActive();
+    CheckBrowseMode();
+    if (!BookmarkValid(bookmark))
+        throw EDatabaseError(QStringLiteral("Record not found"));
+    int pos = bookmark.toInt();
+    if (fHasOrder)
+        pos = fPositionOfRow[std::size_t(pos)];
+    fBof = fEof = false;
+    PositionTo(pos, WindowMove::Center, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+template <class F>
+void TDataSet::ForEachLink(F&& f) const
+{
+    // A handler may attach or detach links: walk copies.
+    for (TDataSource* source : std::vector<TDataSource*>(fSources))
+        for (TDataLink* link : std::vector<TDataLink*>(source->fLinks))
+            f(link);
+}
+
+void TDataSet::NotifyActive()
+{
+    const bool active = Active();
+    ForEachLink([&](TDataLink* link) {
+        if (fSuspendCount > 0 && active && !link->fActive) {
+            // Opened while suspended: follow quietly; the last resume reports it. A close is
+            // always reported at once, since the fields it destroys may be referenced.
+            link->fActive = true;
+            link->fActivatedQuietly = true;
+            PlaceWindow(link, WindowMove::Top);
+            return;
+        }
+        link->fActivatedQuietly = false;
+        link->SetActive(active);
+    });
+}
+
+void TDataSet::NotifyChanged()
+{
+    if (fState == dsInactive)
+        return;
+    if (fSuspendCount > 0) {
+        fChangedWhileSuspended = true;
+        return;
+    }
+    ForEachLink([](TDataLink* link) {
+        if (link->fActive)
+            link->DataSetChanged();
+    });
+}
+
+void TDataSet::NotifyEditing()
+{
+    if (fSuspendCount > 0)
+        return;
+    ForEachLink([](TDataLink* link) {
+        if (link->fActive)
+            link->EditingChanged();
+    });
+}
+
+void TDataSet::NotifyRecord(TField* field)
+{
+    if (fSuspendCount > 0)
+        return;
+    ForEachLink([field](TDataLink* link) {
+        if (link->fActive)
+            link->RecordChanged(field);
+    });
+}
+
+void TDataSet::DataChanged()
+{
+    fReadPos = -1;
+    ForEachLink([this](TDataLink* link) {
+        if (link->fActive)
+            PlaceWindow(link, WindowMove::Keep);
+    });
+    NotifyChanged();
+}
+
+void TDataSet::SuspendNotify()
+{
+    if (fSuspendCount++ == 0) {
+        fChangedWhileSuspended = false;
+        ForEachLink([](TDataLink* link) { link->DisabledStateChanged(true); });
+    }
+}
+
+void TDataSet::ResumeNotify()
+{
+    if (fSuspendCount == 0)
+        return;
+    if (--fSuspendCount > 0)
+        return;
+    ForEachLink([](TDataLink* link) { link->DisabledStateChanged(false); });
+    // Resynchronise the attached controls once.
+    ForEachLink([this](TDataLink* link) {
+        if (link->fActivatedQuietly) {
+            link->fActivatedQuietly = false;
+            link->ActiveChanged();
+        } else if (link->fActive && Active()) {
+            link->DataSetChanged();
+        }
+    });
+    fChangedWhileSuspended = false;
+}
+
+bool TDataSet::FocusField(TField* field)
+{
+    bool handled = false;
+    ForEachLink([&](TDataLink* link) {
+        if (!handled && link->fActive)
+            link->FocusControl(field, handled);
+    });
+    return handled;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sorting
+
+void TDataSet::SortBy(const QString& fieldName)
+{
+    CheckActive();
+    CheckBrowseMode();
+    TField* field = FieldRequired(fieldName);
+    const int fi = field->Index();
+    MaterialiseOrder();
+    const std::size_t n = fOrder.size();
+    if (n > 1) {
+        if (field->IsNumeric() || field->IsDateTime() || field->DataType() == ftBoolean) {
+            std::vector<std::pair<double, std::uint32_t>> keys(n);
+            std::vector<char> blank(StoredRowCount(), 0);
+            for (std::size_t i = 0; i < n; ++i) {
+                const int row = int(fOrder[i]);
+                const QVariant v = StoredValue(row, fi);
+                blank[std::size_t(row)] = v.isNull();
+                double d = 0;
+                if (!v.isNull())
+                    d = v.typeId() == QMetaType::QDateTime ? DateTimeToFloat(v.toDateTime()) : v.toDouble();
+                keys[i] = {d, fOrder[i]};
+            }
+            std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+                const bool ba = blank[a.second], bb = blank[b.second];
+                if (ba != bb)
+                    return ba;
+                return !ba && a.first < b.first;
+            });
+            for (std::size_t i = 0; i < n; ++i)
+                fOrder[i] = keys[i].second;
+        } else {
+            QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            std::vector<QCollatorSortKey> keys;
+            keys.reserve(n);
+            std::vector<std::uint32_t> index(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                keys.push_back(collator.sortKey(StoredText(int(fOrder[i]), fi)));
+                index[i] = std::uint32_t(i);
+            }
+            std::stable_sort(index.begin(), index.end(),
+                             [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+            std::vector<std::uint32_t> sorted(n);
+            for (std::size_t i = 0; i < n; ++i)
+                sorted[i] = fOrder[index[i]];
+            fOrder.swap(sorted);
+        }
+    }
+    fPositionsValid = false;
+    fPos = 0;
+    fReadPos = -1;
+    fBof = true;
+    fEof = RowCount() == 0;
+    ForEachLink([this](TDataLink* link) {
+        if (link->fActive)
+            PlaceWindow(link, WindowMove::Top);
+    });
+    NotifyChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Modification
+
+void TDataSet::CheckCanModify() const
+{
+    CheckActive();
+    if (!CanModify())
+        ReadOnlyError();
+}
+
+void TDataSet::SetState(TDataSetState state)
+{
+    if (state == fState)
+        return;
+    fState = state;
+    fModified = false;
+    NotifyEditing();
+}
+
+void TDataSet::CheckBrowseMode()
+{
+    CheckActive();
+    ForEachLink([](TDataLink* link) {
+        if (link->fActive)
+            link->CheckBrowseMode();
+    });
+    if (fState == dsEdit || fState == dsInsert) {
+        ForEachLink([](TDataLink* link) {
+            if (link->fActive)
+                link->UpdateData();
+        });
+        if (fModified)
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void TDataSet::Edit()
+{
+    if (fState == dsEdit || fState == dsInsert)
+        return;
+    CheckCanModify();
+    if (RowCount() == 0) {
+        Insert();
+        return;
+    }
+    fEditBuffer.assign(fFields.size(), QVariant());
+    const int row = StoredRowAt(fInsertPos >= 0 && fPos > fInsertPos ? fPos - 1 : fPos);
+    for (std::size_t f = 0; f < fFields.size(); ++f)
+        fEditBuffer[f] = StoredValue(row, int(f));
+    SetState(dsEdit);
+}
+
+void TDataSet::Insert()
+{
+    CheckCanModify();
+    CheckBrowseMode();
+    fEditBuffer.assign(fFields.size(), QVariant());
+    fInsertPos = RowCount() == 0 ? 0 : fPos;
+    fPos = fInsertPos;
+    fBof = fEof = false;
+    fState = dsInsert;
+    fModified = false;
+    PositionTo(fPos, WindowMove::Keep, false);
+    NotifyEditing();
+}
+
+void TDataSet::Append()
+{
+    CheckCanModify();
+    CheckBrowseMode();
+    fEditBuffer.assign(fFields.size(), QVariant());
+    fInsertPos = RowCount();
+    fPos = fInsertPos;
+    fBof = fEof = false;
+    fState = dsInsert;
+    fModified = false;
+    PositionTo(fPos, WindowMove::Bottom, false);
+    NotifyEditing();
+}
+
+void TDataSet::WriteValue(int field, const QVariant& value)
+{
+    if (fState != dsEdit && fState != dsInsert)
+        throw EDatabaseError(kNotEditing);
+    TField* f = Field(field);
+    if (f->ReadOnly())
+        throw EDatabaseError(FormatMessage(QStringLiteral("Field '%s' cannot be modified"), {f->FieldName()}));
+    fEditBuffer.at(std::size_t(field)) = value;
+    fModified = true;
+    NotifyRecord(f);
+}
+
+void TDataSet::Post()
+{
+    CheckActive();
+    if (fState == dsEdit) {
+        const int row = StoredRowAt(fPos);
+        StoreUpdate(row, fEditBuffer);
+    } else if (fState == dsInsert) {
+        const int row = StoreAppend(fEditBuffer);
+        // Appended at the end of a result in stored order, the stored order still holds.
+        if (fHasOrder || row != StoredRowCount() - 1 || fInsertPos != row) {
+            if (!fHasOrder) {
+                fOrder.resize(std::size_t(StoredRowCount() - 1));
+                std::iota(fOrder.begin(), fOrder.end(), 0u);
+                fHasOrder = true;
+            }
+            fOrder.insert(fOrder.begin() + fInsertPos, std::uint32_t(row));
+        }
+        fInsertPos = -1;
+        fPositionsValid = false;
+    } else {
+        return;
+    }
+    fEditBuffer.clear();
+    fState = dsBrowse;
+    fModified = false;
+    NotifyEditing();
+    DataChanged();
+}
+
+void TDataSet::Cancel()
+{
+    if (fState == dsInsert) {
+        const int pos = fInsertPos;
+        fInsertPos = -1;
+        fEditBuffer.clear();
+        fState = dsBrowse;
+        fModified = false;
+        fPos = std::clamp(pos, 0, std::max(0, RowCount() - 1));
+        NotifyEditing();
+        DataChanged();
+    } else if (fState == dsEdit) {
+        fEditBuffer.clear();
+        fState = dsBrowse;
+        fModified = false;
+        NotifyEditing();
+        NotifyRecord(nullptr);
+    }
+}
+
+void TDataSet::Delete()
+{
+    CheckActive();
+    if (fState == dsInsert) {
+        Cancel();
+        return;
+    }
+    if (RowCount() == 0)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    CheckCanModify();
+    if (fState == dsEdit)
+        Cancel();
+    MaterialiseOrder();
+    const int row = int(fOrder[std::size_t(fPos)]);
+    StoreRemove(row);
+    fOrder.erase(fOrder.begin() + fPos);
+    fPositionsValid = false;
+    if (fOrder.empty()) {
+        fPos = 0;
+        fBof = fEof = true;
+    } else {
+        fPos = std::min(fPos, int(fOrder.size()) - 1);
+    }
+    DataChanged();
+}

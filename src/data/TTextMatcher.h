@@ -1,0 +1,33 @@
+#pragma once
+// Matching as directory users know it from Jet: "like" and "=" compare text case-insensitively for
+// all of Unicode (Cyrillic and ё included); with "like", % matches any run of characters and _ one
+// character, and nothing else is a wildcard.
+
+#include "TSelectStatement.h"
+
+#include <QString>
+#include <QStringView>
+
+class TTextMatcher
+{
+public:
+    TTextMatcher(const QString& literal, TCondition::Op op);
+
+    bool Matches(QStringView text) const;
+    // Same test on UTF-8 bytes (the engines' native text); must agree with Matches.
+    bool MatchesUtf8(const char* data, qsizetype size) const;
+
+    // Literal text every match must start with (case as typed), empty when the pattern starts
+    // with a wildcard; lets an engine narrow a scan with an index.
+    const QString& LiteralPrefix() const { return fPrefix; }
+    // True when the pattern is that prefix followed by a single trailing % (or an exact "=").
+    bool IsPurePrefix() const { return fPurePrefix; }
+
+private:
+    struct Impl;
+    QString fPrefix;
+    bool fPurePrefix = false;
+    // Implementation state (folded pattern pieces); kept opaque to users.
+    QString fFolded;
+    TCondition::Op fOp;
+};
