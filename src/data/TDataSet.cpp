@@ -468,9 +468,9 @@ void TDataSet::Open()
     fReadPos = -1;
     fModified = false;
     fPos = 0;
+    fState = dsBrowse;  // before the row count is asked: a closed set has none
     fBof = true;
     fEof = RowCount() == 0;
-    fState = dsBrowse;
     NotifyActive();
 }
 
@@ -841,6 +841,13 @@ void TDataSet::NotifyActive()
             link->fActive = true;
             link->fActivatedQuietly = true;
             PlaceWindow(link, WindowMove::Top);
+            return;
+        }
+        if (!active && link->fActivatedQuietly) {
+            // Closed again before the resume: the link never heard of the open either.
+            link->fActive = false;
+            link->fActivatedQuietly = false;
+            link->fFirst = 0;
             return;
         }
         link->fActivatedQuietly = false;

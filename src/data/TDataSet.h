@@ -201,7 +201,7 @@ public:
     bool AtStart() const { return fBof; }
     bool HasNoRows() const { return RowCount() == 0; }
     int RecordCount() const;
-    int RecordNumber() const;  // 1-based; -1 when closed, empty or on a new record
+    int RecordNumber() const;  // 1-based; 0 when empty, -1 when closed or on a new record
     void SetRecordNumber(int number);
     bool HasExactNumbering() const { return true; }
 
