@@ -1,6 +1,7 @@
 #include "TDataSet.h"
 
-#include <QCollator>
+#include "TRussianCollation.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
@@ -969,21 +970,10 @@ void TDataSet::SortBy(const QString& fieldName)
             for (std::size_t i = 0; i < n; ++i)
                 fOrder[i] = keys[i].second;
         } else {
-            QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
-            collator.setCaseSensitivity(Qt::CaseInsensitive);
-            std::vector<QCollatorSortKey> keys;
-            keys.reserve(n);
-            std::vector<std::uint32_t> index(n);
-            for (std::size_t i = 0; i < n; ++i) {
-                keys.push_back(collator.sortKey(StoredText(int(fOrder[i]), fi)));
-                index[i] = std::uint32_t(i);
-            }
-            std::stable_sort(index.begin(), index.end(),
-                             [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
-            std::vector<std::uint32_t> sorted(n);
-            for (std::size_t i = 0; i < n; ++i)
-                sorted[i] = fOrder[index[i]];
-            fOrder.swap(sorted);
+            std::function<QByteArrayView(std::uint32_t)> utf8Of;
+            if (HasUtf8Text(fi))
+                utf8Of = [this, fi](std::uint32_t row) { return StoredUtf8(int(row), fi); };
+            SortRowsByCollation(fOrder, utf8Of, [this, fi](std::uint32_t row) { return StoredText(int(row), fi); });
         }
     }
     fPositionsValid = false;
