@@ -970,10 +970,15 @@ void TDataSet::SortBy(const QString& fieldName)
             for (std::size_t i = 0; i < n; ++i)
                 fOrder[i] = keys[i].second;
         } else {
+            // Blank values first, in their current order, then the texts (empty ones leading).
+            const auto texts = std::stable_partition(fOrder.begin(), fOrder.end(),
+                                                     [&](std::uint32_t row) { return StoredIsNull(int(row), fi); });
+            std::vector<std::uint32_t> rest(texts, fOrder.end());
             std::function<QByteArrayView(std::uint32_t)> utf8Of;
             if (HasUtf8Text(fi))
                 utf8Of = [this, fi](std::uint32_t row) { return StoredUtf8(int(row), fi); };
-            SortRowsByCollation(fOrder, utf8Of, [this, fi](std::uint32_t row) { return StoredText(int(row), fi); });
+            SortRowsByCollation(rest, utf8Of, [this, fi](std::uint32_t row) { return StoredText(int(row), fi); });
+            std::copy(rest.begin(), rest.end(), texts);
         }
     }
     fPositionsValid = false;
