@@ -533,12 +533,12 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
         where += (condition.Operator == TCondition::Like ? "pb_like(" : "pb_equal(") + name + ", ?"
                  + QByteArray::number(compiled.Texts.size()) + ")";
 
-        // Every value a prefix condition can match starts with one of the letter-case variants of
-        // the prefix's first characters: on an indexed text column those become index ranges (the
+        // Every value a condition with a literal prefix can match starts with one of the
+        // letter-case variants of the prefix's first characters: on an indexed text column those become index ranges (the
         // matcher still decides each row). Blob values, which sort after all text, keep theirs.
         const TTextMatcher matcher(condition.Literal, condition.Operator);
         const std::size_t index = std::size_t(column - compiled.Columns.begin());
-        if (!Utf8 || !matcher.IsPurePrefix() || matcher.LiteralPrefix().isEmpty() || !textAffinity[index]
+        if (!Utf8 || matcher.LiteralPrefix().isEmpty() || !textAffinity[index]
             || !HasBinaryIndexOn(statement.Table, column->Name))
             continue;
         const std::vector<QByteArray> variants = PrefixVariants(matcher.LiteralPrefix());
