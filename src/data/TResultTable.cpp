@@ -1,11 +1,123 @@
 #include "TResultTable.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+
+#include <sys/mman.h>
 
 namespace {
 constexpr std::uint64_t kNullBit64 = std::uint64_t(1) << 63;
 constexpr std::uint32_t kNullBit32 = std::uint32_t(1) << 31;
+}
+
+// Blocks below kMapped bytes live on the heap; larger ones are mapped pages of their own, which
+// mremap resizes in place or moves without copying. The pages of the last results closed are
+// kept for the next ones (searches follow each other): fresh pages cost a fault each, which
+// can take longer than reading the rows.
+namespace {
+
+constexpr std::size_t kMapped = std::size_t(1) << 20;
+constexpr std::size_t kKeptBlocks = 4;
+constexpr std::size_t kKeptBytes = std::size_t(512) << 20;
+
+struct TKeptBlock
+{
+    void* Block;
+    std::size_t Bytes;
+    int Kind;
+};
+
+std::vector<TKeptBlock>& KeptBlocks()
+{
+    static std::vector<TKeptBlock> kept;
+    return kept;
+}
+
+// The largest kept block of the kind (a buffer's next result tends to be like its last).
+TKeptBlock TakeKept(std::size_t bytes, int kind)
+{
+    auto& kept = KeptBlocks();
+    auto best = kept.end();
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+        if (it->Kind == kind && it->Bytes >= bytes && (best == kept.end() || it->Bytes > best->Bytes))
+            best = it;
+    if (best == kept.end())
+        return {nullptr, 0, kind};
+    const TKeptBlock block = *best;
+    kept.erase(best);
+    return block;
+}
+
+void Keep(void* block, std::size_t bytes, int kind)
+{
+    auto& kept = KeptBlocks();
+    kept.push_back({block, bytes, kind});
+    std::size_t total = 0;
+    for (const TKeptBlock& b : kept)
+        total += b.Bytes;
+    // Over the limits, the oldest go back to the system.
+    while (!kept.empty() && (kept.size() > kKeptBlocks || total > kKeptBytes)) {
+        total -= kept.front().Bytes;
+        munmap(kept.front().Block, kept.front().Bytes);
+        kept.erase(kept.begin());
+    }
+}
+
+} // namespace
+
+void* ResultMemory::Resize(void* block, std::size_t oldBytes, std::size_t& newBytes, int kind)
+{
+    if (newBytes == 0) {
+        Free(block, oldBytes, kind);
+        return nullptr;
+    }
+    const bool wasMapped = oldBytes >= kMapped;
+    if (newBytes < kMapped && !wasMapped) {
+        void* p = std::realloc(block, newBytes);
+        if (!p)
+            throw std::bad_alloc();
+        return p;
+    }
+    if (wasMapped && newBytes < kMapped) {
+        void* p = std::malloc(newBytes);
+        if (!p)
+            throw std::bad_alloc();
+        std::memcpy(p, block, newBytes);
+        munmap(block, oldBytes);
+        return p;
+    }
+    if (wasMapped) {
+        void* p = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        return p;
+    }
+    // From the heap to pages of its own: a kept block serves as it is (growing into it costs
+    // nothing), else fresh pages.
+    const TKeptBlock kept = TakeKept(newBytes, kind);
+    void* p = kept.Block;
+    if (p) {
+        newBytes = kept.Bytes;
+    } else {
+        p = mmap(nullptr, newBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+    }
+    if (block)
+        std::memcpy(p, block, oldBytes);
+    std::free(block);
+    return p;
+}
+
+void ResultMemory::Free(void* block, std::size_t bytes, int kind)
+{
+    if (!block)
+        return;
+    if (bytes >= kMapped)
+        Keep(block, bytes, kind);
+    else
+        std::free(block);
 }
 
 TResultTable::TResultTable(std::vector<TResultColumn> columns) : fColumns(std::move(columns)) {}
@@ -13,9 +125,11 @@ TResultTable::TResultTable(std::vector<TResultColumn> columns) : fColumns(std::m
 void TResultTable::Widen()
 {
     fEnds64.reserve(std::max(fEnds32.capacity(), fEnds32.size() + 1));
-    for (std::uint32_t e : fEnds32)
+    for (std::size_t i = 0; i < fEnds32.size(); ++i) {
+        const std::uint32_t e = fEnds32[i];
         fEnds64.push_back(std::uint64_t(e & ~kNullBit32) | ((e & kNullBit32) ? kNullBit64 : 0));
-    fEnds32 = {};
+    }
+    fEnds32.release();
     fWideEnds = true;
 }
 
@@ -47,7 +161,7 @@ void TResultTable::AppendNull()
 
 void TResultTable::AppendText(QByteArrayView utf8)
 {
-    fArena.insert(fArena.end(), utf8.data(), utf8.data() + utf8.size());
+    fArena.append(utf8.data(), std::size_t(utf8.size()));
     PushEnd(false);
 }
 
@@ -58,21 +172,19 @@ void TResultTable::AppendBytes(QByteArrayView bytes)
 
 void TResultTable::AppendInteger(qint64 value)
 {
-    const char* p = reinterpret_cast<const char*>(&value);
-    fArena.insert(fArena.end(), p, p + sizeof value);
+    fArena.append(reinterpret_cast<const char*>(&value), sizeof value);
     PushEnd(false);
 }
 
 void TResultTable::AppendDouble(double value)
 {
-    const char* p = reinterpret_cast<const char*>(&value);
-    fArena.insert(fArena.end(), p, p + sizeof value);
+    fArena.append(reinterpret_cast<const char*>(&value), sizeof value);
     PushEnd(false);
 }
 
 void TResultTable::AppendBoolean(bool value)
 {
-    fArena.push_back(value ? 1 : 0);
+    fArena.push_back(value ? char(1) : char(0));
     PushEnd(false);
 }
 
@@ -90,11 +202,9 @@ void TResultTable::EndRow()
 
 void TResultTable::DiscardRow()
 {
-    if (fWideEnds)
-        fEnds64.resize(fRowStartCells);
-    else
-        fEnds32.resize(fRowStartCells);
-    fArena.resize(fRowStartBytes);
+    fEnds64.truncate(fRowStartCells);
+    fEnds32.truncate(fRowStartCells);
+    fArena.truncate(fRowStartBytes);
 }
 
 void TResultTable::Reserve(std::size_t rows, std::size_t bytes)

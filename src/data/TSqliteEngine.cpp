@@ -596,12 +596,13 @@ std::unique_ptr<TResultTable> TSqliteEngine::Select(const TSelectStatement& stat
                 // The directory's usual case: every column text, copied as SQLite hands it out.
                 while (stmt.Step()) {
                     for (int i = 0; i < columns; ++i) {
-                        if (sqlite3_column_type(s, i) == SQLITE_NULL) {
-                            table->AppendNull();
-                        } else {
-                            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+                        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+                        if (p)
                             table->AppendText(QByteArrayView(p, sqlite3_column_bytes(s, i)));
-                        }
+                        else if (sqlite3_column_type(s, i) == SQLITE_NULL)
+                            table->AppendNull();
+                        else
+                            throw std::bad_alloc();  // SQLite could not convert the value
                     }
                     table->EndRow();
                 }
