@@ -1073,7 +1073,7 @@ void TCustomDBGridEh::VertScroll(TVertScrollActionEh action, int trackPos)
     }
 }
 
-void TCustomDBGridEh::VertScrollBarAction(int action, int trackPos, bool sliderDown)
+void TCustomDBGridEh::VertScrollBarAction(int action)
 {
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub: VertScroll(saLineUp); break;
@@ -1082,15 +1082,14 @@ void TCustomDBGridEh::VertScrollBarAction(int action, int trackPos, bool sliderD
     case QAbstractSlider::SliderPageStepAdd: VertScroll(saPageDown); break;
     case QAbstractSlider::SliderToMinimum: VertScroll(saTop); break;
     case QAbstractSlider::SliderToMaximum: VertScroll(saBottom); break;
-    case QAbstractSlider::SliderMove:
-        if (sliderDown) {
-            VertScroll(saThumbTrack, trackPos);
-            return;  // the thumb stays where it is dragged
-        }
-        break;
     default:
         break;
     }
+}
+
+void TCustomDBGridEh::VertThumbMoved(int trackPos)
+{
+    VertScroll(saThumbTrack, trackPos);
 }
 
 void TCustomDBGridEh::VertThumbReleased(int trackPos)
@@ -1101,12 +1100,16 @@ void TCustomDBGridEh::VertThumbReleased(int trackPos)
 void TCustomDBGridEh::VertScrollAction(int action)
 {
     QScrollBar* vb = verticalScrollBar();
-    const bool down = vb->isSliderDown();
-    const int track = vb->sliderPosition();
-    VertScrollBarAction(action, track, down);
+    if (action == QAbstractSlider::SliderMove && vb->isSliderDown())
+        return;  // the thumb stays where it is dragged
+    VertScrollBarAction(action);
     // The bar shows the cursor's place, not where the action would have put the thumb.
-    if (!(action == QAbstractSlider::SliderMove && down))
-        vb->setSliderPosition(vb->value());
+    vb->setSliderPosition(vb->value());
+}
+
+void TCustomDBGridEh::VertSliderMoved(int position)
+{
+    VertThumbMoved(position);
 }
 
 void TCustomDBGridEh::VertSliderReleased()
@@ -1532,6 +1535,7 @@ void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
     const bool wasSizing = GridState() == gsColSizing || fPressStartedSizing;
     fPressStartedSizing = false;
     TCustomGridEh::mouseReleaseEvent(event);
+    event->accept();
     if (wasSizing || event->button() != Qt::LeftButton)
         return;
     const QPoint pos = event->position().toPoint();

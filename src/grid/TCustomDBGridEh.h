@@ -231,9 +231,10 @@ public:
     // Actions of the vertical scroll bar; each moves the record set's cursor.
     enum TVertScrollActionEh { saLineUp, saLineDown, saPageUp, saPageDown, saThumbTrack, saThumbRelease, saTop, saBottom };
     void VertScroll(TVertScrollActionEh action, int trackPos = 0);
-    // The same from a scroll bar control (QAbstractSlider actions; a move while the slider is down
-    // is thumb tracking), and the thumb's release.
-    void VertScrollBarAction(int action, int trackPos, bool sliderDown);
+    // The same from a scroll bar control: its actions (QAbstractSlider actions), the thumb dragged
+    // to a position, and the thumb's release.
+    void VertScrollBarAction(int action);
+    void VertThumbMoved(int trackPos);
     void VertThumbReleased(int trackPos);
     // What the grid's own vertical bar was last given, and what an external bar gets.
     const TScrollInfoEh& VertScrollInfo() const { return fVertInfo; }
@@ -301,6 +302,7 @@ protected:
     bool CheckColumnDrag(int& origin, int& destination, const QPoint& pos) override;
     void UpdateVertScrollRange() override;
     void VertScrollAction(int action) override;
+    void VertSliderMoved(int position) override;
     void VertSliderReleased() override;
 
     // Painting: the simple look until the exact cell painting replaces DrawGridCell.

@@ -34,6 +34,7 @@ TCustomGridEh::TCustomGridEh(QWidget* parent) : QAbstractScrollArea(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) { VertScrollAction(action); });
+    connect(verticalScrollBar(), &QScrollBar::sliderMoved, this, [this](int pos) { VertSliderMoved(pos); });
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { VertSliderReleased(); });
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             [this](int action) { HorzScrollAction(action); });

@@ -151,6 +151,7 @@ protected:
     virtual void UpdateVertScrollRange();
     virtual void VertScrollAction(int action);
     virtual void HorzScrollAction(int action);
+    virtual void VertSliderMoved(int /*position*/) {}
     virtual void VertSliderReleased() {}
 
     // Qt events.

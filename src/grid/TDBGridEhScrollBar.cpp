@@ -14,6 +14,7 @@ TDBGridEhScrollBar::~TDBGridEhScrollBar()
 {
     QObject::disconnect(fExtConnection);
     QObject::disconnect(fExtReleaseConnection);
+    QObject::disconnect(fExtMoveConnection);
 }
 
 void TDBGridEhScrollBar::SetVisible(bool value)
@@ -32,18 +33,23 @@ void TDBGridEhScrollBar::SetExtScrollBar(QScrollBar* value)
         return;
     QObject::disconnect(fExtConnection);
     QObject::disconnect(fExtReleaseConnection);
+    QObject::disconnect(fExtMoveConnection);
     fExtScrollBar = value;
     if (value && fOrientation == Qt::Vertical) {
         value->setTracking(false);
         TCustomDBGridEh* grid = fGrid;
         fExtConnection = QObject::connect(value, &QScrollBar::actionTriggered, grid, [grid, value](int action) {
-            grid->VertScrollBarAction(action, value->sliderPosition(), value->isSliderDown());
-            if (!(action == QAbstractSlider::SliderMove && value->isSliderDown()))
-                value->setSliderPosition(value->value());
+            if (action == QAbstractSlider::SliderMove && value->isSliderDown())
+                return;
+            grid->VertScrollBarAction(action);
+            value->setSliderPosition(value->value());
         });
         fExtReleaseConnection = QObject::connect(value, &QScrollBar::sliderReleased, grid, [grid, value] {
             grid->VertThumbReleased(value->sliderPosition());
+            value->setSliderPosition(value->value());
         });
+        fExtMoveConnection = QObject::connect(value, &QScrollBar::sliderMoved, grid,
+                                              [grid](int position) { grid->VertThumbMoved(position); });
     }
     if (fOrientation == Qt::Vertical)
         fGrid->RefreshVertScrollBar();

@@ -40,6 +40,7 @@ private:
     QPointer<QScrollBar> fExtScrollBar;
     QMetaObject::Connection fExtConnection;
     QMetaObject::Connection fExtReleaseConnection;
+    QMetaObject::Connection fExtMoveConnection;
 };
 
 class TVertDBGridEhScrollBar : public TDBGridEhScrollBar

@@ -56,12 +56,48 @@ inline void ConfigureLikeWindow(TCustomDBGridEh& grid)
     grid.SetFooterColor(clWindow);
 }
 
+// A grid that records what it repaints, so that tests can tell a pixel scroll from a full repaint.
+class TRecordingGrid : public TDBGridEh
+{
+public:
+    struct Scroll
+    {
+        int Dx, Dy;
+        QRect Rect;
+    };
+    std::vector<QRect> Invalidated;
+    std::vector<Scroll> Scrolled;
+    int FullRepaints = 0;
+
+    void ClearLog()
+    {
+        Invalidated.clear();
+        Scrolled.clear();
+        FullRepaints = 0;
+    }
+    void InvalidateRect(const QRect& rect) override
+    {
+        Invalidated.push_back(rect);
+        TDBGridEh::InvalidateRect(rect);
+    }
+    void InvalidateGrid() override
+    {
+        ++FullRepaints;
+        TDBGridEh::InvalidateGrid();
+    }
+    void ScrollDataRect(int dx, int dy, const QRect& rect) override
+    {
+        Scrolled.push_back({dx, dy, rect});
+        TDBGridEh::ScrollDataRect(dx, dy, rect);
+    }
+};
+
 // The window's grid: 673 x 193 outside, so 669 x 189 inside its 2-pixel frame.
 struct TWindowGrid
 {
     std::unique_ptr<TMemDataSet> Data = std::make_unique<TMemDataSet>(QStringLiteral("ADOQuery1"));
     std::unique_ptr<TDataSource> Source = std::make_unique<TDataSource>(QStringLiteral("DataSource1"));
-    std::unique_ptr<TDBGridEh> Grid = std::make_unique<TDBGridEh>();
+    std::unique_ptr<TRecordingGrid> Grid = std::make_unique<TRecordingGrid>();
 
     explicit TWindowGrid(int records = 0, bool show = true)
     {
