@@ -14,22 +14,31 @@ void TGridDataLinkEh::ClearMapping()
     fMapCount = 0;
 }
 
+void TGridDataLinkEh::CheckMapRoom(int count)
+{
+    if (count >= kMaxMapSize)
+        throw EInvalidGridOperationEh(QStringLiteral("Grid requested to display more than 256 columns"));
+}
+
+int TGridDataLinkEh::NextCapacity(int capacity, int count)
+{
+    qint64 next = capacity == 0 ? 8 : qint64(capacity) * 2;
+    next = std::max<qint64>(next, qint64(count) + 1);
+    return int(std::min<qint64>(next, kMaxMapSize));
+}
+
 void TGridDataLinkEh::Grow()
 {
-    // Doubling, at least one more entry, at most the limit.
-    qint64 capacity = fMapCapacity == 0 ? 8 : qint64(fMapCapacity) * 2;
-    capacity = std::max<qint64>(capacity, qint64(fMapCount) + 1);
-    capacity = std::min<qint64>(capacity, kMaxMapSize);
+    const int capacity = NextCapacity(fMapCapacity, fMapCount);
     auto map = std::make_unique<int[]>(std::size_t(capacity));
     std::copy(fFieldMap.get(), fFieldMap.get() + fMapCount, map.get());
     fFieldMap = std::move(map);
-    fMapCapacity = int(capacity);
+    fMapCapacity = capacity;
 }
 
 bool TGridDataLinkEh::AddMapping(const QString& fieldName)
 {
-    if (fMapCount >= kMaxMapSize)
-        throw EInvalidGridOperationEh(QStringLiteral("Grid requested to display more than 256 columns"));
+    CheckMapRoom(fMapCount);
     int index = -1;
     if (TDataSet* ds = DataSet()) {
         if (fSparse) {

@@ -37,8 +37,12 @@ public:
     void ClearModified() { fModified = false; }
     void Reset();
 
-    // Limit of the map: the addition beyond it fails.
+    // Limit of the map: adding an entry to a map that holds this many fails.
     static constexpr int kMaxMapSize = 0x0FFFFFFF;
+    static void CheckMapRoom(int count);
+    // Capacity a full map grows to: 8 when empty, else twice its size; at least count + 1, at most
+    // the limit.
+    static int NextCapacity(int capacity, int count);
 
 protected:
     void ActiveChanged() override;
