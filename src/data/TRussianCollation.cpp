@@ -142,65 +142,68 @@ QCollatorSortKey TRussianCollation::SortKey(const QString& text) const
     return fCollator.sortKey(text);
 }
 
-std::uint16_t TRussianCollation::Weight(char32_t c) const
-{
-    if (c < fLow.size())
-        return fLow[c];
-    if (c == 0x2013)
-        return fEnDash;
-    if (c == 0x2014)
-        return fEmDash;
-    return 0;
-}
-
 // Key layout: one primary-rank byte per character; then, only when some character has a
 // secondary rank, a 0 byte and one secondary-rank byte per character with trailing zeros dropped.
 // Primary ranks are never 0, so a key that ends where another goes on sorts first, as the
 // collator puts a text before its extensions; secondary bytes only decide between texts whose
 // primary bytes are all equal, at the first character where they differ, as the collator does.
 template <class Decoder>
-bool TRussianCollation::AppendKeyWith(Decoder decode, std::string& out) const
+qsizetype TRussianCollation::WriteKeyWith(Decoder decode, char* out) const
 {
-    const std::size_t start = out.size();
+    char* p = out;
     Decoder again = decode;
     bool anySecondary = false;
     char32_t c = 0;
     int r = 0;
     while ((r = decode.Next(c)) > 0) {
         const std::uint16_t w = Weight(c);
-        if (w == 0) {
-            out.resize(start);
-            return false;
-        }
-        out.push_back(char(w & 0xFF));
+        if (w == 0)
+            return -1;
+        *p++ = char(w & 0xFF);
         anySecondary |= (w >> 8) != 0;
     }
-    if (r < 0) {
-        out.resize(start);
-        return false;
-    }
+    if (r < 0)
+        return -1;
     if (anySecondary) {
-        out.push_back('\0');
-        std::size_t lastNonZero = out.size();
+        *p++ = '\0';
+        char* lastNonZero = p;
         while (again.Next(c) > 0) {
-            out.push_back(char(Weight(c) >> 8));
-            if (out.back() != '\0')
-                lastNonZero = out.size();
+            *p = char(Weight(c) >> 8);
+            if (*p++ != '\0')
+                lastNonZero = p;
         }
-        out.resize(lastNonZero);
+        p = lastNonZero;
     }
-    return true;
+    return p - out;
+}
+
+qsizetype TRussianCollation::WriteKey(QByteArrayView utf8, char* out) const
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    return WriteKeyWith(TUtf8Reader{p, p + utf8.size()}, out);
+}
+
+qsizetype TRussianCollation::WriteKey(QStringView text, char* out) const
+{
+    return WriteKeyWith(TUtf16Reader{text.data(), text.data() + text.size()}, out);
 }
 
 bool TRussianCollation::AppendKey(QByteArrayView utf8, std::string& out) const
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    return AppendKeyWith(TUtf8Reader{p, p + utf8.size()}, out);
+    const std::size_t start = out.size();
+    out.resize(start + 2 * std::size_t(utf8.size()) + 1);
+    const qsizetype n = WriteKey(utf8, out.data() + start);
+    out.resize(start + std::size_t(std::max<qsizetype>(n, 0)));
+    return n >= 0;
 }
 
 bool TRussianCollation::AppendKey(QStringView text, std::string& out) const
 {
-    return AppendKeyWith(TUtf16Reader{text.data(), text.data() + text.size()}, out);
+    const std::size_t start = out.size();
+    out.resize(start + 2 * std::size_t(text.size()) + 1);
+    const qsizetype n = WriteKey(text, out.data() + start);
+    out.resize(start + std::size_t(std::max<qsizetype>(n, 0)));
+    return n >= 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -209,18 +212,20 @@ namespace {
 
 struct TKeyEntry
 {
-    std::uint64_t Head;  // first 8 key bytes, big-endian, zero-padded
-    std::uint32_t Offset;
-    std::uint32_t Length;
-    std::uint32_t Pos;  // index in the order being sorted: the tie-break that keeps it stable
+    // The key's first 16 bytes, big-endian, zero-padded: most comparisons end here.
+    std::uint64_t Head0;
+    std::uint64_t Head1;
+    std::uint32_t Tail;    // offset of the key's bytes after the first 16 in the tail store
+    std::uint32_t Length;  // of the whole key
+    std::uint32_t Pos;     // index in the order being sorted: the tie-break that keeps it stable
 };
 
-std::uint64_t KeyHead(const char* key, std::size_t length)
+std::uint64_t BigEndian(const char* key, std::size_t length)
 {
-    std::uint64_t head = 0;
+    std::uint64_t v = 0;
     for (std::size_t i = 0; i < 8; ++i)
-        head = head << 8 | (i < length ? std::uint8_t(key[i]) : 0);
-    return head;
+        v = v << 8 | (i < length ? std::uint8_t(key[i]) : 0);
+    return v;
 }
 
 // Stable order by the collator alone, for results where few texts have compact keys.
@@ -256,35 +261,57 @@ void SortRowsByCollation(std::vector<std::uint32_t>& rows,
         return utf8Of ? QString::fromUtf8(utf8Of(row)) : textOf(row);
     };
 
-    std::string keys;
-    keys.reserve(n * 16);
+    // Keys are made walking the rows in stored order (the order their texts lie in memory);
+    // each remembers its position in the order being sorted.
+    const std::uint32_t rowLimit = *std::max_element(rows.begin(), rows.end()) + 1;
+    std::vector<std::uint32_t> posOf(rowLimit, std::numeric_limits<std::uint32_t>::max());
+    for (std::uint32_t pos = 0; pos < n; ++pos)
+        posOf[rows[pos]] = pos;
+
+    std::string tails;
+    std::string key;
     std::vector<TKeyEntry> simple;
     simple.reserve(n);
     std::vector<std::uint32_t> complex;  // positions of texts without a compact key
-    for (std::uint32_t pos = 0; pos < n; ++pos) {
-        const std::size_t offset = keys.size();
-        const bool ok = utf8Of ? collation.AppendKey(utf8Of(rows[pos]), keys)
-                               : collation.AppendKey(QStringView(textOf(rows[pos])), keys);
-        if (!ok) {
+    const std::size_t complexLimit = n / 8 + 16;
+    for (std::uint32_t row = 0; row < rowLimit && complex.size() <= complexLimit; ++row) {
+        const std::uint32_t pos = posOf[row];
+        if (pos == std::numeric_limits<std::uint32_t>::max())
+            continue;
+        qsizetype length;
+        if (utf8Of) {
+            const QByteArrayView utf8 = utf8Of(row);
+            key.resize(2 * std::size_t(utf8.size()) + 1);
+            length = collation.WriteKey(utf8, key.data());
+        } else {
+            const QString t = textOf(row);
+            key.resize(2 * std::size_t(t.size()) + 1);
+            length = collation.WriteKey(QStringView(t), key.data());
+        }
+        if (length < 0) {
             complex.push_back(pos);
-            if (complex.size() > n / 8 + 16)
-                break;
             continue;
         }
-        simple.push_back({KeyHead(keys.data() + offset, keys.size() - offset), std::uint32_t(offset),
-                          std::uint32_t(keys.size() - offset), pos});
+        const auto len = std::size_t(length);
+        TKeyEntry e{BigEndian(key.data(), len), len > 8 ? BigEndian(key.data() + 8, len - 8) : 0,
+                    std::uint32_t(tails.size()), std::uint32_t(len), pos};
+        if (len > 16)
+            tails.append(key.data() + 16, len - 16);
+        simple.push_back(e);
     }
-    if (complex.size() > n / 8 + 16 || keys.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (complex.size() > complexLimit || tails.size() > std::numeric_limits<std::uint32_t>::max()) {
         SortByCollatorKeys(rows, text);
         return;
     }
 
-    const char* const base = keys.data();
-    std::sort(simple.begin(), simple.end(), [base](const TKeyEntry& a, const TKeyEntry& b) {
-        if (a.Head != b.Head)
-            return a.Head < b.Head;
-        if (a.Length > 8 && b.Length > 8) {
-            const int c = std::memcmp(base + a.Offset + 8, base + b.Offset + 8, std::min(a.Length, b.Length) - 8);
+    const char* const tail = tails.data();
+    std::sort(simple.begin(), simple.end(), [tail](const TKeyEntry& a, const TKeyEntry& b) {
+        if (a.Head0 != b.Head0)
+            return a.Head0 < b.Head0;
+        if (a.Head1 != b.Head1)
+            return a.Head1 < b.Head1;
+        if (a.Length > 16 && b.Length > 16) {
+            const int c = std::memcmp(tail + a.Tail, tail + b.Tail, std::min(a.Length, b.Length) - 16);
             if (c != 0)
                 return c < 0;
         }
@@ -314,8 +341,8 @@ void SortRowsByCollation(std::vector<std::uint32_t>& rows,
     others.reserve(complex.size());
     for (std::uint32_t pos : complex) {
         QString t = text(rows[pos]);
-        QCollatorSortKey key = collation.SortKey(t);
-        others.push_back({std::move(t), std::move(key), pos});
+        QCollatorSortKey sortKey = collation.SortKey(t);
+        others.push_back({std::move(t), std::move(sortKey), pos});
     }
     std::sort(others.begin(), others.end(), [](const TComplex& a, const TComplex& b) {
         const int c = a.Key.compare(b.Key);

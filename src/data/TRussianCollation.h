@@ -30,13 +30,26 @@ public:
     // shorter key that is a prefix of a longer one first), keys order texts exactly as Compare.
     bool AppendKey(QByteArrayView utf8, std::string& out) const;
     bool AppendKey(QStringView text, std::string& out) const;
+    // The same key written to out, which must have room for 2 * size + 1 bytes; returns its length,
+    // or -1 when a character is outside the table.
+    qsizetype WriteKey(QByteArrayView utf8, char* out) const;
+    qsizetype WriteKey(QStringView text, char* out) const;
 
 private:
     TRussianCollation();
     // Primary rank (1..255) in the low byte, secondary rank above it; 0 when not in the table.
-    std::uint16_t Weight(char32_t c) const;
+    std::uint16_t Weight(char32_t c) const
+    {
+        if (c < fLow.size())
+            return fLow[c];
+        if (c == 0x2013)
+            return fEnDash;
+        if (c == 0x2014)
+            return fEmDash;
+        return 0;
+    }
     template <class Decoder>
-    bool AppendKeyWith(Decoder decode, std::string& out) const;
+    qsizetype WriteKeyWith(Decoder decode, char* out) const;
 
     QCollator fCollator;
     std::array<std::uint16_t, 0x500> fLow{};  // U+0000..U+04FF
