@@ -210,7 +210,7 @@ const std::unordered_map<char32_t, std::vector<char32_t>>& CaseClasses()
 
 // Texts that every value matching the prefix starts with: the letter-case variants of its first
 // characters, as many characters as keep the variants at most kMaxVariants.
-constexpr std::size_t kMaxVariants = 16;
+constexpr std::size_t kMaxVariants = 64;
 
 std::vector<QByteArray> PrefixVariants(const QString& prefix)
 {
@@ -519,8 +519,10 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
         }
     }
 
+    // Every condition becomes a call of our matcher with its literal bound as a parameter.
     QByteArray where;
-    QByteArray ranges;
+    QByteArray narrowColumn;  // the indexed column whose prefix narrows the search, if any
+    QString narrowPrefix;
     for (const TCondition& condition : statement.Conditions) {
         const auto column = std::find_if(compiled.Columns.begin(), compiled.Columns.end(), [&](const TResultColumn& c) {
             return c.Name.compare(condition.Field, Qt::CaseInsensitive) == 0;
@@ -533,32 +535,36 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
         where += (condition.Operator == TCondition::Like ? "pb_like(" : "pb_equal(") + name + ", ?"
                  + QByteArray::number(compiled.Texts.size()) + ")";
 
-        // Every value a condition with a literal prefix can match starts with one of the
-        // letter-case variants of the prefix's first characters: on an indexed text column those become index ranges (the
-        // matcher still decides each row). Blob values, which sort after all text, keep theirs.
         const TTextMatcher matcher(condition.Literal, condition.Operator);
         const std::size_t index = std::size_t(column - compiled.Columns.begin());
-        if (!Utf8 || matcher.LiteralPrefix().isEmpty() || !textAffinity[index]
-            || !HasBinaryIndexOn(statement.Table, column->Name))
-            continue;
-        const std::vector<QByteArray> variants = PrefixVariants(matcher.LiteralPrefix());
-        if (variants.empty())
-            continue;
-        const QByteArray binary = name + " COLLATE BINARY";
-        QByteArray terms;
-        for (const QByteArray& variant : variants) {
-            compiled.Texts.push_back(variant);
-            compiled.Texts.push_back(PrefixSuccessor(variant));
-            const int n = int(compiled.Texts.size());
-            terms += (terms.isEmpty() ? "" : " OR ") + binary + " >= ?" + QByteArray::number(n - 1) + " AND " + binary
-                     + " < ?" + QByteArray::number(n);
+        if (Utf8 && matcher.LiteralPrefix().size() > narrowPrefix.size() && textAffinity[index]
+            && HasBinaryIndexOn(statement.Table, column->Name)) {
+            narrowColumn = name;
+            narrowPrefix = matcher.LiteralPrefix();
         }
-        compiled.Texts.emplace_back();  // placeholder number for the empty blob
-        compiled.EmptyBlobs.push_back(int(compiled.Texts.size()));
-        terms += " OR " + binary + " >= ?" + QByteArray::number(compiled.Texts.size());
-        ranges += " AND (" + terms + ")";
     }
-    compiled.Sql += where + ranges;
+    const std::vector<QByteArray> variants = PrefixVariants(narrowPrefix);
+    if (variants.empty()) {
+        compiled.Sql += where;
+        return compiled;
+    }
+
+    // Every value a condition with a literal prefix can match starts with one of the letter-case
+    // variants of the prefix's first characters. On an indexed text column each variant becomes
+    // one index range, read by a SELECT of its own (the matcher still decides each row, on the
+    // index entry before the row is fetched); the ranges do not overlap, so the SELECTs are
+    // simply chained. Blob values sort after all text and get a range of their own.
+    const QByteArray select = compiled.Sql + where + " AND " + narrowColumn + " COLLATE BINARY";
+    compiled.Sql.clear();
+    for (const QByteArray& variant : variants) {
+        compiled.Texts.push_back(variant);
+        compiled.Texts.push_back(PrefixSuccessor(variant));
+        compiled.Sql += select + " >= ?" + QByteArray::number(compiled.Texts.size() - 1) + " AND " + narrowColumn
+                        + " COLLATE BINARY < ?" + QByteArray::number(compiled.Texts.size()) + " UNION ALL ";
+    }
+    compiled.Texts.emplace_back();
+    compiled.EmptyBlobs.push_back(int(compiled.Texts.size()));
+    compiled.Sql += select + " >= ?" + QByteArray::number(compiled.Texts.size());
     return compiled;
 }
 
