@@ -14,7 +14,8 @@ constexpr std::uint32_t kNullBit32 = std::uint32_t(1) << 31;
 // Blocks below kMapped bytes live on the heap; larger ones are mapped pages of their own, which
 // mremap resizes in place or moves without copying. The pages of the last results closed are
 // kept for the next ones (searches follow each other): fresh pages cost a fault each, which
-// can take longer than reading the rows.
+// can take longer than reading the rows. Results are filled and freed on the one thread that
+// runs the window, so the kept blocks need no lock.
 namespace {
 
 constexpr std::size_t kMapped = std::size_t(1) << 20;
