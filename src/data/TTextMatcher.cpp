@@ -19,9 +19,14 @@
 // QChar::toCaseFolded gives it), so "_" is always exactly one character and the UTF-16 and UTF-8
 // paths agree by construction. Bytes that are not well-formed UTF-8 read as one U+FFFD each, as
 // QString::fromUtf8 reads them, so a value matches exactly when its displayed text does.
-// The UTF-8 path works on the bytes themselves, folding ASCII and two-byte letters (Cyrillic among
-// them) through tables; it decodes the whole text into code points only when stepping back from
-// the end of a text meets bytes that are not well-formed.
+//
+// The UTF-8 path, called on every row of a scan, never allocates for directory-sized values:
+// - the start and the end of a pattern are compared character by character, folding as it goes
+//   (tables for ASCII and two-byte letters, Cyrillic among them);
+// - a run between % signs is searched in the text's own bytes, with a byte class per position;
+// - a text holding a character whose folded form has another UTF-8 length is folded into a buffer
+//   and searched there; the text is decoded into code points whole only when stepping back from
+//   its end meets bytes that are not well-formed.
 
 namespace {
 
@@ -197,7 +202,8 @@ struct TSegment
 
     qsizetype Length() const { return qsizetype(Chars.size()); }
 
-    void Compile(const TFoldTables& t)
+    // Prepares the run; searched: it lies between two % signs and is looked for, not compared.
+    void Compile(const TFoldTables& t, bool searched)
     {
         HasAnyOne = std::find(Chars.begin(), Chars.end(), kAnyOne) != Chars.end();
         if (HasAnyOne)
@@ -212,7 +218,7 @@ struct TSegment
             Shift[Byte(Bytes[i])] = Byte(std::min<std::size_t>(m - 1 - i, 255));
 
         // A bad byte reads as U+FFFD and is one byte long: leave such patterns to the folded search.
-        Raw = m > 0 && m <= 64 && std::find(Chars.begin(), Chars.end(), kReplacement) == Chars.end();
+        Raw = searched && m > 0 && m <= 64 && std::find(Chars.begin(), Chars.end(), kReplacement) == Chars.end();
         if (!Raw)
             return;
         std::size_t at = 0;
@@ -597,14 +603,14 @@ TTextMatcher::TTextMatcher(const QString& literal, TCondition::Op op)
     }
     impl->Exact = pieces.size() == 1;
     impl->Head = std::move(pieces.front());
-    impl->Head.Compile(*impl->Tables);
+    impl->Head.Compile(*impl->Tables, false);
     if (!impl->Exact) {
         impl->Tail = std::move(pieces.back());
-        impl->Tail.Compile(*impl->Tables);
+        impl->Tail.Compile(*impl->Tables, false);
         for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
             if (pieces[i].Chars.empty())
                 continue;  // "%%" is one "%"
-            pieces[i].Compile(*impl->Tables);
+            pieces[i].Compile(*impl->Tables, true);
             impl->Middle.push_back(std::move(pieces[i]));
         }
         impl->RawMiddle = !impl->Middle.empty();
