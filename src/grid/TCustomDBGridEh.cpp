@@ -612,6 +612,9 @@ void TCustomDBGridEh::RebuildLayout()
     SyncCurrentRow();
     if (Col() < FixedCols() || Col() >= ColCount())
         FocusCell(FixedCols(), Row(), false);
+    // The page of the bar is the number of rows just counted (its visibility cannot change with
+    // it: any two records show the bar).
+    RefreshVertScrollBar();
     InvalidateGrid();
     fSelection->Refresh();
 }

@@ -537,9 +537,15 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
     // Cells that meet the invalid region.
     const bool focused = hasFocus();
     for (int r : rows) {
+        const int y = v.CellStart(r);
+        if (y < 0 || v.Extent(r) <= 0 || y >= v.ClientExtent)
+            continue;
         for (int c : cols) {
-            const QRect rect = CellRect(c, r);
-            if (rect.isEmpty() || !region.intersects(rect))
+            const int x = h.CellStart(c);
+            if (x < 0 || h.Extent(c) <= 0 || x >= h.ClientExtent)
+                continue;
+            const QRect rect(x, y, h.Extent(c), v.Extent(r));
+            if (!region.intersects(rect))
                 continue;
             TGridDrawState state;
             if (c < fFixedCols || r < fFixedRows)

@@ -223,3 +223,36 @@ TEST(WindowGridLayout, VisibleModes)
         EXPECT_EQ(w.Grid->ClientWidth(), c.shown ? 652 : 669) << c.name;
     }
 }
+
+TEST(WindowGridLayout, ATallerGridHoldsMoreRecordsAndTheBarsPageFollows)
+{
+    TWindowGrid w(100);
+    w.Open();
+    w.Grid->resize(673, 193 + 5 * 18);
+    QApplication::processEvents();
+    EXPECT_EQ(w.Grid->DataLink()->BufferCount(), 14);
+    EXPECT_EQ(w.Grid->VisibleDataRowCount(), 14);
+    EXPECT_EQ(w.Grid->VertScrollInfo(), (TScrollInfoEh{1, 113, 14, 1}));
+}
+
+TEST(WindowGridLayout, FrozenAndHiddenColumnsStayFixed)
+{
+    TWindowGrid w;
+    w.Grid->SetFrozenCols(1);
+    EXPECT_EQ(w.Grid->FixedCols(), 2);
+    w.Grid->Columns()[0]->SetVisible(false);
+    EXPECT_EQ(w.Grid->FixedCols(), 3) << "indicator, the hidden column and the frozen one after it";
+}
+
+TEST(WindowGridLayout, LoadingAStoredLayoutWaitsForItsEnd)
+{
+    TDBGridEh grid;
+    grid.BeginLoading();
+    grid.SetAutoFitColWidths(true);
+    AddWindowColumns(grid);
+    EXPECT_EQ(grid.Columns().Count(), 5);
+    EXPECT_EQ(grid.ColCount(), 2) << "no layout while loading";
+    grid.EndLoading();
+    EXPECT_EQ(grid.ColCount(), 6);
+    EXPECT_EQ(grid.Columns()[1]->BasisWidth(), 275) << "after loading every basis is the width";
+}
