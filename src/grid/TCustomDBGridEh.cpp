@@ -1557,6 +1557,22 @@ void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
+void TCustomDBGridEh::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    int index = -1;
+    int boundary = -1;
+    if (event->button() == Qt::LeftButton && fOptionsEh.Contains(dghDblClickOptimizeColWidth)
+        && CalcColSizing(pos.x(), pos.y(), index, boundary)) {
+        if (TColumnEh* column = ColumnAt(index)) {
+            column->OptimizeWidth();
+            event->accept();
+            return;
+        }
+    }
+    TCustomGridEh::mouseDoubleClickEvent(event);
+}
+
 void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusInEvent(event);
