@@ -819,11 +819,9 @@ void TCustomDBGridEh::ApplyColumnMove(int fromIndex, int toIndex)
 void TCustomDBGridEh::OptimizeColWidth(TColumnEh* column)
 {
     // Title and the records in the window: the measure never walks the record set.
-    const TTextMetricEh tm = CanvasTextMetrics(column->Title()->Font());
     int width = TextWidthEh(column->Title()->Font().ToQFont(), column->Title()->Caption()) + 4;
     if (column->Title()->SortIndex() > 0)
-        width += 16;
-    Q_UNUSED(tm);
+        width += 16;  // the sort marker
     if (fDataLink->Active()) {
         const QFont f = column->Font().ToQFont();
         for (int i = 0; i < fDataLink->RecordCount(); ++i) {
