@@ -256,3 +256,52 @@ TEST(WindowGridLayout, LoadingAStoredLayoutWaitsForItsEnd)
     EXPECT_EQ(grid.ColCount(), 6);
     EXPECT_EQ(grid.Columns()[1]->BasisWidth(), 275) << "after loading every basis is the width";
 }
+
+namespace {
+
+// A grid measured with made-up metrics: text 20 pixels high, scroll bars 20 wide.
+class TInjectedMetricsGrid : public TDBGridEh
+{
+public:
+    TTextMetricEh CanvasTextMetrics(const TFontEh&) const override
+    {
+        TTextMetricEh m;
+        m.Height = 20;
+        m.Ascent = 16;
+        m.Descent = 4;
+        m.ZeroWidth = 8;
+        m.AveCharWidth = 8;
+        return m;
+    }
+
+protected:
+    int ScrollBarExtent() const override { return 20; }
+};
+
+} // namespace
+
+TEST(WindowGridLayout, GeometryFollowsInjectedMetrics)
+{
+    TMemDataSet data;
+    FillDirectory(data, 100);
+    TDataSource source;
+    source.SetDataSet(&data);
+    TInjectedMetricsGrid grid;
+    grid.SetDataSource(&source);
+    ConfigureLikeWindow(grid);
+    AddWindowColumns(grid);
+    grid.resize(673, 193);
+    grid.show();
+    data.Open();
+    QApplication::processEvents();
+    EXPECT_EQ(grid.RowHeights(0), 24) << "20 + padding 4";
+    EXPECT_EQ(grid.DefaultRowHeight(), 24) << "20 + inset 3 + line 1";
+    EXPECT_EQ(grid.DataLink()->BufferCount(), (189 - 25) / 25);
+    EXPECT_EQ(grid.ClientWidth(), 669 - 20) << "the grid's own geometry (the drawn bar keeps its style's width)";
+    // room 649 - 11 - 5 - 1 = 632 over bases summing to 635
+    int sum = 0;
+    for (int i = 0; i < 5; ++i)
+        sum += grid.Columns()[i]->Width();
+    EXPECT_EQ(sum, 632);
+    data.Close();
+}
