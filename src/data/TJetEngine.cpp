@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cerrno>
@@ -223,9 +224,106 @@ private:
     bool fSingleByte = true;
 };
 
+
+enum class TCellKind { Null, Text, Bytes, Integer, Double, Boolean, DateTime };
+
+// One value of the current row, decoded from its page.
+struct TCell
+{
+    TCellKind Kind = TCellKind::Null;
+    qint64 Integer = 0;  // also date-times, as milliseconds since the Unix epoch
+    double Double = 0;
+    std::string Text;    // text (UTF-8) and bytes
+    quint64 Row = 0;     // the row this cell holds, so a value tested by a condition is not decoded twice
+
+    QVariant ToVariant() const
+    {
+        switch (Kind) {
+        case TCellKind::Null: return {};
+        case TCellKind::Text: return QString::fromUtf8(Text.data(), qsizetype(Text.size()));
+        case TCellKind::Bytes: return QByteArray(Text.data(), qsizetype(Text.size()));
+        case TCellKind::Integer: return qlonglong(Integer);
+        case TCellKind::Double: return Double;
+        case TCellKind::Boolean: return Integer != 0;
+        case TCellKind::DateTime: return QDateTime::fromMSecsSinceEpoch(Integer, Qt::UTC);
+        }
+        return {};
+    }
+};
+
+struct TColumnReader
+{
+    MdbColumn* Column = nullptr;
+    TFieldType Type = ftString;
+    TCell Cell;
+};
+
+struct TConditionTest
+{
+    int Column = 0;
+    TTextMatcher Matcher;
+};
+
+// A single as the double nearest to its shortest decimal form: 0.15 stays 0.15 rather than
+// becoming 0.150000005960464.
+double SingleToDouble(float value)
+{
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    double result = value;
+    std::from_chars(text, written.ptr, result);
+    return result;
+}
+
+// Jet keeps a date-time as days since 1899-12-30; the fraction is the time of day, counted
+// forward from midnight also for days before the epoch (-1.25 is 1899-12-29 06:00). Shown to the
+// second, as Jet shows it. False for values no date can be made of.
+bool JetDateToMSecs(double value, qint64& msecs)
+{
+    if (!std::isfinite(value) || std::fabs(value) > 1e7)
+        return false;
+    const double days = std::trunc(value);
+    const qint64 seconds = std::llround(std::fabs(value - days) * 86400.0);
+    msecs = kJetEpochMs + (qint64(days) * 86400 + seconds) * 1000;
+    return true;
+}
+
+TFieldType FieldTypeOf(const MdbColumn* column)
+{
+    switch (column->col_type) {
+    case MDB_BOOL: return ftBoolean;
+    case MDB_BYTE: case MDB_INT: return ftSmallint;
+    case MDB_LONGINT: return column->is_long_auto ? ftAutoInc : ftInteger;
+    case MDB_COMPLEX: return ftInteger;
+    case MDB_MONEY: return ftCurrency;
+    case MDB_NUMERIC: return ftBCD;
+    case MDB_FLOAT: case MDB_DOUBLE: return ftFloat;
+    case MDB_DATETIME: return ftDateTime;
+    case MDB_TEXT: return ftString;
+    case MDB_MEMO: return ftMemo;
+    case MDB_REPID: return ftGuid;
+    case MDB_OLE: return ftBlob;
+    default: return ftBytes;
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
+
+namespace {
+
+using TTablePtr = std::unique_ptr<MdbTableDef, TTableFree>;
+
+// A table of the file's catalog: its name and the entry mdbtools reads its definition from.
+struct TCatalogTable
+{
+    QString Name;
+    bool User = false;
+    std::unique_ptr<MdbCatalogEntry> Entry;
+};
+
+} // namespace
 
 struct TJetEngine::TImpl
 {
@@ -235,6 +333,7 @@ struct TJetEngine::TImpl
     quint32 PageSize = 0;
     quint32 PageCount = 0;
     TJet3Charset Jet3Text;
+    std::vector<TCatalogTable> Catalog;
 
     [[noreturn]] void Damaged(const QString& detail) const
     {
@@ -242,8 +341,13 @@ struct TJetEngine::TImpl
     }
 
     void Open();
-    MdbCatalogEntry* FindTable(const QString& name) const;
-    void CheckUsageMap(const MdbTableDef* table) const;
+    void ReadCatalog();
+    const TCatalogTable* FindTable(const QString& name) const;
+    // Reads a table's definition and columns and checks its page map.
+    TTablePtr ReadTable(MdbCatalogEntry* entry, const QString& name) const;
+    void CheckUsageMap(const MdbTableDef* table, const QString& name) const;
+    // Decodes a column's value in the row mdb_fetch_row read last.
+    void Decode(const MdbColumn* column, TCell& cell, const QString& table) const;
     void DecodeText(const unsigned char* p, std::size_t n, std::string& out) const;
     // Reads a memo or OLE value whose 12-byte header is at p; the bytes are appended to out.
     void ReadLongValue(const unsigned char* p, std::size_t n, std::string& out, const QString& table) const;
@@ -314,54 +418,101 @@ void TJetEngine::TImpl::Open()
         Damaged(QStringLiteral("its header cannot be read"));
     if (quint32(Mdb->fmt->pg_size) != PageSize)
         Damaged(QStringLiteral("its page size does not match its version"));
-    // The catalog is a table of its own (MSysObjects, defined on page 2): its page map is checked
-    // like any other, or a damaged one would make tables vanish without a word.
-    MdbCatalogEntry catalog;
-    std::memset(&catalog, 0, sizeof catalog);
-    catalog.mdb = Mdb.get();
-    catalog.object_type = MDB_TABLE;
-    catalog.table_pg = 2;
-    std::snprintf(catalog.object_name, sizeof catalog.object_name, "%s", "MSysObjects");
-    {
-        std::unique_ptr<MdbTableDef, TTableFree> table(mdb_read_table(&catalog));
-        if (!table)
-            Damaged(QStringLiteral("its list of tables cannot be read"));
-        CheckUsageMap(table.get());
+    ReadCatalog();
+}
+
+// mdbtools' own catalog reader also parses every object's property blocks and reads past their
+// end when one is damaged. The catalog is read here as the plain table it is (MSysObjects,
+// defined on page 2), and only names, kinds, flags and definition pages are taken from it.
+void TJetEngine::TImpl::ReadCatalog()
+{
+    MdbCatalogEntry objects{};
+    objects.mdb = Mdb.get();
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    std::snprintf(objects.object_name, sizeof objects.object_name, "%s", "MSysObjects");
+    const QString catalogName = QStringLiteral("MSysObjects");
+    TTablePtr table = ReadTable(&objects, catalogName);
+
+    const MdbColumn* id = nullptr;
+    const MdbColumn* name = nullptr;
+    const MdbColumn* type = nullptr;
+    const MdbColumn* flags = nullptr;
+    for (guint i = 0; i < table->columns->len; ++i) {
+        const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+        const QString columnName = CString(column->name, sizeof column->name);
+        for (auto [wanted, slot] : {std::pair{"Id", &id}, {"Name", &name}, {"Type", &type}, {"Flags", &flags}})
+            if (columnName == QLatin1String(wanted))
+                *slot = column;
     }
-    if (!mdb_read_catalog(Mdb.get(), MDB_TABLE))
-        Damaged(QStringLiteral("its list of tables cannot be read"));
+    if (!id || !name || !type || !flags)
+        Damaged(QStringLiteral("its list of tables lacks a column"));
+
+    TCell idCell, nameCell, typeCell, flagsCell;
+    mdb_rewind_table(table.get());
+    while (mdb_fetch_row(table.get())) {
+        Decode(type, typeCell, catalogName);
+        if (typeCell.Kind != TCellKind::Integer || typeCell.Integer != MDB_TABLE)
+            continue;
+        Decode(id, idCell, catalogName);
+        Decode(name, nameCell, catalogName);
+        Decode(flags, flagsCell, catalogName);
+        if (idCell.Kind != TCellKind::Integer || nameCell.Kind != TCellKind::Text || nameCell.Text.empty())
+            continue;
+        const quint32 page = quint32(idCell.Integer) & 0x00FFFFFF;
+        if (page == 0 || page >= PageCount)
+            Damaged(QStringLiteral("its list of tables names a table past the end of the file"));
+        TCatalogTable entry;
+        entry.Name = QString::fromUtf8(nameCell.Text.data(), qsizetype(nameCell.Text.size()));
+        const quint32 objectFlags = flagsCell.Kind == TCellKind::Integer ? quint32(flagsCell.Integer) : 0;
+        entry.User = (objectFlags & 0x80000002) == 0;  // system and hidden system objects have these
+        entry.Entry = std::make_unique<MdbCatalogEntry>();
+        entry.Entry->mdb = Mdb.get();
+        entry.Entry->object_type = MDB_TABLE;
+        entry.Entry->table_pg = page;
+        entry.Entry->flags = int(objectFlags);
+        const QByteArray utf8 = entry.Name.toUtf8();
+        if (utf8.size() > MDB_MAX_OBJ_NAME)
+            Damaged(QStringLiteral("its list of tables holds a name too long for a table"));
+        std::memcpy(entry.Entry->object_name, utf8.constData(), std::size_t(utf8.size()));
+        Catalog.push_back(std::move(entry));
+    }
+}
+
+TTablePtr TJetEngine::TImpl::ReadTable(MdbCatalogEntry* entry, const QString& name) const
+{
+    TTablePtr table(mdb_read_table(entry));
+    if (!table)
+        Damaged(QStringLiteral("the definition of table '%1' cannot be read").arg(name));
+    GPtrArray* columns = mdb_read_columns(table.get());
+    if (!columns || columns->len != table->num_cols || columns->len == 0)
+        Damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+    CheckUsageMap(table.get(), name);
+    return table;
 }
 
 QStringList TJetEngine::TableNames() const
 {
     QStringList names;
-    GPtrArray* catalog = d->Mdb->catalog;
-    for (guint i = 0; catalog && i < catalog->len; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
-        if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry))
-            names << CString(entry->object_name, sizeof entry->object_name);
-    }
+    for (const TCatalogTable& table : d->Catalog)
+        if (table.User)
+            names << table.Name;
     return names;
 }
 
-MdbCatalogEntry* TJetEngine::TImpl::FindTable(const QString& name) const
+const TCatalogTable* TJetEngine::TImpl::FindTable(const QString& name) const
 {
-    GPtrArray* catalog = Mdb->catalog;
-    for (guint i = 0; catalog && i < catalog->len; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
-        if (entry->object_type == MDB_TABLE
-            && CString(entry->object_name, sizeof entry->object_name).compare(name, Qt::CaseInsensitive) == 0)
-            return entry;
-    }
+    for (const TCatalogTable& table : Catalog)
+        if (table.Name.compare(name, Qt::CaseInsensitive) == 0)
+            return &table;
     return nullptr;
 }
 
 // mdbtools walks a table's data pages by its usage map without checking the page numbers against
 // the file: a damaged map could make it stop early without a word (rows silently missing) or
 // wrap around and read the same pages forever. Every page the map names must lie in the file.
-void TJetEngine::TImpl::CheckUsageMap(const MdbTableDef* table) const
+void TJetEngine::TImpl::CheckUsageMap(const MdbTableDef* table, const QString& name) const
 {
-    const QString name = CString(table->name, sizeof table->name);
     const unsigned char* map = table->usage_map;
     const std::size_t size = table->map_sz;
     if (!map || size == 0)
@@ -486,109 +637,112 @@ void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Reading a table
-
-namespace {
-
-enum class TCellKind { Null, Text, Bytes, Integer, Double, Boolean, DateTime };
-
-// One value of the current row, decoded from its page.
-struct TCell
+void TJetEngine::TImpl::Decode(const MdbColumn* column, TCell& cell, const QString& table) const
 {
-    TCellKind Kind = TCellKind::Null;
-    qint64 Integer = 0;  // also date-times, as milliseconds since the Unix epoch
-    double Double = 0;
-    std::string Text;    // text (UTF-8) and bytes
-    quint64 Row = 0;     // the row this cell holds, so a value tested by a condition is not decoded twice
-
-    QVariant ToVariant() const
-    {
-        switch (Kind) {
-        case TCellKind::Null: return {};
-        case TCellKind::Text: return QString::fromUtf8(Text.data(), qsizetype(Text.size()));
-        case TCellKind::Bytes: return QByteArray(Text.data(), qsizetype(Text.size()));
-        case TCellKind::Integer: return qlonglong(Integer);
-        case TCellKind::Double: return Double;
-        case TCellKind::Boolean: return Integer != 0;
-        case TCellKind::DateTime: return QDateTime::fromMSecsSinceEpoch(Integer, Qt::UTC);
-        }
-        return {};
+    cell.Text.clear();
+    const int start = column->cur_value_start;
+    const int length = column->cur_value_len;
+    if (column->col_type == MDB_BOOL) {
+        // Booleans live in the row's null mask: mdbtools reports a set "null" bit as false.
+        cell.Kind = TCellKind::Boolean;
+        cell.Integer = length == 0 ? 1 : 0;
+        return;
     }
-};
-
-struct TColumnReader
-{
-    MdbColumn* Column = nullptr;
-    TFieldType Type = ftString;
-    TCell Cell;
-};
-
-struct TConditionTest
-{
-    int Column = 0;
-    TTextMatcher Matcher;
-};
-
-// A single as the double nearest to its shortest decimal form: 0.15 stays 0.15 rather than
-// becoming 0.150000005960464.
-double SingleToDouble(float value)
-{
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, value);
-    double result = value;
-    std::from_chars(text, written.ptr, result);
-    return result;
-}
-
-// Jet keeps a date-time as days since 1899-12-30; the fraction is the time of day, counted
-// forward from midnight also for days before the epoch (-1.25 is 1899-12-29 06:00). Shown to the
-// second, as Jet shows it. False for values no date can be made of.
-bool JetDateToMSecs(double value, qint64& msecs)
-{
-    if (!std::isfinite(value) || std::fabs(value) > 1e7)
-        return false;
-    const double days = std::trunc(value);
-    const qint64 seconds = std::llround(std::fabs(value - days) * 86400.0);
-    msecs = kJetEpochMs + (qint64(days) * 86400 + seconds) * 1000;
-    return true;
-}
-
-TFieldType FieldTypeOf(const MdbColumn* column)
-{
+    if (length <= 0) {
+        cell.Kind = TCellKind::Null;
+        return;
+    }
+    if (start < 0 || std::size_t(start) + std::size_t(length) > PageSize)
+        Damaged(QStringLiteral("a value of table '%1' lies outside its page").arg(table));
+    const unsigned char* p = Mdb->pg_buf + start;
+    const auto need = [&](int bytes) {
+        if (length < bytes)
+            Damaged(QStringLiteral("a value of column '%1' in table '%2' is cut short")
+                        .arg(CString(column->name, sizeof column->name), table));
+    };
     switch (column->col_type) {
-    case MDB_BOOL: return ftBoolean;
-    case MDB_BYTE: case MDB_INT: return ftSmallint;
-    case MDB_LONGINT: return column->is_long_auto ? ftAutoInc : ftInteger;
-    case MDB_COMPLEX: return ftInteger;
-    case MDB_MONEY: return ftCurrency;
-    case MDB_NUMERIC: return ftBCD;
-    case MDB_FLOAT: case MDB_DOUBLE: return ftFloat;
-    case MDB_DATETIME: return ftDateTime;
-    case MDB_TEXT: return ftString;
-    case MDB_MEMO: return ftMemo;
-    case MDB_REPID: return ftGuid;
-    case MDB_OLE: return ftBlob;
-    default: return ftBytes;
+    case MDB_BYTE:
+        need(1);
+        cell.Kind = TCellKind::Integer;
+        cell.Integer = p[0];
+        break;
+    case MDB_INT:
+        need(2);
+        cell.Kind = TCellKind::Integer;
+        cell.Integer = qint16(Get16(p));
+        break;
+    case MDB_LONGINT: case MDB_COMPLEX:
+        need(4);
+        cell.Kind = TCellKind::Integer;
+        cell.Integer = qint32(Get32(p));
+        break;
+    case MDB_MONEY:
+        need(8);
+        cell.Kind = TCellKind::Double;
+        cell.Double = double(GetRaw<qint64>(p)) / 10000.0;
+        break;
+    case MDB_FLOAT:
+        need(4);
+        cell.Kind = TCellKind::Double;
+        cell.Double = SingleToDouble(GetRaw<float>(p));
+        break;
+    case MDB_DOUBLE:
+        need(8);
+        cell.Kind = TCellKind::Double;
+        cell.Double = GetRaw<double>(p);
+        break;
+    case MDB_DATETIME:
+        need(8);
+        cell.Kind = JetDateToMSecs(GetRaw<double>(p), cell.Integer) ? TCellKind::DateTime : TCellKind::Null;
+        break;
+    case MDB_NUMERIC: {
+        need(17);
+        if (column->col_prec < 1 || column->col_prec > 28 || column->col_scale < 0 || column->col_scale > column->col_prec)
+            Damaged(QStringLiteral("column '%1' of table '%2' has an invalid precision")
+                        .arg(CString(column->name, sizeof column->name), table));
+        char* text = mdb_numeric_to_string(Mdb.get(), start, column->col_scale, column->col_prec);
+        cell.Kind = TCellKind::Double;
+        cell.Double = QByteArrayView(text, qstrlen(text)).toDouble();
+        g_free(text);
+        break;
+    }
+    case MDB_TEXT:
+        cell.Kind = TCellKind::Text;
+        DecodeText(p, std::size_t(length), cell.Text);
+        break;
+    case MDB_MEMO: {
+        std::string raw;
+        ReadLongValue(p, std::size_t(length), raw, table);
+        cell.Kind = TCellKind::Text;
+        DecodeText(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), cell.Text);
+        break;
+    }
+    case MDB_OLE:
+        cell.Kind = TCellKind::Bytes;
+        ReadLongValue(p, std::size_t(length), cell.Text, table);
+        break;
+    case MDB_REPID: {
+        need(16);
+        cell.Kind = TCellKind::Text;
+        const QUuid uuid(Get32(p), Get16(p + 4), Get16(p + 6), p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15]);
+        cell.Text = uuid.toByteArray(QUuid::WithBraces).toUpper().toStdString();
+        break;
+    }
+    default:
+        cell.Kind = TCellKind::Bytes;
+        cell.Text.assign(reinterpret_cast<const char*>(p), std::size_t(length));
+        break;
     }
 }
-
-} // namespace
 
 std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& statement)
 {
-    MdbHandle* mdb = d->Mdb.get();
-    MdbCatalogEntry* entry = d->FindTable(statement.Table);
-    if (!entry)
+    const TCatalogTable* found = d->FindTable(statement.Table);
+    if (!found)
         throw EDatabaseError(QStringLiteral("Table '%1' not found in the database '%2'.").arg(statement.Table, d->Path));
-    const QString tableName = CString(entry->object_name, sizeof entry->object_name);
-
-    std::unique_ptr<MdbTableDef, TTableFree> table(mdb_read_table(entry));
-    if (!table)
-        d->Damaged(QStringLiteral("the definition of table '%1' cannot be read").arg(tableName));
-    GPtrArray* columns = mdb_read_columns(table.get());
-    if (!columns || columns->len != table->num_cols || columns->len == 0)
-        d->Damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(tableName));
+    const QString& tableName = found->Name;
+    TTablePtr table = d->ReadTable(found->Entry.get(), tableName);
+    GPtrArray* columns = table->columns;
 
     std::vector<TColumnReader> readers(columns->len);
     std::vector<TResultColumn> resultColumns;
@@ -606,124 +760,25 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
     std::vector<TConditionTest> tests;
     tests.reserve(statement.Conditions.size());
     for (const TCondition& condition : statement.Conditions) {
-        int found = -1;
-        for (std::size_t i = 0; i < resultColumns.size() && found < 0; ++i)
+        int column = -1;
+        for (std::size_t i = 0; i < resultColumns.size() && column < 0; ++i)
             if (resultColumns[i].Name.compare(condition.Field, Qt::CaseInsensitive) == 0)
-                found = int(i);
-        if (found < 0)
+                column = int(i);
+        if (column < 0)
             throw EDatabaseError(QStringLiteral("Field '%1' not found in table '%2'.").arg(condition.Field, tableName));
-        tests.push_back({found, TTextMatcher(condition.Literal, condition.Operator)});
+        tests.push_back({column, TTextMatcher(condition.Literal, condition.Operator)});
     }
 
-    d->CheckUsageMap(table.get());
     auto result = std::make_unique<TResultTable>(std::move(resultColumns));
-
-    const std::size_t pageSize = d->PageSize;
     quint64 rowNumber = 0;
-    // Decodes one value of the current row into its cell, once per row.
-    auto decode = [&](TColumnReader& reader) -> TCell& {
-        TCell& cell = reader.Cell;
-        if (cell.Row == rowNumber)
-            return cell;
-        cell.Row = rowNumber;
-        cell.Text.clear();
-        const MdbColumn* column = reader.Column;
-        const int start = column->cur_value_start;
-        const int length = column->cur_value_len;
-        if (column->col_type == MDB_BOOL) {
-            // Booleans live in the row's null mask: mdbtools reports a set "null" bit as false.
-            cell.Kind = TCellKind::Boolean;
-            cell.Integer = length == 0 ? 1 : 0;
-            return cell;
+    // Each value is decoded once per row, whether a condition or the result asks first.
+    auto decode = [&](TColumnReader& reader) -> const TCell& {
+        if (reader.Cell.Row != rowNumber) {
+            d->Decode(reader.Column, reader.Cell, tableName);
+            reader.Cell.Row = rowNumber;
         }
-        if (length <= 0) {
-            cell.Kind = TCellKind::Null;
-            return cell;
-        }
-        if (start < 0 || std::size_t(start) + std::size_t(length) > pageSize)
-            d->Damaged(QStringLiteral("a value of table '%1' lies outside its page").arg(tableName));
-        const unsigned char* p = mdb->pg_buf + start;
-        const auto need = [&](int bytes) {
-            if (length < bytes)
-                d->Damaged(QStringLiteral("a value of column '%1' in table '%2' is cut short")
-                               .arg(CString(column->name, sizeof column->name), tableName));
-        };
-        switch (column->col_type) {
-        case MDB_BYTE:
-            need(1);
-            cell.Kind = TCellKind::Integer;
-            cell.Integer = p[0];
-            break;
-        case MDB_INT:
-            need(2);
-            cell.Kind = TCellKind::Integer;
-            cell.Integer = qint16(Get16(p));
-            break;
-        case MDB_LONGINT: case MDB_COMPLEX:
-            need(4);
-            cell.Kind = TCellKind::Integer;
-            cell.Integer = qint32(Get32(p));
-            break;
-        case MDB_MONEY:
-            need(8);
-            cell.Kind = TCellKind::Double;
-            cell.Double = double(GetRaw<qint64>(p)) / 10000.0;
-            break;
-        case MDB_FLOAT:
-            need(4);
-            cell.Kind = TCellKind::Double;
-            cell.Double = SingleToDouble(GetRaw<float>(p));
-            break;
-        case MDB_DOUBLE:
-            need(8);
-            cell.Kind = TCellKind::Double;
-            cell.Double = GetRaw<double>(p);
-            break;
-        case MDB_DATETIME:
-            need(8);
-            cell.Kind = JetDateToMSecs(GetRaw<double>(p), cell.Integer) ? TCellKind::DateTime : TCellKind::Null;
-            break;
-        case MDB_NUMERIC: {
-            need(17);
-            if (column->col_prec < 1 || column->col_prec > 28 || column->col_scale < 0 || column->col_scale > column->col_prec)
-                d->Damaged(QStringLiteral("column '%1' of table '%2' has an invalid precision")
-                               .arg(CString(column->name, sizeof column->name), tableName));
-            char* text = mdb_numeric_to_string(mdb, start, column->col_scale, column->col_prec);
-            cell.Kind = TCellKind::Double;
-            cell.Double = QByteArrayView(text, qstrlen(text)).toDouble();
-            g_free(text);
-            break;
-        }
-        case MDB_TEXT:
-            cell.Kind = TCellKind::Text;
-            d->DecodeText(p, std::size_t(length), cell.Text);
-            break;
-        case MDB_MEMO: {
-            std::string raw;
-            d->ReadLongValue(p, std::size_t(length), raw, tableName);
-            cell.Kind = TCellKind::Text;
-            d->DecodeText(reinterpret_cast<const unsigned char*>(raw.data()), raw.size(), cell.Text);
-            break;
-        }
-        case MDB_OLE:
-            cell.Kind = TCellKind::Bytes;
-            d->ReadLongValue(p, std::size_t(length), cell.Text, tableName);
-            break;
-        case MDB_REPID: {
-            need(16);
-            cell.Kind = TCellKind::Text;
-            const QUuid uuid(Get32(p), Get16(p + 4), Get16(p + 6), p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15]);
-            cell.Text = uuid.toByteArray(QUuid::WithBraces).toUpper().toStdString();
-            break;
-        }
-        default:
-            cell.Kind = TCellKind::Bytes;
-            cell.Text.assign(reinterpret_cast<const char*>(p), std::size_t(length));
-            break;
-        }
-        return cell;
+        return reader.Cell;
     };
-
     auto matches = [&](const TConditionTest& test) {
         TColumnReader& reader = readers[std::size_t(test.Column)];
         const TCell& cell = decode(reader);
@@ -741,26 +796,15 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
     mdb_rewind_table(table.get());
     while (mdb_fetch_row(table.get())) {
         ++rowNumber;
-        bool accepted = true;
-        for (const TConditionTest& test : tests) {
-            if (!matches(test)) {
-                accepted = false;
-                break;
-            }
-        }
-        if (!accepted)
+        if (!std::all_of(tests.begin(), tests.end(), matches))
             continue;
         for (TColumnReader& reader : readers) {
             const TCell& cell = decode(reader);
+            const QByteArrayView bytes(cell.Text.data(), qsizetype(cell.Text.size()));
             switch (cell.Kind) {
             case TCellKind::Null: result->AppendNull(); break;
-            case TCellKind::Text:
-            case TCellKind::Bytes:
-                if (reader.Type == ftBlob || reader.Type == ftBytes)
-                    result->AppendBytes(QByteArrayView(cell.Text.data(), qsizetype(cell.Text.size())));
-                else
-                    result->AppendText(QByteArrayView(cell.Text.data(), qsizetype(cell.Text.size())));
-                break;
+            case TCellKind::Text: result->AppendText(bytes); break;
+            case TCellKind::Bytes: result->AppendBytes(bytes); break;
             case TCellKind::Integer: result->AppendInteger(cell.Integer); break;
             case TCellKind::Double: result->AppendDouble(cell.Double); break;
             case TCellKind::Boolean: result->AppendBoolean(cell.Integer != 0); break;
