@@ -334,6 +334,9 @@ struct TJetEngine::TImpl
     quint32 PageCount = 0;
     TJet3Charset Jet3Text;
     std::vector<TCatalogTable> Catalog;
+    // Bytes of long values one read may still take: every long value is stored once, so a table
+    // cannot hold more than the file; damaged rows that all point at one big value stop here.
+    mutable quint64 LongValueBudget = 0;
 
     [[noreturn]] void Damaged(const QString& detail) const
     {
@@ -384,6 +387,8 @@ void TJetEngine::TImpl::Open()
     file.close();
     if (!TJetEngine::IsJetHeader(head))
         throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(Path));
+    if (head.size() < 0x18)
+        Damaged(QStringLiteral("the file is too short (%1 bytes)").arg(fileSize));
     const quint32 version = Get32(reinterpret_cast<const unsigned char*>(head.constData()) + 0x14);
     if (version > MDB_VER_ACCDB_2019)
         throw EDatabaseError(
@@ -608,8 +613,9 @@ void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std
         Damaged(QStringLiteral("a long value of table '%1' has no header").arg(table));
     const quint32 head = Get32(p);
     const std::size_t length = head & 0x3fffffff;
-    if (length > std::size_t(PageCount) * PageSize)
-        Damaged(QStringLiteral("a long value of table '%1' is longer than the file").arg(table));
+    if (length > LongValueBudget)
+        Damaged(QStringLiteral("the long values of table '%1' add up to more than the file holds").arg(table));
+    LongValueBudget -= length;
     if (head & 0x80000000) {  // stored in the row itself
         out.append(reinterpret_cast<const char*>(p) + kLongValueHeader, std::min(length, n - kLongValueHeader));
     } else if (head & 0x40000000) {  // one row on a page of its own
@@ -793,6 +799,7 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
         }
     };
 
+    d->LongValueBudget = quint64(d->PageCount) * d->PageSize;
     mdb_rewind_table(table.get());
     while (mdb_fetch_row(table.get())) {
         ++rowNumber;

@@ -473,6 +473,8 @@ TEST(JetEngine, ErrorsNameTheirCause)
         {"cut inside a page", [&] { TJetEngine(WriteFile(dir, "cut.mdb", nwind.left(100000))); },
          "The database file '" + dir.filePath("cut.mdb")
              + "' is damaged: its size (100000 bytes) is not a whole number of 2048-byte pages."},
+        {"cut inside the header", [&] { TJetEngine(WriteFile(dir, "head.mdb", nwind.left(20))); },
+         "The database file '" + dir.filePath("head.mdb") + "' is damaged: the file is too short (20 bytes)."},
         {"header only", [&] { TJetEngine(WriteFile(dir, "short.mdb", nwind.left(2048))); },
          "The database file '" + dir.filePath("short.mdb") + "' is damaged: the file is too short (2048 bytes)."},
         {"unknown Jet 3 character set",
