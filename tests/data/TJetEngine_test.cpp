@@ -264,6 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
     Fixtures, JetTableAsExported,
     testing::Values(TTableCase{"Customers_Western", kNwind, "Customers", QByteArray("CP1252"), "CP1252"},
                     TTableCase{"Customers_Cyrillic_by_default", kNwind, "Customers", std::nullopt, "CP1251"},
+                    TTableCase{"Customers_double_byte_code_page", kNwind, "Customers", QByteArray("CP932"), "CP932"},
                     TTableCase{"DateTest_Jet4", kDateTest, "DateTest", std::nullopt, "CP1251"},
                     TTableCase{"OrderDetails_singles_and_currency", kNwind, "Order Details", QByteArray("CP1252"), "CP1252"},
                     TTableCase{"Orders_dates", kNwind, "Orders", QByteArray("CP1252"), "CP1252"},
@@ -527,7 +528,7 @@ TEST(JetEngine, TruncatedCopyNeverDropsRowsSilently)
 }
 
 // Corrupted copies of both samples: cut at many points, bytes flipped in the header, the
-// catalog, the table definitions and the data pages. Each either reads or fails with a database
+// catalog, the table definitions and the data pages, whole pages of noise or zeros. Each either reads or fails with a database
 // error; nothing crashes, hangs or throws anything else. PB_JET_FUZZ_ROUNDS raises the count,
 // PB_JET_FUZZ_SEED picks another series.
 TEST(JetEngine, CorruptedCopiesFailCleanly)
@@ -584,6 +585,14 @@ TEST(JetEngine, CorruptedCopiesFailCleanly)
             flipped("catalog data", catalogData);
             flipped("data", data);
             flipped("any", any);
+            // A whole page of noise, or of zeros, in place of any page.
+            for (const bool noise : {true, false}) {
+                QByteArray bytes = original;
+                const int page = any[std::uniform_int_distribution<std::size_t>(0, any.size() - 1)(random)];
+                for (int i = 0; i < pageSize; ++i)
+                    bytes[qsizetype(page) * pageSize + i] = noise ? char(random()) : '\0';
+                variants.push_back({QStringLiteral("page %1 %2").arg(page).arg(noise ? "noise" : "zeroed"), bytes});
+            }
         }
         for (const Variant& v : variants) {
             SCOPED_TRACE((QFileInfo(fixture).fileName() + ": " + v.name).toStdString());
