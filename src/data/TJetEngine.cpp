@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QUuid>
 
 #include <algorithm>
@@ -26,7 +25,7 @@ constexpr std::size_t kLongValueHeader = 12;
 constexpr char kDefaultJet3Charset[] = "CP1251";
 
 // Milliseconds since the Unix epoch of day 0 of Jet's date-time values (1899-12-30).
-const qint64 kJetEpochMs = QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+constexpr qint64 kJetEpochMs = -2209161600000;
 
 quint16 Get16(const unsigned char* p)
 {
@@ -224,7 +223,6 @@ private:
     bool fSingleByte = true;
 };
 
-
 enum class TCellKind { Null, Text, Bytes, Integer, Double, Boolean, DateTime };
 
 // One value of the current row, decoded from its page.
@@ -307,12 +305,6 @@ TFieldType FieldTypeOf(const MdbColumn* column)
     }
 }
 
-} // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
 using TTablePtr = std::unique_ptr<MdbTableDef, TTableFree>;
 
 // A table of the file's catalog: its name and the entry mdbtools reads its definition from.
@@ -324,6 +316,8 @@ struct TCatalogTable
 };
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
 
 struct TJetEngine::TImpl
 {
