@@ -536,7 +536,7 @@ TEST(JetEngine, CorruptedCopiesFailCleanly)
     const TEnvGuard charset("MDB_JET3_CHARSET", QByteArray("CP1252"));
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const int rounds = qEnvironmentVariableIsSet("PB_JET_FUZZ_ROUNDS") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_ROUNDS") : 12;
+    const int rounds = qEnvironmentVariableIsSet("PB_JET_FUZZ_ROUNDS") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_ROUNDS") : 6;
     std::mt19937 random(qEnvironmentVariableIsSet("PB_JET_FUZZ_SEED") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_SEED") : 20240611);
     int opened = 0;
     int failed = 0;
