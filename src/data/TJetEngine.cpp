@@ -400,7 +400,8 @@ void TJetEngine::TImpl::Open()
     PageCount = quint32(fileSize / PageSize);
 
     // Jet 3 text carries no code page: the directories are windows-1251 unless the environment
-    // names another. Object names are converted by mdbtools, values by us.
+    // names another. Column names are converted by mdbtools (it reads the variable at open),
+    // table names and values by us.
     QByteArray charset = qgetenv("MDB_JET3_CHARSET");
     if (charset.isEmpty())
         charset = kDefaultJet3Charset;
