@@ -1,5 +1,6 @@
 #include "TDirectoryEngine.h"
 
+#include "TJetEngine.h"
 #include "TSqliteEngine.h"
 
 #include <QFile>
@@ -10,18 +11,6 @@ namespace {
 [[noreturn]] void Fail(const char* pattern, const QString& path)
 {
     throw EDatabaseError(FormatMessage(QString::fromUtf8(pattern), {path}));
-}
-
-// Jet 3/4 (.mdb) and ACE (.accdb) files name their format at offset 4.
-bool IsJetOrAce(const QByteArray& head)
-{
-    const QByteArray name = head.mid(4, 15);
-    return name == "Standard Jet DB" || name == "Standard ACE DB";
-}
-
-std::unique_ptr<TDirectoryEngine> OpenJetEngine(const QString& path)
-{
-    Fail("Cannot open '%s': this build cannot read Jet/ACE (.mdb, .accdb) database files yet.", path);
 }
 
 } // namespace
@@ -45,7 +34,7 @@ std::unique_ptr<TDirectoryEngine> OpenDirectoryEngine(const QString& path)
         Fail("The database file '%s' is empty.", path);
     if (head.startsWith(QByteArrayView("SQLite format 3\0", 16)))
         return std::make_unique<TSqliteEngine>(path);
-    if (IsJetOrAce(head))
-        return OpenJetEngine(path);
+    if (TJetEngine::IsJetHeader(head))  // Jet 3/4 (.mdb) and ACE (.accdb)
+        return std::make_unique<TJetEngine>(path);
     Fail("Unrecognized database format '%s'.", path);
 }

@@ -125,18 +125,18 @@ const std::vector<TBadFileCase> kBadFiles = {
          return p;
      },
      "Unrecognized database format '%s'."},
-    {"JetFile",
+    {"JetHeaderOnly",
      [](const QString& p) {
          WriteBytes(p, JetHeader("Standard Jet DB"));
          return p;
      },
-     "Cannot open '%s': this build cannot read Jet/ACE (.mdb, .accdb) database files yet."},
-    {"AceFile",
+     "The database file '%s' is damaged: ", true},
+    {"AceHeaderOnly",
      [](const QString& p) {
          WriteBytes(p, JetHeader("Standard ACE DB"));
          return p;
      },
-     "Cannot open '%s': this build cannot read Jet/ACE (.mdb, .accdb) database files yet."},
+     "The database file '%s' is damaged: ", true},
     {"SqliteMagicOverGarbage",
      [](const QString& p) {
          WriteBytes(p, QByteArray("SQLite format 3", 16) + QByteArray(4080, '\x7f'));
@@ -215,6 +215,21 @@ TEST(TADOConnection, UnreadableFileIsReported)
         EXPECT_EQ(e.Message(), FormatMessage("Cannot read the database file '%s': %s.", {path, "Permission denied"}));
     }
     EXPECT_FALSE(connection.Connected());
+}
+
+TEST(TADOConnection, JetFilesAreReadByTheJetEngine)
+{
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("nwind.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PB_FIXTURES_DIR "/nwind.mdb"), path));
+    TADOConnection connection;
+    connection.SetConnectionString(ConnectionStringFor(path));
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL("SELECT * FROM Shippers;");
+    query.Open();
+    EXPECT_GT(query.RecordCount(), 0);
+    EXPECT_NE(query.FieldNamed("CompanyName"), nullptr);
 }
 
 // --- The file stays as it was -----------------------------------------------------------------
