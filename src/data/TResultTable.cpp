@@ -1,16 +1,43 @@
 #include "TResultTable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
-constexpr std::uint64_t kNullBit = std::uint64_t(1) << 63;
+constexpr std::uint64_t kNullBit64 = std::uint64_t(1) << 63;
+constexpr std::uint32_t kNullBit32 = std::uint32_t(1) << 31;
 }
 
 TResultTable::TResultTable(std::vector<TResultColumn> columns) : fColumns(std::move(columns)) {}
 
+void TResultTable::Widen()
+{
+    fEnds64.reserve(std::max(fEnds32.capacity(), fEnds32.size() + 1));
+    for (std::uint32_t e : fEnds32)
+        fEnds64.push_back(std::uint64_t(e & ~kNullBit32) | ((e & kNullBit32) ? kNullBit64 : 0));
+    fEnds32 = {};
+    fWideEnds = true;
+}
+
 void TResultTable::PushEnd(bool null)
 {
-    fEnds.push_back(std::uint64_t(fArena.size()) | (null ? kNullBit : 0));
+    const std::size_t end = fArena.size();
+    if (!fWideEnds && end >= kNullBit32)
+        Widen();
+    if (fWideEnds)
+        fEnds64.push_back(std::uint64_t(end) | (null ? kNullBit64 : 0));
+    else
+        fEnds32.push_back(std::uint32_t(end) | (null ? kNullBit32 : 0));
+}
+
+std::size_t TResultTable::End(std::size_t cell) const
+{
+    return fWideEnds ? std::size_t(fEnds64[cell] & ~kNullBit64) : std::size_t(fEnds32[cell] & ~kNullBit32);
+}
+
+bool TResultTable::EndIsNull(std::size_t cell) const
+{
+    return fWideEnds ? (fEnds64[cell] & kNullBit64) != 0 : (fEnds32[cell] & kNullBit32) != 0;
 }
 
 void TResultTable::AppendNull()
@@ -56,45 +83,46 @@ void TResultTable::AppendDateTime(const QDateTime& value)
 
 void TResultTable::EndRow()
 {
-    fRowStartCells = fEnds.size();
+    fRowStartCells = Cells();
     fRowStartBytes = fArena.size();
     ++fRows;
 }
 
 void TResultTable::DiscardRow()
 {
-    fEnds.resize(fRowStartCells);
+    if (fWideEnds)
+        fEnds64.resize(fRowStartCells);
+    else
+        fEnds32.resize(fRowStartCells);
     fArena.resize(fRowStartBytes);
 }
 
 void TResultTable::Reserve(std::size_t rows, std::size_t bytes)
 {
-    fEnds.reserve(rows * fColumns.size());
+    if (fWideEnds)
+        fEnds64.reserve(rows * fColumns.size());
+    else
+        fEnds32.reserve(rows * fColumns.size());
     fArena.reserve(bytes);
 }
 
 void TResultTable::Squeeze()
 {
-    fEnds.shrink_to_fit();
+    fEnds32.shrink_to_fit();
+    fEnds64.shrink_to_fit();
     fArena.shrink_to_fit();
-}
-
-std::uint32_t TResultTable::Start(std::size_t cell) const
-{
-    return cell == 0 ? 0 : std::uint32_t(fEnds[cell - 1] & ~kNullBit);
 }
 
 bool TResultTable::IsNull(int row, int column) const
 {
-    return (fEnds[std::size_t(row) * fColumns.size() + std::size_t(column)] & kNullBit) != 0;
+    return EndIsNull(std::size_t(row) * fColumns.size() + std::size_t(column));
 }
 
 QByteArrayView TResultTable::Raw(int row, int column) const
 {
     const std::size_t cell = std::size_t(row) * fColumns.size() + std::size_t(column);
-    const std::uint64_t start = cell == 0 ? 0 : (fEnds[cell - 1] & ~kNullBit);
-    const std::uint64_t end = fEnds[cell] & ~kNullBit;
-    return QByteArrayView(fArena.data() + start, qsizetype(end - start));
+    const std::size_t start = cell == 0 ? 0 : End(cell - 1);
+    return QByteArrayView(fArena.data() + start, qsizetype(End(cell) - start));
 }
 
 QVariant TResultTable::Value(int row, int column) const
@@ -140,5 +168,6 @@ QString TResultTable::Text(int row, int column) const
 
 std::size_t TResultTable::MemoryUsed() const
 {
-    return fArena.capacity() + fEnds.capacity() * sizeof(std::uint64_t);
+    return fArena.capacity() + fEnds32.capacity() * sizeof(std::uint32_t)
+           + fEnds64.capacity() * sizeof(std::uint64_t);
 }

@@ -50,13 +50,19 @@ public:
     std::size_t MemoryUsed() const;
 
 private:
-    std::uint32_t Start(std::size_t cell) const;
+    std::size_t Cells() const { return fWideEnds ? fEnds64.size() : fEnds32.size(); }
+    std::size_t End(std::size_t cell) const;  // without the null mark
+    bool EndIsNull(std::size_t cell) const;
     void PushEnd(bool null);
+    void Widen();
 
     std::vector<TResultColumn> fColumns;
     std::vector<char> fArena;
-    // End offset of each value in the arena; the top bit marks a null value.
-    std::vector<std::uint64_t> fEnds;
+    // End offset of each value in the arena; the top bit marks a null value. Offsets take 32 bits
+    // until the arena outgrows them, then every offset moves to 64 bits.
+    std::vector<std::uint32_t> fEnds32;
+    std::vector<std::uint64_t> fEnds64;
+    bool fWideEnds = false;
     std::size_t fRowStartCells = 0;
     std::size_t fRowStartBytes = 0;
     int fRows = 0;
