@@ -1,8 +1,13 @@
-#include <QApplication>
+// The program's entry: the window, or a search and export run from the command line.
+
+#include "TApplication.h"
+#include "TForm1.h"
+#include "TProgramFiles.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Телефонный справочник"));
-    return 0;
+    TApplication app(argc, argv);
+    TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
+    form.show();
+    return app.exec();
 }

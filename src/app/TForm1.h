@@ -1,0 +1,79 @@
+#pragma once
+// The directory window: search criteria at the top, the result in the grid below, the count found
+// in the status bar. Built as designed at 96 dpi and scaled to the screen.
+
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "TAnchors.h"
+#include "TDataSet.h"
+#include "TProgramFiles.h"
+
+#include <QWidget>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class TColumnEh;
+class TDBGridEh;
+
+class TForm1 : public QWidget
+{
+public:
+    explicit TForm1(const TProgramFiles& files, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, named as designed.
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* fio = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* fio_style = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* street = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* dom = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* phone = nullptr;
+    QCheckBox* discrete = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* kvart = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QPushButton* export_ = nullptr;  // "export" in the design; a reserved word here
+    TDBGridEh* DBS = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel = nullptr;  // the status bar's one panel
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N1 = nullptr;
+
+    TADOConnection ADOConnection1;
+    TADOQuery ADOQuery1;
+    TDataSource DataSource1;
+
+    // Event handlers.
+    void FormCreate();
+    void FormDestroy();
+    void searchClick();
+    void clearClick();
+    void DBSTitleClick(TColumnEh* column);
+
+    QString StatusText() const;
+    const TProgramFiles& Files() const { return fFiles; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildLayout();
+    void PressDefaultButton();
+    QRect Scaled(int left, int top, int width, int height) const;
+
+    TProgramFiles fFiles;
+    TAnchors fAnchors;
+};
