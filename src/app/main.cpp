@@ -4,10 +4,45 @@
 #include "TForm1.h"
 #include "TProgramFiles.h"
 
+#include <QEvent>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Start-up measurement: with PB_EXIT_AFTER_FIRST_PAINT set, the program says "painted" on its
+// standard output once the window has painted for the first time, and ends.
+class TFirstPaintProbe : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !fDone) {
+            fDone = true;
+            QTimer::singleShot(0, qApp, [] {
+                std::fputs("painted\n", stdout);
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool fDone = false;
+};
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     TApplication app(argc, argv);
     TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
+    TFirstPaintProbe probe;
+    if (qEnvironmentVariableIsSet("PB_EXIT_AFTER_FIRST_PAINT"))
+        form.installEventFilter(&probe);
     form.show();
     return app.exec();
 }
