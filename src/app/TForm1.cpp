@@ -1,8 +1,15 @@
 #include "TForm1.h"
 
 #include "TApplication.h"
+#include "Exception.h"
+#include "TCommandLine.h"
 #include "TButtonImages.h"
 #include "TDBGridEh.h"
+#include "TDBGridEhClipboard.h"
+#include "TDBGridEhExportAsHTML.h"
+#include "TDBGridEhExportAsRTF.h"
+#include "TDBGridEhExportAsText.h"
+#include "TDBGridEhExportAsXLS.h"
 #include "TFontMetricsEh.h"
 #include "TIniFile.h"
 #include "TSearchCriteria.h"
@@ -10,6 +17,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QProgressDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -20,6 +30,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+
+#include <cstdio>
 
 namespace {
 
@@ -40,6 +52,22 @@ const TColumnDesign kColumns[] = {
     {"street", "Улица", 175},
     {"numhome", "Дом", 60},
     {"numdoor", "Квартира", 60},
+};
+
+// Export file types in the order of the save dialog's filter.
+struct TExportType
+{
+    const char* Filter;
+    const char* Extension;
+    TDBGridEhExportClass Class;
+};
+
+const TExportType kExportTypes[] = {
+    {"Текстовый файл", "txt", &ExportClassEh<TDBGridEhExportAsText>},
+    {"Файл CSV", "csv", &ExportClassEh<TDBGridEhExportAsCSV>},
+    {"Файл HTML", "htm", &ExportClassEh<TDBGridEhExportAsHTML>},
+    {"Файл RTF", "rtf", &ExportClassEh<TDBGridEhExportAsRTF>},
+    {"Файл Microsoft Excel", "xls", &ExportClassEh<TDBGridEhExportAsXLS>},
 };
 
 } // namespace
@@ -168,6 +196,9 @@ void TForm1::BuildLayout()
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler(this, [this] { searchClick(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { RunHandler(this, [this] { clearClick(); }); });
+    connect(export_, &QPushButton::clicked, this, [this] { RunHandler(this, [this] { exportClick(); }); });
+    connect(N1, &QAction::triggered, this, [this] { RunHandler(this, [this] { N1Click(); }); });
+    SaveDialog1.Run = [this](TSaveDialog&) { return ExecuteSaveDialog(); };
 
     // Enter without modifiers belongs to the window's default button, as in a dialog: it is taken
     // as a shortcut before any control sees the key. Shift+Enter and the rest reach the control.
@@ -261,9 +292,137 @@ void TForm1::clearClick()
     phone->clear();
 }
 
+bool TForm1::ExecuteSaveDialog()
+{
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QStringList filters;
+    for (const TExportType& type : kExportTypes)
+        filters << QString::fromUtf8(type.Filter) + QStringLiteral(" (*.") + QLatin1String(type.Extension) + u')';
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(SaveDialog1.FilterIndex - 1, filters.front()));
+    dialog.selectFile(SaveDialog1.FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    SaveDialog1.FileName = dialog.selectedFiles().front();
+    SaveDialog1.FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    return true;
+}
+
+void TForm1::WithProgress(const QString& text, const std::function<void(const TExportProgressEh&)>& work)
+{
+    if (Quiet) {
+        work({});
+        return;
+    }
+    QProgressDialog progress(text, QStringLiteral("Отмена"), 0, 100, this);
+    progress.setWindowTitle(kApplicationTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    work([&progress](qint64 done, qint64 total) {
+        if (total > 0)
+            progress.setValue(int(done * 100 / total));
+        return !progress.wasCanceled();
+    });
+}
+
+void TForm1::ExportToFile(const QString& fileName, const QString& format)
+{
+    if (!DBS->DataSet() || !DBS->DataSet()->Active())
+        return;
+    for (const TExportType& type : kExportTypes) {
+        if (format != QLatin1String(type.Extension))
+            continue;
+        WithProgress(QStringLiteral("Экспорт..."), [&](const TExportProgressEh& progress) {
+            try {
+                ExportGridToFile(type.Class, DBS, fileName, true, progress);
+            } catch (const EAbort&) {
+                // Cancelled: no partial file is left behind.
+                QFile::remove(fileName);
+                throw;
+            }
+        });
+        return;
+    }
+    throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {format}));
+}
+
+void TForm1::exportClick()
+{
+    SaveDialog1.FileName = QStringLiteral("export");
+    if (!DBS->DataSet() || !DBS->DataSet()->Active())
+        return;
+    if (!SaveDialog1.Run(SaveDialog1))
+        return;
+    if (SaveDialog1.FilterIndex < 1 || SaveDialog1.FilterIndex > int(std::size(kExportTypes)))
+        return;
+    const TExportType& type = kExportTypes[SaveDialog1.FilterIndex - 1];
+    ExportToFile(ExportFileName(SaveDialog1.FileName, QLatin1String(type.Extension)),
+                 QLatin1String(type.Extension));
+}
+
+void TForm1::N1Click()
+{
+    if (!DBS->DataSet() || !DBS->DataSet()->Active())
+        return;
+    WithProgress(QStringLiteral("Копирование..."),
+                 [this](const TExportProgressEh& progress) { CopyGridData(DBS, true, progress); });
+}
+
 void TForm1::DBSTitleClick(TColumnEh* column)
 {
     if (!ADOQuery1.Active())
         return;
     ADOQuery1.SortBy(column->FieldName());
+}
+
+int RunCommandLine(const TCommandLine& commandLine)
+{
+    bool failed = false;
+    SetErrorSink([&failed](QWidget*, const QString& text) {
+        std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
+        failed = true;
+    });
+    TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
+    form.Quiet = true;
+    auto step = [&](const std::function<void()>& action) {
+        if (!failed)
+            RunHandler(&form, action);
+        return !failed;
+    };
+    const TSearchCriteria& c = commandLine.Criteria;
+    step([&] {
+        form.fio->setText(c.Fio);
+        form.fio_style->setCurrentIndex(c.FioStyle);
+        form.street->setText(c.Street);
+        form.dom->setText(c.Dom);
+        form.kvart->setText(c.Kvart);
+        form.phone->setText(c.Phone);
+        form.discrete->setChecked(c.Discrete);
+        form.searchClick();
+        if (!form.ADOQuery1.Active())
+            throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+    });
+    if (!commandLine.SortField.isEmpty())
+        step([&] {
+            for (int i = 0; i < form.DBS->Columns().Count(); ++i) {
+                TColumnEh* column = form.DBS->Columns().Items(i);
+                if (column->FieldName().compare(commandLine.SortField, Qt::CaseInsensitive) == 0) {
+                    form.DBSTitleClick(column);
+                    return;
+                }
+            }
+            throw Exception(FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
+        });
+    if (!commandLine.ExportFile.isEmpty())
+        step([&] { form.ExportToFile(commandLine.ExportFile, commandLine.Format); });
+    if (!failed)
+        std::printf("%s\n", qPrintable(form.StatusText()));
+    SetErrorSink(nullptr);
+    return failed ? 1 : 0;
 }

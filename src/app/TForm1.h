@@ -6,9 +6,12 @@
 #include "TADOQuery.h"
 #include "TAnchors.h"
 #include "TDataSet.h"
+#include "TDBGridEhExport.h"
 #include "TProgramFiles.h"
 
 #include <QWidget>
+
+#include <functional>
 
 class QAction;
 class QCheckBox;
@@ -63,7 +66,24 @@ public:
     void clearClick();
     void DBSTitleClick(TColumnEh* column);
 
+    // Writes the open result to a file in a format ("txt", "csv", "htm", "rtf", "xls"), the name
+    // taken as given; does nothing while no result is open.
+    void ExportToFile(const QString& fileName, const QString& format);
+    void exportClick();
+    void N1Click();
+
+    // The save dialog: its file name preset, its filter index (1 to 5) kept between exports.
+    // Tests replace Run to answer in its place (return false for Cancel).
+    struct TSaveDialog
+    {
+        QString FileName;
+        int FilterIndex = 1;
+        std::function<bool(TSaveDialog&)> Run;
+    } SaveDialog1;
+
     QString StatusText() const;
+    // Set for runs without a screen: no progress window, no dialogs.
+    bool Quiet = false;
     const TProgramFiles& Files() const { return fFiles; }
 
 protected:
@@ -73,7 +93,17 @@ private:
     void BuildLayout();
     void PressDefaultButton();
     QRect Scaled(int left, int top, int width, int height) const;
+    bool ExecuteSaveDialog();
+    // Runs a long grid operation with a progress window that shows after half a second; the
+    // callback it gives returns false once the user cancelled.
+    void WithProgress(const QString& text, const std::function<void(const TExportProgressEh&)>& work);
 
     TProgramFiles fFiles;
     TAnchors fAnchors;
 };
+
+// Runs a search (and a sort and an export) given on the command line through the window's own
+// commands, without showing it: prints the status text, or the error on standard error. Returns
+// the process exit code.
+struct TCommandLine;
+int RunCommandLine(const TCommandLine& commandLine);

@@ -1,8 +1,11 @@
 // The program's entry: the window, or a search and export run from the command line.
 
 #include "TApplication.h"
+#include "TCommandLine.h"
 #include "TForm1.h"
 #include "TProgramFiles.h"
+
+#include "Exception.h"
 
 #include <QEvent>
 #include <QTimer>
@@ -38,6 +41,28 @@ private:
 
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    TCommandLine commandLine;
+    try {
+        commandLine = ParseCommandLine(arguments);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "phonebook: %s\n", qPrintable(e.Message()));
+        return 2;
+    }
+    if (commandLine.Help) {
+        std::fputs(qPrintable(CommandLineHelp()), stdout);
+        return 0;
+    }
+    if (commandLine.Batch) {
+        // No window and no display needed.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        TApplication app(argc, argv);
+        return RunCommandLine(commandLine);
+    }
+
     TApplication app(argc, argv);
     TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
     TFirstPaintProbe probe;
