@@ -73,6 +73,8 @@ public:
         return fBuffer.get() + fUsed;
     }
     void Commit(qsizetype count) { fUsed += count; }
+    // A byte array the format writers may use for one piece at a time (kept to save allocations).
+    QByteArray& Scratch() { return fScratch; }
 
     static constexpr qsizetype kCapacity = 64 * 1024;
 
@@ -82,4 +84,5 @@ private:
     std::unique_ptr<char[]> fBuffer;
     qsizetype fUsed = 0;
     qint64 fFlushed = 0;
+    QByteArray fScratch;
 };

@@ -1,5 +1,8 @@
 #include "GoldenBytes.h"
 
+#include "TByteWriterEh.h"
+#include "TMemoryStreamEh.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -33,9 +36,19 @@ std::string HexDump(const QByteArray& bytes, qsizetype from, qsizetype count)
     while (at < common && actual[at] == expected[at])
         ++at;
     const qsizetype from = std::max<qsizetype>(0, at - 16);
+    char offset[64];
+    std::snprintf(offset, sizeof offset, "%lld (0x%llX)", (long long)at, (long long)at);
     return ::testing::AssertionFailure()
-           << "bytes differ at offset " << at << " (0x" << std::hex << at << std::dec
-           << "); actual " << actual.size() << " bytes, expected " << expected.size()
+           << "bytes differ at offset " << offset << "; actual " << actual.size() << " bytes, expected " << expected.size()
            << " bytes\n  actual   from " << from << ": " << HexDump(actual, from, 40)
            << "\n  expected from " << from << ": " << HexDump(expected, from, 40);
+}
+
+QByteArray WrittenBytes(const std::function<void(TByteWriterEh&)>& write)
+{
+    TMemoryStreamEh stream;
+    TByteWriterEh w(&stream);
+    write(w);
+    w.Flush();
+    return stream.Bytes();
 }

@@ -6,10 +6,17 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include <functional>
+
+class TByteWriterEh;
+
 // Bytes from hexadecimal pairs separated by blanks: "09 08 0A 00".
 QByteArray HexBytes(const char* spaced);
 // The bytes as hexadecimal pairs with their printable form, for messages.
 std::string HexDump(const QByteArray& bytes, qsizetype from, qsizetype count);
+
+// What a writer function writes, through a writer on a memory stream.
+QByteArray WrittenBytes(const std::function<void(TByteWriterEh&)>& write);
 
 ::testing::AssertionResult SameBytes(const QByteArray& actual, const QByteArray& expected);
 

@@ -8,19 +8,9 @@
 #include <QBuffer>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 
 namespace {
-
-QByteArray Written(const std::function<void(TByteWriterEh&)>& write)
-{
-    TMemoryStreamEh stream;
-    TByteWriterEh w(&stream);
-    write(w);
-    w.Flush();
-    return stream.Bytes();
-}
 
 struct AnsiCase
 {
@@ -36,7 +26,7 @@ class AnsiText : public ::testing::TestWithParam<AnsiCase>
 TEST_P(AnsiText, IsWrittenInWindows1251)
 {
     const AnsiCase& c = GetParam();
-    EXPECT_BYTES(Written([&](TByteWriterEh& w) { w.WriteAnsi(c.text); }), HexBytes(c.hex));
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { w.WriteAnsi(c.text); }), HexBytes(c.hex));
     EXPECT_BYTES(AnsiEncode(c.text), HexBytes(c.hex));
 }
 
@@ -56,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ByteWriter, WritesLinesNumbersAndBinaryValues)
 {
-    const QByteArray bytes = Written([](TByteWriterEh& w) {
+    const QByteArray bytes = WrittenBytes([](TByteWriterEh& w) {
         w.WriteLine(QStringLiteral("Ж"));
         w.WriteLine("<HTML>");
         w.WriteDecimal(0);
@@ -77,7 +67,7 @@ TEST(ByteWriter, LongTextsCrossTheBufferWhole)
     // A text longer than the buffer, with a surrogate pair right at the buffer's edge.
     QString text(TByteWriterEh::kCapacity - 1, QChar(u'Я'));
     text += QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10, u'b');
-    const QByteArray bytes = Written([&](TByteWriterEh& w) {
+    const QByteArray bytes = WrittenBytes([&](TByteWriterEh& w) {
         w.WriteByte('<');
         w.WriteAnsi(text);
         w.WriteBytes(QByteArray(3 * TByteWriterEh::kCapacity, 'c'));
