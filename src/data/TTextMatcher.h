@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <memory>
+
 class TTextMatcher
 {
 public:
@@ -27,7 +29,6 @@ private:
     struct Impl;
     QString fPrefix;
     bool fPurePrefix = false;
-    // Implementation state (folded pattern pieces); kept opaque to users.
-    QString fFolded;
-    TCondition::Op fOp;
+    // The folded pattern, compiled once; shared by copies since it never changes.
+    std::shared_ptr<const Impl> fImpl;
 };

@@ -1,0 +1,105 @@
+#include "TCommandLine.h"
+
+#include "Exception.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QStringList kFormats = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("htm"),
+                              QStringLiteral("rtf"), QStringLiteral("xls")};
+
+} // namespace
+
+QString ExportFileName(const QString& name, const QString& ext)
+{
+    if (name.right(3).toUpper() != ext.toUpper())
+        return name + u'.' + ext;
+    return name;
+}
+
+QString CommandLineHelp()
+{
+    return QStringLiteral(
+        "Usage: phonebook [options]\n"
+        "Without options the window opens. With options the directory is searched without a\n"
+        "window, the count found is printed, and the result may be sorted and exported.\n"
+        "\n"
+        "  --fio TEXT             owner name\n"
+        "  --fio-style STYLE      how the owner name matches: left (at the start, default),\n"
+        "                         anywhere, exact\n"
+        "  --street TEXT          street (anywhere in the name)\n"
+        "  --dom TEXT             house number (at the start)\n"
+        "  --kvart TEXT           flat number (at the start)\n"
+        "  --phone TEXT           telephone number (anywhere)\n"
+        "  --exact-phone          the telephone number must match exactly\n"
+        "  --sort FIELD           order the result by a field (numer, vlad, street, numhome, numdoor)\n"
+        "  --export FILE          write the result to FILE\n"
+        "  --format FORMAT        txt, csv, htm, rtf or xls (default: from FILE's extension)\n"
+        "  --help                 show this text\n");
+}
+
+TCommandLine ParseCommandLine(const QStringList& arguments)
+{
+    TCommandLine cl;
+    auto value = [&](qsizetype& i) -> QString {
+        const QString option = arguments[i];
+        if (i + 1 >= arguments.size())
+            throw Exception(FormatMessage(QStringLiteral("Option %s needs a value"), {option}));
+        return arguments[++i];
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            cl.Help = true;
+        } else if (a == QLatin1String("--fio")) {
+            cl.Criteria.Fio = value(i);
+        } else if (a == QLatin1String("--fio-style")) {
+            const QString style = value(i);
+            if (style == QLatin1String("left"))
+                cl.Criteria.FioStyle = 0;
+            else if (style == QLatin1String("anywhere"))
+                cl.Criteria.FioStyle = 1;
+            else if (style == QLatin1String("exact"))
+                cl.Criteria.FioStyle = 2;
+            else
+                throw Exception(FormatMessage(
+                    QStringLiteral("Unknown --fio-style '%s' (use left, anywhere or exact)"), {style}));
+        } else if (a == QLatin1String("--street")) {
+            cl.Criteria.Street = value(i);
+        } else if (a == QLatin1String("--dom")) {
+            cl.Criteria.Dom = value(i);
+        } else if (a == QLatin1String("--kvart")) {
+            cl.Criteria.Kvart = value(i);
+        } else if (a == QLatin1String("--phone")) {
+            cl.Criteria.Phone = value(i);
+        } else if (a == QLatin1String("--exact-phone")) {
+            cl.Criteria.Discrete = true;
+        } else if (a == QLatin1String("--sort")) {
+            cl.SortField = value(i);
+        } else if (a == QLatin1String("--export")) {
+            cl.ExportFile = value(i);
+        } else if (a == QLatin1String("--format")) {
+            cl.Format = value(i).toLower();
+            if (!kFormats.contains(cl.Format))
+                throw Exception(FormatMessage(
+                    QStringLiteral("Unknown --format '%s' (use txt, csv, htm, rtf or xls)"), {cl.Format}));
+        } else {
+            throw Exception(FormatMessage(QStringLiteral("Unknown option '%s' (see --help)"), {a}));
+        }
+        cl.Batch = true;
+    }
+    if (!cl.Format.isEmpty() && cl.ExportFile.isEmpty())
+        throw Exception(QStringLiteral("--format needs --export FILE"));
+    if (!cl.ExportFile.isEmpty() && cl.Format.isEmpty()) {
+        QString suffix = QFileInfo(cl.ExportFile).suffix().toLower();
+        if (suffix == QLatin1String("html"))
+            suffix = QStringLiteral("htm");
+        if (!kFormats.contains(suffix))
+            throw Exception(FormatMessage(
+                QStringLiteral("Cannot tell the format of '%s' from its extension: give --format"),
+                {cl.ExportFile}));
+        cl.Format = suffix;
+    }
+    return cl;
+}

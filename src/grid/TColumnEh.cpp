@@ -1,0 +1,1266 @@
+#include "TColumnEh.h"
+
+#include "TCustomDBGridEh.h"
+#include "TDisplayFormatEh.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+int IndexOfText(const QStringList& list, const QString& text)
+{
+    for (int i = 0; i < list.size(); ++i)
+        if (list[i].compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// Whether one of the ";"-separated values of a key list entry equals the text.
+bool KeyEntryMatches(const QString& entry, const QString& text)
+{
+    const QString t = text.trimmed();
+    for (const QString& v : entry.split(u';'))
+        if (v.trimmed().compare(t, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool IsMemo(const TField* f)
+{
+    return f->DataType() == ftMemo || f->DataType() == ftFmtMemo;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TColumnsEhList
+
+int TColumnsEhList::IndexOf(const TColumnEh* column) const
+{
+    const auto it = std::find(fItems.begin(), fItems.end(), column);
+    return it == fItems.end() ? -1 : int(it - fItems.begin());
+}
+
+int TColumnsEhList::Remove(const TColumnEh* column)
+{
+    const int i = IndexOf(column);
+    if (i >= 0)
+        Delete(i);
+    return i;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColumnTitleEh
+
+TColumnTitleEh::TColumnTitleEh(TColumnEh* column) : fColumn(column)
+{
+    fFont = DefaultFont();
+}
+
+bool TColumnTitleEh::IsExplicit(TColumnEhValue v) const
+{
+    return fColumn->IsExplicit(v);
+}
+
+void TColumnTitleEh::MarkExplicit(TColumnEhValue v)
+{
+    fColumn->MarkExplicit(v);
+}
+
+void TColumnTitleEh::Assign(const TColumnTitleEh& source)
+{
+    if (source.IsExplicit(cvTitleAlignment))
+        SetAlignment(source.Alignment());
+    if (source.IsExplicit(cvTitleCaption))
+        SetCaption(source.Caption());
+    if (source.IsExplicit(cvTitleColor))
+        SetColor(source.Color());
+    if (source.IsExplicit(cvTitleEndEllipsis))
+        SetEndEllipsis(source.EndEllipsis());
+    if (source.IsExplicit(cvTitleFont))
+        SetFont(source.Font());
+    if (source.IsExplicit(cvTitleOrientation))
+        SetOrientation(source.Orientation());
+    if (source.IsExplicit(cvTitleButton))
+        SetTitleButton(source.TitleButton());
+    if (source.IsExplicit(cvTitleToolTips))
+        SetToolTips(source.ToolTips());
+    fHint = source.fHint;
+    fImageIndex = source.fImageIndex;
+    fSortIndex = source.fSortIndex;
+    fSortMarker = source.fSortMarker;
+}
+
+TAlignment TColumnTitleEh::DefaultAlignment() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g ? g->ColumnDefValues().Title().Alignment() : taLeftJustify;
+}
+
+TAlignment TColumnTitleEh::Alignment() const
+{
+    return IsExplicit(cvTitleAlignment) ? fAlignment : DefaultAlignment();
+}
+
+void TColumnTitleEh::SetAlignment(TAlignment value)
+{
+    if (IsExplicit(cvTitleAlignment) && value == fAlignment)
+        return;
+    fAlignment = value;
+    MarkExplicit(cvTitleAlignment);
+    fColumn->Changed(false);
+}
+
+QString TColumnTitleEh::DefaultCaption() const
+{
+    if (const TField* f = fColumn->Field())
+        return f->DisplayName();
+    return fColumn->FieldName();
+}
+
+QString TColumnTitleEh::Caption() const
+{
+    return IsExplicit(cvTitleCaption) ? fCaption : DefaultCaption();
+}
+
+void TColumnTitleEh::SetCaption(const QString& value)
+{
+    if (fColumn->IsDefaultColumnWriteThrough()) {
+        // A generated column shows its field's label; the label takes the new caption.
+        fColumn->Field()->SetDisplayLabel(value);
+        return;
+    }
+    if (IsExplicit(cvTitleCaption) && value == fCaption)
+        return;
+    fCaption = value;
+    MarkExplicit(cvTitleCaption);
+    fColumn->Changed(false);
+}
+
+TColor TColumnTitleEh::DefaultColor() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g ? g->ColumnDefValues().Title().Color() : clBtnFace;
+}
+
+TColor TColumnTitleEh::Color() const
+{
+    return IsExplicit(cvTitleColor) ? fColor : DefaultColor();
+}
+
+void TColumnTitleEh::SetColor(TColor value)
+{
+    if (IsExplicit(cvTitleColor) && value == fColor)
+        return;
+    fColor = value;
+    MarkExplicit(cvTitleColor);
+    fColumn->Changed(false);
+}
+
+bool TColumnTitleEh::DefaultEndEllipsis() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g && g->ColumnDefValues().Title().EndEllipsis();
+}
+
+bool TColumnTitleEh::EndEllipsis() const
+{
+    return IsExplicit(cvTitleEndEllipsis) ? fEndEllipsis : DefaultEndEllipsis();
+}
+
+void TColumnTitleEh::SetEndEllipsis(bool value)
+{
+    if (IsExplicit(cvTitleEndEllipsis) && value == fEndEllipsis)
+        return;
+    fEndEllipsis = value;
+    MarkExplicit(cvTitleEndEllipsis);
+    fColumn->Changed(false);
+}
+
+TFontEh TColumnTitleEh::DefaultFont() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g ? g->TitleFont() : fColumn->Font();
+}
+
+const TFontEh& TColumnTitleEh::Font() const
+{
+    if (!IsExplicit(cvTitleFont)) {
+        const TFontEh def = DefaultFont();
+        if (!(fFont == def))
+            fFont = def;
+    }
+    return fFont;
+}
+
+void TColumnTitleEh::SetFont(const TFontEh& value)
+{
+    fFont = value;
+    MarkExplicit(cvTitleFont);
+    fColumn->Changed(true);
+}
+
+void TColumnTitleEh::SetImageIndex(int value)
+{
+    if (value == fImageIndex)
+        return;
+    fImageIndex = value;
+    if (TCustomDBGridEh* g = fColumn->Grid(); g && !fColumn->GridLoading())
+        g->RequestLayout();
+}
+
+TTextOrientationEh TColumnTitleEh::DefaultOrientation() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g ? g->ColumnDefValues().Title().Orientation() : tohHorizontal;
+}
+
+TTextOrientationEh TColumnTitleEh::Orientation() const
+{
+    return IsExplicit(cvTitleOrientation) ? fOrientation : DefaultOrientation();
+}
+
+void TColumnTitleEh::SetOrientation(TTextOrientationEh value)
+{
+    if (IsExplicit(cvTitleOrientation) && value == fOrientation)
+        return;
+    fOrientation = value;
+    MarkExplicit(cvTitleOrientation);
+    fColumn->Changed(true);
+}
+
+void TColumnTitleEh::SetSortIndex(int value)
+{
+    // Ordinals among sort-marked columns; kept by the title-click handling of the grid.
+    fSortIndex = std::max(0, value);
+}
+
+void TColumnTitleEh::SetSortMarker(TSortMarkerEh value)
+{
+    if (value == fSortMarker)
+        return;
+    fSortMarker = value;
+    fColumn->Changed(false);
+}
+
+bool TColumnTitleEh::DefaultTitleButton() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g && g->ColumnDefValues().Title().TitleButton();
+}
+
+bool TColumnTitleEh::TitleButton() const
+{
+    return IsExplicit(cvTitleButton) ? fTitleButton : DefaultTitleButton();
+}
+
+void TColumnTitleEh::SetTitleButton(bool value)
+{
+    if (IsExplicit(cvTitleButton) && value == fTitleButton)
+        return;
+    fTitleButton = value;
+    MarkExplicit(cvTitleButton);
+    fColumn->Changed(false);
+}
+
+bool TColumnTitleEh::DefaultToolTips() const
+{
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g && g->ColumnDefValues().Title().ToolTips();
+}
+
+bool TColumnTitleEh::ToolTips() const
+{
+    return IsExplicit(cvTitleToolTips) ? fToolTips : DefaultToolTips();
+}
+
+void TColumnTitleEh::SetToolTips(bool value)
+{
+    fToolTips = value;
+    MarkExplicit(cvTitleToolTips);
+}
+
+void TColumnTitleEh::RestoreDefaults()
+{
+    const bool fontWasExplicit = IsExplicit(cvTitleFont);
+    for (TColumnEhValue v : {cvTitleColor, cvTitleCaption, cvTitleAlignment, cvTitleFont, cvTitleButton,
+                             cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation})
+        fColumn->fExplicit.Exclude(v);
+    fCaption.clear();
+    fFont = DefaultFont();
+    if (fontWasExplicit)
+        fColumn->Changed(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColumnFooterEh
+
+TColumnFooterEh::TColumnFooterEh(TColumnEh* column) : fColumn(column) {}
+
+void TColumnFooterEh::Assign(const TColumnFooterEh& source)
+{
+    fAlignment = source.fAlignment;
+    fAlignmentExplicit = source.fAlignmentExplicit;
+    fColor = source.fColor;
+    fColorExplicit = source.fColorExplicit;
+    fFont = source.fFont;
+    fFontExplicit = source.fFontExplicit;
+    fFieldName = source.fFieldName;
+    fValueType = source.fValueType;
+    fValue = source.fValue;
+}
+
+void TColumnFooterEh::Changed()
+{
+    fColumn->Changed(true);
+}
+
+TAlignment TColumnFooterEh::Alignment() const
+{
+    if (fAlignmentExplicit)
+        return fAlignment;
+    const TField* f = fColumn->Field();
+    return f ? f->Alignment() : taLeftJustify;
+}
+
+void TColumnFooterEh::SetAlignment(TAlignment value)
+{
+    fAlignment = value;
+    fAlignmentExplicit = true;
+    Changed();
+}
+
+TColor TColumnFooterEh::Color() const
+{
+    if (fColorExplicit)
+        return fColor;
+    const TCustomDBGridEh* g = fColumn->Grid();
+    return g ? g->FooterColor() : clWindow;
+}
+
+void TColumnFooterEh::SetColor(TColor value)
+{
+    fColor = value;
+    fColorExplicit = true;
+    Changed();
+}
+
+const TFontEh& TColumnFooterEh::Font() const
+{
+    if (!fFontExplicit) {
+        const TCustomDBGridEh* g = fColumn->Grid();
+        const TFontEh def = g ? g->FooterFont() : fColumn->Font();
+        if (!(fFont == def))
+            fFont = def;
+    }
+    return fFont;
+}
+
+void TColumnFooterEh::SetFont(const TFontEh& value)
+{
+    fFont = value;
+    fFontExplicit = true;
+    Changed();
+}
+
+void TColumnFooterEh::SetFieldName(const QString& value)
+{
+    fFieldName = value;
+    Changed();
+}
+
+void TColumnFooterEh::SetValueType(TFooterValueType value)
+{
+    fValueType = value;
+    Changed();
+}
+
+void TColumnFooterEh::SetValue(const QString& value)
+{
+    fValue = value;
+    Changed();
+}
+
+void TColumnFooterEh::RestoreDefaults()
+{
+    fAlignmentExplicit = fColorExplicit = fFontExplicit = false;
+}
+
+TColumnFooterEh* TColumnFootersEh::Add()
+{
+    fItems.push_back(std::make_unique<TColumnFooterEh>(fColumn));
+    return fItems.back().get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColumnEh: collection item, field binding
+
+TColumnEh::TColumnEh(TDBGridColumnsEh* collection)
+    : fCollection(collection), fFooter(std::make_unique<TColumnFooterEh>(this)),
+      fFooters(std::make_unique<TColumnFootersEh>(this)), fTitle(std::make_unique<TColumnTitleEh>(this))
+{
+    fFont = DefaultFont();
+    fBasisWidth = Width();
+}
+
+TColumnEh::~TColumnEh() = default;
+
+int TColumnEh::Index() const
+{
+    return fCollection ? fCollection->IndexOf(this) : -1;
+}
+
+void TColumnEh::SetIndex(int value)
+{
+    if (!fCollection)
+        return;
+    const int from = Index();
+    if (from < 0 || value == from)
+        return;
+    fCollection->MoveItem(from, value);
+}
+
+QString TColumnEh::DisplayName() const
+{
+    return fFieldName.isEmpty() ? QStringLiteral("TDBGridColumnEh") : fFieldName;
+}
+
+TCustomDBGridEh* TColumnEh::Grid() const
+{
+    return fCollection ? fCollection->Grid() : nullptr;
+}
+
+bool TColumnEh::GridLoading() const
+{
+    const TCustomDBGridEh* g = Grid();
+    return g && g->IsLoading();
+}
+
+TDataSet* TColumnEh::GridDataSet() const
+{
+    const TCustomDBGridEh* g = Grid();
+    return g ? g->DataSet() : nullptr;
+}
+
+void TColumnEh::ResolveField() const
+{
+    if (fField || fFieldName.isEmpty())
+        return;
+    const TDataSet* ds = GridDataSet();
+    if (!ds || !(ds->Active() || ds->FieldCount() > 0))
+        return;
+    if (TField* f = ds->FieldNamed(fFieldName)) {
+        fField = f;
+        // The field's own spelling of its name.
+        const_cast<TColumnEh*>(this)->fFieldName = f->FieldName();
+    }
+}
+
+TField* TColumnEh::Field() const
+{
+    ResolveField();
+    return fField;
+}
+
+void TColumnEh::DropField()
+{
+    fField = nullptr;
+}
+
+void TColumnEh::BindField(TField* field)
+{
+    if (field == fField)
+        return;
+    fField = field;
+    if (field)
+        fFieldName = field->FieldName();
+    if (IsDefaultColumn()) {
+        if (!field)
+            fFieldName.clear();
+        RestoreDefaults();
+        fBasisWidth = Width();
+    }
+    Changed(false);
+}
+
+void TColumnEh::SetFieldName(const QString& value)
+{
+    TField* f = nullptr;
+    const TCustomDBGridEh* g = Grid();
+    if (g && !g->IsLoading() && !value.isEmpty())
+        if (const TDataSet* ds = g->DataSet())
+            f = ds->FieldNamed(value);
+    fFieldName = value;
+    BindField(f);
+    fBasisWidth = Width();
+    Changed(false);
+}
+
+bool TColumnEh::IsDefaultColumnWriteThrough() const
+{
+    if (!IsDefaultColumn())
+        return false;
+    const TDataSet* ds = GridDataSet();
+    return ds && ds->Active() && Field() != nullptr;
+}
+
+void TColumnEh::Changed(bool allItems)
+{
+    if (fCollection)
+        fCollection->Update(allItems ? nullptr : this);
+}
+
+void TColumnEh::Assign(const TColumnEh& source)
+{
+    if (&source == this)
+        return;
+    if (fCollection)
+        fCollection->BeginUpdate();
+    RestoreDefaults();
+    SetFieldName(source.FieldName());
+    const TColumnEhValues v = source.fExplicit;
+    if (v.Contains(cvColor))
+        SetColor(source.Color());
+    if (v.Contains(cvWidth))
+        SetWidth(source.Width());
+    if (v.Contains(cvFont))
+        SetFont(source.Font());
+    if (v.Contains(cvAlignment))
+        SetAlignment(source.Alignment());
+    if (v.Contains(cvReadOnly))
+        SetReadOnly(source.ReadOnly());
+    if (v.Contains(cvImeMode))
+        SetImeMode(source.ImeMode());
+    if (v.Contains(cvImeName))
+        SetImeName(source.ImeName());
+    if (v.Contains(cvWordWrap))
+        SetWordWrap(source.WordWrap());
+    if (v.Contains(cvLookupDisplayFields))
+        SetLookupDisplayFields(source.LookupDisplayFields());
+    if (v.Contains(cvCheckboxes))
+        SetCheckboxes(source.Checkboxes());
+    if (v.Contains(cvAlwaysShowEditButton))
+        SetAlwaysShowEditButton(source.AlwaysShowEditButton());
+    if (v.Contains(cvEndEllipsis))
+        SetEndEllipsis(source.EndEllipsis());
+    if (v.Contains(cvAutoDropDown))
+        SetAutoDropDown(source.AutoDropDown());
+    if (v.Contains(cvDblClickNextVal))
+        SetDblClickNextVal(source.DblClickNextVal());
+    if (v.Contains(cvToolTips))
+        SetToolTips(source.ToolTips());
+    if (v.Contains(cvDropDownSizing))
+        SetDropDownSizing(source.DropDownSizing());
+    if (v.Contains(cvDropDownShowTitles))
+        SetDropDownShowTitles(source.DropDownShowTitles());
+    if (v.Contains(cvLayout))
+        SetLayout(source.Layout());
+    if (v.Contains(cvHighlightRequired))
+        SetHighlightRequired(source.HighlightRequired());
+    fTitle->Assign(*source.fTitle);
+    fFooter->Assign(*source.fFooter);
+    fAutoFitColWidth = source.fAutoFitColWidth;
+    fBiDiMode = source.fBiDiMode;
+    fButtonStyle = source.fButtonStyle;
+    fDisplayFormat = source.fDisplayFormat;
+    fDropDownRows = source.fDropDownRows;
+    fDropDownWidth = source.fDropDownWidth;
+    fEditMask = source.fEditMask;
+    fHideDuplicates = source.fHideDuplicates;
+    fImageList = source.fImageList;
+    fIncrement = source.fIncrement;
+    fKeyList = source.fKeyList;
+    fMaxWidth = source.fMaxWidth;
+    fMinWidth = source.fMinWidth;
+    fNotInKeyListIndex = source.fNotInKeyListIndex;
+    fPickList = source.fPickList;
+    fPopupMenu = source.fPopupMenu;
+    fShowImageAndText = source.fShowImageAndText;
+    fTag = source.fTag;
+    fVisible = source.fVisible;
+    OnGetCellParams = source.OnGetCellParams;
+    OnCheckDrawRequiredState = source.OnCheckDrawRequiredState;
+    OnUpdateData = source.OnUpdateData;
+    OnNotInList = source.OnNotInList;
+    if (fCollection)
+        fCollection->EndUpdate();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColumnEh: defaults
+
+int TColumnEh::FallbackWidth() const
+{
+    const TCustomDBGridEh* g = Grid();
+    if (!g)
+        return 64;
+    const TField* f = Field();
+    if (!f)
+        return g->DefaultColWidth();
+    const TTextMetricEh m = g->CanvasTextMetrics(Font());
+    return (m.ZeroWidth - m.Overhang) * f->DisplayWidth() + m.Overhang + 4;
+}
+
+TAlignment TColumnEh::DefaultAlignment() const
+{
+    const TField* f = Field();
+    return f ? f->Alignment() : taLeftJustify;
+}
+
+TColor TColumnEh::DefaultColor() const
+{
+    const TCustomDBGridEh* g = Grid();
+    return g ? g->Color() : clWindow;
+}
+
+TFontEh TColumnEh::DefaultFont() const
+{
+    const TCustomDBGridEh* g = Grid();
+    return g ? g->Font() : TFontEh();
+}
+
+bool TColumnEh::DefaultReadOnly() const
+{
+    const TCustomDBGridEh* g = Grid();
+    const TField* f = Field();
+    return (g && g->ReadOnly()) || (f && f->ReadOnly());
+}
+
+bool TColumnEh::DefaultCheckboxes() const
+{
+    const TField* f = Field();
+    return f && f->DataType() == ftBoolean;
+}
+
+bool TColumnEh::DefaultWordWrap() const
+{
+    const TField* f = Field();
+    if (!Grid() || !f)
+        return false;
+    switch (f->DataType()) {
+    case ftString: case ftMemo: case ftFmtMemo: case ftWideString:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString TColumnEh::DefaultLookupDisplayFields() const
+{
+    const TField* f = Field();
+    return f ? f->LookupResultField : QString();
+}
+
+TImeModeEh TColumnEh::DefaultImeMode() const
+{
+    const TCustomDBGridEh* g = Grid();
+    return g ? g->ImeMode() : imDontCare;
+}
+
+QString TColumnEh::DefaultImeName() const
+{
+    const TCustomDBGridEh* g = Grid();
+    return g ? g->ImeName() : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColumnEh: properties
+
+TAlignment TColumnEh::Alignment() const
+{
+    return IsExplicit(cvAlignment) ? fAlignment : DefaultAlignment();
+}
+
+void TColumnEh::SetAlignment(TAlignment value)
+{
+    if (IsDefaultColumnWriteThrough()) {
+        Field()->SetAlignment(value);
+        return;
+    }
+    if (IsExplicit(cvAlignment) && value == fAlignment)
+        return;
+    fAlignment = value;
+    MarkExplicit(cvAlignment);
+    Changed(false);
+}
+
+// Boolean properties whose default comes from the grid's column defaults.
+#define PB_COLUMN_DEF_BOOL(Name, Flag, Report)                                                     \
+    bool TColumnEh::Name() const                                                                    \
+    {                                                                                               \
+        if (IsExplicit(Flag))                                                                       \
+            return f##Name;                                                                         \
+        const TCustomDBGridEh* g = Grid();                                                          \
+        return g && g->ColumnDefValues().Name();                                                    \
+    }                                                                                               \
+    void TColumnEh::Set##Name(bool value)                                                           \
+    {                                                                                               \
+        if (IsExplicit(Flag) && value == f##Name)                                                   \
+            return;                                                                                 \
+        f##Name = value;                                                                            \
+        MarkExplicit(Flag);                                                                         \
+        if (Report)                                                                                 \
+            Changed(false);                                                                         \
+    }
+
+PB_COLUMN_DEF_BOOL(AlwaysShowEditButton, cvAlwaysShowEditButton, true)
+PB_COLUMN_DEF_BOOL(AutoDropDown, cvAutoDropDown, false)
+PB_COLUMN_DEF_BOOL(DblClickNextVal, cvDblClickNextVal, false)
+PB_COLUMN_DEF_BOOL(DropDownShowTitles, cvDropDownShowTitles, false)
+PB_COLUMN_DEF_BOOL(DropDownSizing, cvDropDownSizing, false)
+PB_COLUMN_DEF_BOOL(EndEllipsis, cvEndEllipsis, true)
+PB_COLUMN_DEF_BOOL(ToolTips, cvToolTips, false)
+
+#undef PB_COLUMN_DEF_BOOL
+
+bool TColumnEh::HighlightRequired() const
+{
+    if (IsExplicit(cvHighlightRequired))
+        return fHighlightRequired;
+    const TCustomDBGridEh* g = Grid();
+    return g && g->ColumnDefValues().HighlightRequired();
+}
+
+void TColumnEh::SetHighlightRequired(bool value)
+{
+    if (IsExplicit(cvHighlightRequired) && value == fHighlightRequired)
+        return;
+    fHighlightRequired = value;
+    MarkExplicit(cvHighlightRequired);
+    Changed(false);
+}
+
+TTextLayout TColumnEh::Layout() const
+{
+    if (IsExplicit(cvLayout))
+        return fLayout;
+    const TCustomDBGridEh* g = Grid();
+    return g ? g->ColumnDefValues().Layout() : tlTop;
+}
+
+void TColumnEh::SetLayout(TTextLayout value)
+{
+    if (IsExplicit(cvLayout) && value == fLayout)
+        return;
+    fLayout = value;
+    MarkExplicit(cvLayout);
+    Changed(false);
+}
+
+void TColumnEh::SetAutoFitColWidth(bool value)
+{
+    if (value == fAutoFitColWidth)
+        return;
+    fAutoFitColWidth = value;
+    const TCustomDBGridEh* g = Grid();
+    if (g && g->AutoFitColWidths())
+        SetWidth(fBasisWidth);
+    Changed(true);
+}
+
+void TColumnEh::SetBiDiMode(TBiDiModeEh value)
+{
+    if (value == fBiDiMode)
+        return;
+    fBiDiMode = value;
+    Changed(false);
+}
+
+void TColumnEh::SetButtonStyle(TColumnButtonStyleEh value)
+{
+    if (value == fButtonStyle)
+        return;
+    fButtonStyle = value;
+    Changed(false);
+}
+
+bool TColumnEh::Checkboxes() const
+{
+    return IsExplicit(cvCheckboxes) ? fCheckboxes : DefaultCheckboxes();
+}
+
+void TColumnEh::SetCheckboxes(bool value)
+{
+    if (IsExplicit(cvCheckboxes) && value == fCheckboxes)
+        return;
+    fCheckboxes = value;
+    MarkExplicit(cvCheckboxes);
+    Changed(false);
+}
+
+TColor TColumnEh::Color() const
+{
+    return IsExplicit(cvColor) ? fColor : DefaultColor();
+}
+
+void TColumnEh::SetColor(TColor value)
+{
+    if (IsExplicit(cvColor) && value == fColor)
+        return;
+    fColor = value;
+    MarkExplicit(cvColor);
+    Changed(false);
+}
+
+void TColumnEh::SetDisplayFormat(const QString& value)
+{
+    if (value == fDisplayFormat)
+        return;
+    fDisplayFormat = value;
+    Changed(false);
+}
+
+const TFontEh& TColumnEh::Font() const
+{
+    if (!IsExplicit(cvFont)) {
+        const TFontEh def = DefaultFont();
+        if (!(fFont == def))
+            fFont = def;
+    }
+    return fFont;
+}
+
+void TColumnEh::SetFont(const TFontEh& value)
+{
+    fFont = value;
+    MarkExplicit(cvFont);
+    Changed(false);
+}
+
+TColumnFooterEh* TColumnEh::UsedFooter(int index) const
+{
+    if (index >= 0 && index < fFooters->Count())
+        return fFooters->Items(index);
+    return fFooter.get();
+}
+
+void TColumnEh::SetHideDuplicates(bool value)
+{
+    if (value == fHideDuplicates)
+        return;
+    fHideDuplicates = value;
+    Changed(false);
+}
+
+void TColumnEh::SetImageList(TImageListEh* value)
+{
+    if (value == fImageList)
+        return;
+    fImageList = value;
+    Changed(false);
+}
+
+TImeModeEh TColumnEh::ImeMode() const
+{
+    return IsExplicit(cvImeMode) ? fImeMode : DefaultImeMode();
+}
+
+void TColumnEh::SetImeMode(TImeModeEh value)
+{
+    if (IsExplicit(cvImeMode) && value == fImeMode)
+        return;
+    fImeMode = value;
+    MarkExplicit(cvImeMode);
+    Changed(false);
+}
+
+QString TColumnEh::ImeName() const
+{
+    return IsExplicit(cvImeName) ? fImeName : DefaultImeName();
+}
+
+void TColumnEh::SetImeName(const QString& value)
+{
+    if (IsExplicit(cvImeName) && value == fImeName)
+        return;
+    fImeName = value;
+    MarkExplicit(cvImeName);
+    Changed(false);
+}
+
+void TColumnEh::SetKeyList(const QStringList& value)
+{
+    fKeyList = value;
+    Changed(false);
+}
+
+QString TColumnEh::LookupDisplayFields() const
+{
+    return IsExplicit(cvLookupDisplayFields) ? fLookupDisplayFields : DefaultLookupDisplayFields();
+}
+
+void TColumnEh::SetLookupDisplayFields(const QString& value)
+{
+    if (IsExplicit(cvLookupDisplayFields) || value != DefaultLookupDisplayFields())
+        MarkExplicit(cvLookupDisplayFields);
+    fLookupDisplayFields = value;
+    Changed(false);
+}
+
+void TColumnEh::SetMaxWidth(int value)
+{
+    if (value == fMaxWidth)
+        return;
+    fMaxWidth = value;
+    if (IsExplicit(cvWidth) && fMaxWidth > 0 && fWidth > fMaxWidth)
+        fWidth = std::max(fMaxWidth, fMinWidth);
+    Changed(true);
+}
+
+void TColumnEh::SetMinWidth(int value)
+{
+    if (value == fMinWidth)
+        return;
+    fMinWidth = value;
+    if (IsExplicit(cvWidth) && fWidth < fMinWidth)
+        fWidth = fMinWidth;
+    Changed(true);
+}
+
+void TColumnEh::SetNotInKeyListIndex(int value)
+{
+    if (value == fNotInKeyListIndex)
+        return;
+    fNotInKeyListIndex = value;
+    Changed(false);
+}
+
+void TColumnEh::SetPickList(const QStringList& value)
+{
+    fPickList = value;
+    Changed(false);
+}
+
+bool TColumnEh::ReadOnly() const
+{
+    return IsExplicit(cvReadOnly) ? fReadOnly : DefaultReadOnly();
+}
+
+void TColumnEh::SetReadOnly(bool value)
+{
+    if (IsDefaultColumnWriteThrough()) {
+        Field()->SetReadOnly(value);
+        return;
+    }
+    if (IsExplicit(cvReadOnly) && value == fReadOnly)
+        return;
+    fReadOnly = value;
+    MarkExplicit(cvReadOnly);
+    Changed(false);
+}
+
+void TColumnEh::SetShowImageAndText(bool value)
+{
+    if (value == fShowImageAndText)
+        return;
+    fShowImageAndText = value;
+    Changed(false);
+}
+
+void TColumnEh::SetVisible(bool value)
+{
+    if (value == fVisible)
+        return;
+    fVisible = value;
+    Changed(true);
+}
+
+int TColumnEh::Width() const
+{
+    return IsExplicit(cvWidth) ? fWidth : FallbackWidth();
+}
+
+void TColumnEh::SetWidth(int value)
+{
+    if (value == -1)
+        return;
+    if (IsExplicit(cvWidth) || value != FallbackWidth()) {
+        if (fMaxWidth > 0 && value > fMaxWidth)
+            value = fMaxWidth;
+        if (value < fMinWidth)
+            value = fMinWidth;
+        fWidth = value;
+        MarkExplicit(cvWidth);
+    }
+    // A generated column keeps its field's display width in step (not while the grid lays out:
+    // the fitted widths are the grid's, not the user's).
+    TCustomDBGridEh* g = Grid();
+    if (g && IsDefaultColumnWriteThrough() && g->HandleAllocated() && !g->InLayout()) {
+        const TTextMetricEh m = g->CanvasTextMetrics(Font());
+        if (m.ZeroWidth > 0)
+            Field()->SetDisplayWidth((value + m.AveCharWidth / 2 - m.Overhang - 3) / m.ZeroWidth);
+    }
+    Changed(false);
+}
+
+bool TColumnEh::WordWrap() const
+{
+    return IsExplicit(cvWordWrap) ? fWordWrap : DefaultWordWrap();
+}
+
+void TColumnEh::SetWordWrap(bool value)
+{
+    if (IsExplicit(cvWordWrap) || value != DefaultWordWrap() || GridLoading())
+        MarkExplicit(cvWordWrap);
+    fWordWrap = value;
+    Changed(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColumnEh: cell values
+
+TColumnEhType TColumnEh::CellKind() const
+{
+    if (Checkboxes())
+        return ctCheckboxes;
+    const TField* f = Field();
+    if (f && f->FieldKind == fkLookup)
+        return ctLookupField;
+    if (!fPickList.isEmpty() && fKeyList.isEmpty())
+        return ctPickList;
+    if (fImageList && !fShowImageAndText)
+        return ctKeyImageList;
+    if (!fPickList.isEmpty() && !fKeyList.isEmpty())
+        return ctKeyPickList;
+    return ctCommon;
+}
+
+QString TColumnEh::CellDisplayText() const
+{
+    const TField* f = Field();
+    if (!f || CellKind() == ctKeyImageList)
+        return {};
+    if (!fKeyList.isEmpty()) {
+        const int i = IndexOfText(fKeyList, f->PlainText());
+        if (i >= 0 && i < fPickList.size())
+            return fPickList[i];
+        if (fNotInKeyListIndex >= 0 && fNotInKeyListIndex < fPickList.size())
+            return fPickList[fNotInKeyListIndex];
+        return {};
+    }
+    const TCustomDBGridEh* g = Grid();
+    if (g && g->DrawMemoText() && IsMemo(f))
+        return f->Value().toString();
+    if (fDisplayFormat.isEmpty())
+        return f->DisplayText();
+    if (f->IsBlank())
+        return {};
+    if (f->IsNumeric())
+        return FormatFloatEh(fDisplayFormat, f->AsFloat());
+    if (f->IsDateTime())
+        return FormatDateTimeEh(fDisplayFormat, f->Value().toDateTime());
+    return {};
+}
+
+int TColumnEh::GetCellImageIndex() const
+{
+    const TField* f = Field();
+    if (!f)
+        return -1;
+    int result = -1;
+    if (!fKeyList.isEmpty()) {
+        result = IndexOfText(fKeyList, f->PlainText());
+    } else if (!fPickList.isEmpty()) {
+        result = IndexOfText(fPickList, f->PlainText());
+    } else {
+        switch (f->DataType()) {
+        case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: {
+            const double v = f->AsFloat();
+            if (v >= double(std::numeric_limits<int>::min()) && v <= double(std::numeric_limits<int>::max()))
+                result = int(f->AsInteger());
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return result == -1 ? fNotInKeyListIndex : result;
+}
+
+TCheckBoxState TColumnEh::GetCellCheckState() const
+{
+    const TField* f = Field();
+    if (!f)
+        return cbUnchecked;
+    if (f->IsBlank())
+        return cbGrayed;
+    if (f->DataType() == ftBoolean)
+        return f->AsBoolean() ? cbChecked : cbUnchecked;
+    const QString text = f->PlainText();
+    if (!fKeyList.isEmpty() && KeyEntryMatches(fKeyList[0], text))
+        return cbChecked;
+    if (fKeyList.size() < 2)
+        return cbGrayed;
+    if (KeyEntryMatches(fKeyList[1], text))
+        return cbUnchecked;
+    return cbGrayed;
+}
+
+void TColumnEh::FillCellParams(TColCellParamsEh& params) const
+{
+    params.Row = -1;
+    params.Col = -1;
+    params.State = {};
+    Font();  // brings the font object up to date with its default
+    params.Font = &fFont;
+    params.Background = Color();
+    params.Alignment = Alignment();
+    params.ImageIndex = GetCellImageIndex();
+    params.Text = CellDisplayText();
+    params.BoxState = GetCellCheckState();
+    params.ReadOnly = ReadOnly();
+}
+
+void TColumnEh::FireColumnCellParams(bool editMode, TColCellParamsEh& params)
+{
+    if (OnGetCellParams)
+        OnGetCellParams(this, editMode, params);
+}
+
+void TColumnEh::OptimizeWidth()
+{
+    if (TCustomDBGridEh* g = Grid())
+        g->OptimizeColWidth(this);
+}
+
+void TColumnEh::RestoreDefaults()
+{
+    const bool fontWasExplicit = IsExplicit(cvFont);
+    fTitle->RestoreDefaults();
+    fExplicit = {};
+    fFont = DefaultFont();
+    fPickList.clear();
+    fKeyList.clear();
+    fButtonStyle = cbsAuto;
+    Changed(fontWasExplicit);
+}
+
+bool TColumnEh::UseRightToLeftAlignment() const
+{
+    return fBiDiMode == bdRightToLeft;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDBGridColumnsEh
+
+TDBGridColumnsEh::TDBGridColumnsEh(TCustomDBGridEh* grid) : fGrid(grid) {}
+
+TDBGridColumnsEh::~TDBGridColumnsEh()
+{
+    fGrid = nullptr;
+    fItems.clear();
+}
+
+TDBGridColumnEh* TDBGridColumnsEh::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EInvalidGridOperationEh(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return fItems[std::size_t(index)].get();
+}
+
+int TDBGridColumnsEh::IndexOf(const TColumnEh* column) const
+{
+    for (std::size_t i = 0; i < fItems.size(); ++i)
+        if (fItems[i].get() == column)
+            return int(i);
+    return -1;
+}
+
+TDBGridColumnEh* TDBGridColumnsEh::Add()
+{
+    BeginUpdate();
+    // The program's own columns replace the ones generated from fields.
+    if (State() == csDefault)
+        Clear();
+    fItems.push_back(std::make_unique<TDBGridColumnEh>(this));
+    TDBGridColumnEh* column = fItems.back().get();
+    EndUpdate();
+    return column;
+}
+
+TDBGridColumnEh* TDBGridColumnsEh::InsertDefault(int index)
+{
+    index = std::clamp(index, 0, Count());
+    auto column = std::make_unique<TDBGridColumnEh>(this);
+    column->SetPersistent(false);
+    TDBGridColumnEh* raw = column.get();
+    fItems.insert(fItems.begin() + index, std::move(column));
+    Update(nullptr);
+    return raw;
+}
+
+void TDBGridColumnsEh::Delete(int index)
+{
+    TDBGridColumnEh* column = Items(index);
+    if (fGrid)
+        fGrid->ColumnDeleting(column);
+    fItems.erase(fItems.begin() + index);
+    Update(nullptr);
+}
+
+void TDBGridColumnsEh::Clear()
+{
+    if (fItems.empty())
+        return;
+    BeginUpdate();
+    while (!fItems.empty())
+        Delete(Count() - 1);
+    EndUpdate();
+}
+
+void TDBGridColumnsEh::Move(int fromIndex, int toIndex)
+{
+    Items(fromIndex)->SetIndex(toIndex);
+}
+
+void TDBGridColumnsEh::MoveItem(int fromIndex, int toIndex)
+{
+    toIndex = std::clamp(toIndex, 0, Count() - 1);
+    if (fromIndex == toIndex)
+        return;
+    auto item = std::move(fItems[std::size_t(fromIndex)]);
+    fItems.erase(fItems.begin() + fromIndex);
+    fItems.insert(fItems.begin() + toIndex, std::move(item));
+    Update(nullptr);
+}
+
+TDBGridColumnsState TDBGridColumnsEh::State() const
+{
+    return !fItems.empty() && fItems.front()->IsPersistent() ? csCustomized : csDefault;
+}
+
+void TDBGridColumnsEh::SetState(TDBGridColumnsState state)
+{
+    if (state == State())
+        return;
+    if (state == csDefault) {
+        Clear();
+    } else {
+        BeginUpdate();
+        for (auto& c : fItems)
+            c->SetPersistent(true);
+        EndUpdate();
+    }
+}
+
+void TDBGridColumnsEh::RestoreDefaults()
+{
+    BeginUpdate();
+    for (auto& c : fItems)
+        c->RestoreDefaults();
+    EndUpdate();
+}
+
+void TDBGridColumnsEh::EndUpdate()
+{
+    if (fUpdateCount > 0 && --fUpdateCount == 0)
+        Update(nullptr);
+}
+
+void TDBGridColumnsEh::Update(TColumnEh* item)
+{
+    if (fUpdateCount > 0 || !fGrid || fGrid->IsLoading())
+        return;
+    fGrid->ColumnsChanged(item);
+}

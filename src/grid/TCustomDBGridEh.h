@@ -1,0 +1,404 @@
+#pragma once
+// The data grid: shows a sliding window of consecutive records of an open record set through its
+// column collection, with a title row and an indicator column. It never holds records itself; the
+// record set keeps the window (a buffer of records around its cursor) and the grid sets the
+// window's size to the number of data rows that fit, shows buffer record i in data row i, and
+// turns the record set's notifications into repaints, row-count changes and scroll-bar updates.
+
+#include "TColumnDefValuesEh.h"
+#include "TColumnEh.h"
+#include "TCustomGridEh.h"
+#include "TDBGridEhScrollBar.h"
+#include "TDBGridEhSelection.h"
+#include "TFontEh.h"
+#include "TFontMetricsEh.h"
+#include "TGridDataLinkEh.h"
+#include "TImageListEh.h"
+
+#include <QByteArray>
+#include <QEvent>
+
+#include <functional>
+#include <memory>
+
+enum TDBGridOption {
+    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines,
+    dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect
+};
+using TDBGridOptions = TEnumSetEh<TDBGridOption, 13>;
+
+enum TDBGridEhOption {
+    dghFixed3D, dghFrozen3D, dghFooter3D, dghData3D, dghResizeWholeRightPart, dghHighlightFocus,
+    dghClearSelection, dghFitRowHeightToText, dghAutoSortMarking, dghMultiSortMarking, dghEnterAsTab,
+    dghTraceColSizing, dghIncSearch, dghPreferIncSearch, dghRowHighlight, dghDblClickOptimizeColWidth,
+    dghDialogFind, dghRecordMoving
+};
+using TDBGridEhOptions = TEnumSetEh<TDBGridEhOption, 18>;
+
+enum TDBGridEhAllowedOperation { alopInsertEh, alopUpdateEh, alopDeleteEh, alopAppendEh };
+using TDBGridEhAllowedOperations = TEnumSetEh<TDBGridEhAllowedOperation, 4>;
+
+// The kinds a user may select; they are named as the selection kinds themselves.
+using TDBGridEhAllowedSelections = TEnumSetEh<TDBGridEhSelectionType, 5>;
+
+enum TDBGridEhEditAction { geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSelectAllEh };
+using TDBGridEhEditActions = TEnumSetEh<TDBGridEhEditAction, 5>;
+
+class TCustomDBGridEh;
+
+// Handler types of the grid.
+using TNotifyEventEh = std::function<void(TCustomDBGridEh* sender)>;
+using TDBGridEhColumnEvent = std::function<void(TColumnEh* column)>;
+using TMovedEventEh = std::function<void(TCustomDBGridEh* sender, int fromIndex, int toIndex)>;
+using TGetCellEhParamsEvent = std::function<void(TCustomDBGridEh* sender, TColumnEh* column, TFontEh& font,
+                                                 TColor& background, TGridDrawState state)>;
+using TGetFooterParamsEvent =
+    std::function<void(TCustomDBGridEh* sender, int dataCol, int row, TColumnEh* column, TFontEh& font,
+                       TColor& background, TAlignment& alignment, TGridDrawState state, QString& text)>;
+using TDrawColumnEhCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter& painter, const QRect& rect,
+                                                  int dataCol, TColumnEh* column, TGridDrawState state)>;
+using TDrawDataCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter& painter, const QRect& rect,
+                                              TField* field, TGridDrawState state)>;
+using TDrawFooterCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter& painter, int dataCol, int row,
+                                                TColumnEh* column, const QRect& rect, TGridDrawState state)>;
+using TTitleEhClickEvent = std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column)>;
+using TCheckTitleEhBtnEvent =
+    std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column, bool& enabled)>;
+
+// Where the grid's cursor stood in its window, to come back to after walking the record set.
+struct TCursorPositionEh
+{
+    QByteArray Bookmark;  // the window's middle record
+    int Offset = 0;       // the current record's distance from it
+    bool Valid = false;
+};
+
+class TCustomDBGridEh : public TCustomGridEh
+{
+    Q_OBJECT
+
+public:
+    explicit TCustomDBGridEh(QWidget* parent = nullptr);
+    ~TCustomDBGridEh() override;
+
+    // Data.
+    TDataSource* DataSource() const;
+    void SetDataSource(TDataSource* value);
+    TGridDataLinkEh* DataLink() const { return fDataLink.get(); }
+    TDataSet* DataSet() const { return fDataLink->DataSet(); }
+
+    // Columns.
+    TDBGridColumnsEh& Columns() { return *fColumns; }
+    const TDBGridColumnsEh& Columns() const { return *fColumns; }
+    const TColumnsEhList& VisibleColumnList() const { return fVisibleColumns; }
+    TColumnsEhList& SortMarkedList() { return fSortMarkedColumns; }
+    TDBGridEhColumnDefValuesEh& ColumnDefValues() { return *fColumnDefValues; }
+    const TDBGridEhColumnDefValuesEh& ColumnDefValues() const { return *fColumnDefValues; }
+    TDBGridEhSelection& Selection() { return *fSelection; }
+    void SetSelection(std::unique_ptr<TDBGridEhSelection> selection);
+
+    // Options.
+    TDBGridOptions Options() const { return fOptions; }
+    void SetOptions(TDBGridOptions value);
+    TDBGridEhOptions OptionsEh() const { return fOptionsEh; }
+    void SetOptionsEh(TDBGridEhOptions value);
+    TDBGridEhAllowedOperations AllowedOperations() const { return fAllowedOperations; }
+    void SetAllowedOperations(TDBGridEhAllowedOperations value) { fAllowedOperations = value; }
+    TDBGridEhAllowedSelections AllowedSelections() const { return fAllowedSelections; }
+    void SetAllowedSelections(TDBGridEhAllowedSelections value);
+    TDBGridEhEditActions EditActions() const { return fEditActions; }
+    void SetEditActions(TDBGridEhEditActions value) { fEditActions = value; }
+
+    // Layout settings.
+    bool AutoFitColWidths() const { return fAutoFitColWidths; }
+    void SetAutoFitColWidths(bool value);
+    int MinAutoFitWidth() const { return fMinAutoFitWidth; }
+    void SetMinAutoFitWidth(int value);
+    int FrozenCols() const { return fFrozenCols; }
+    void SetFrozenCols(int value);
+    int ContraColCount() const { return fContraColCount; }
+    void SetContraColCount(int value) { fContraColCount = value; }
+    int RowHeight() const { return fRowHeight; }
+    void SetRowHeight(int value);
+    int RowLines() const { return fRowLines; }
+    void SetRowLines(int value);
+    int TitleHeight() const { return fTitleHeight; }
+    void SetTitleHeight(int value);
+    int TitleLines() const { return fTitleLines; }
+    void SetTitleLines(int value);
+    bool RowSizingAllowed() const { return fRowSizingAllowed; }
+    void SetRowSizingAllowed(bool value);
+    bool UseMultiTitle() const { return fUseMultiTitle; }
+    void SetUseMultiTitle(bool value);
+    int VTitleMargin() const { return fVTitleMargin; }
+    void SetVTitleMargin(int value) { fVTitleMargin = value; }
+    bool Flat() const { return fFlat; }
+    void SetFlat(bool value);
+    int IndicatorWidth() const { return fIndicatorWidth; }
+    int TitleTextPadding() const { return 4; }
+
+    // Look.
+    TColor Color() const { return fColor; }
+    void SetColor(TColor value);
+    TColor FixedColor() const { return fFixedColor; }
+    void SetFixedColor(TColor value);
+    TColor EvenRowColor() const { return fEvenRowColorSet ? fEvenRowColor : fColor; }
+    void SetEvenRowColor(TColor value);
+    TColor OddRowColor() const { return fOddRowColorSet ? fOddRowColor : fColor; }
+    void SetOddRowColor(TColor value);
+    const TFontEh& Font() const { return fFont; }
+    void SetFont(const TFontEh& value);
+    const TFontEh& TitleFont() const { return fTitleFont; }
+    void SetTitleFont(const TFontEh& value);
+    const TFontEh& FooterFont() const { return fFooterFont; }
+    void SetFooterFont(const TFontEh& value);
+    TColor FooterColor() const { return fFooterColor; }
+    void SetFooterColor(TColor value);
+    int FooterRowCount() const { return fFooterRowCount; }
+    void SetFooterRowCount(int value);
+    bool DefaultDrawing() const { return fDefaultDrawing; }
+    void SetDefaultDrawing(bool value) { fDefaultDrawing = value; }
+    bool DrawMemoText() const { return fDrawMemoText; }
+    void SetDrawMemoText(bool value);
+    bool ReadOnly() const { return fReadOnly; }
+    void SetReadOnly(bool value);
+    bool SortLocal() const { return fSortLocal; }
+    void SetSortLocal(bool value) { fSortLocal = value; }
+    TImageListEh* TitleImages() const { return fTitleImages; }
+    void SetTitleImages(TImageListEh* value);
+    TImeModeEh ImeMode() const { return fImeMode; }
+    void SetImeMode(TImeModeEh value) { fImeMode = value; }
+    const QString& ImeName() const { return fImeName; }
+    void SetImeName(const QString& value) { fImeName = value; }
+    TVertDBGridEhScrollBar& VertScrollBar() { return *fVertScrollBar; }
+    TDBGridEhScrollBar& HorzScrollBar() { return *fHorzScrollBar; }
+
+    // Row window.
+    int TitleRowCount() const { return fTitleRowCount; }
+    int IndicatorOffset() const { return fIndicatorOffset; }
+    int LastIndicatorRow() const { return fLastIndicatorRow; }
+    int UpdateLockCount() const { return fUpdateLock; }
+    int LayoutLockCount() const { return fLayoutLock; }
+    // Data rows completely visible: last completely visible row - top row + 1.
+    int VisibleDataRowCount() const;
+    bool IsCurrentDataRow(int dataRow) const;
+    // Makes buffer record dataRow the active record for a moment (pair with EndReadRow).
+    void BeginReadRow(int dataRow);
+    void EndReadRow();
+    // Remember and come back to the current record and its place in the window after walking the
+    // record set (exports, text search).
+    void SaveCursorPosition();
+    void RestoreCursorPosition();
+    const TCursorPositionEh& SavedCursorPosition() const { return fSavedPosition; }
+
+    // Layout.
+    void BeginUpdate();
+    void EndUpdate();
+    void BeginLayout();
+    void EndLayout();
+    // Lays the grid out now unless an update or layout lock is held.
+    void RequestLayout();
+    // Posts one deferred layout request to the grid itself.
+    void PostDeferredLayout();
+    bool DeferredLayoutPending() const { return fDeferredLayoutPosted; }
+    void RecountRows();
+    void RefreshVertScrollBar();
+    void SyncCurrentRow();
+    bool InLayout() const { return fInLayout; }
+    // A stored layout being read: nothing is reported until EndLoading.
+    void BeginLoading();
+    void EndLoading();
+    bool IsLoading() const { return fLoading; }
+
+    // Column indexes: grid column of data column i and back (-1 for the indicator column).
+    int DataToRawColumn(int dataCol) const { return dataCol + fIndicatorOffset; }
+    int RawToDataColumn(int rawCol) const { return rawCol - fIndicatorOffset; }
+    // Column shown in a grid column, none for the indicator.
+    TColumnEh* ColumnAt(int rawCol) const;
+    // Index of the selected data column (current grid column less the indicator).
+    int SelectedIndex() const { return RawToDataColumn(Col()); }
+
+    // Cell parameters.
+    void FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state);
+    // FillCellParams, row and column where known, the grid's then the column's handler.
+    void ResolveCellParams(TColumnEh* column, TColCellParamsEh& params, int col = -1, int row = -1);
+    // Text the grid shows in a footer cell of its own (static text and field values).
+    QString FooterCellText(int footerRow, TColumnEh* column) const;
+
+    // Measures as the grid's canvas reports them.
+    virtual TTextMetricEh CanvasTextMetrics(const TFontEh& font) const;
+
+    // Actions of the vertical scroll bar; each moves the record set's cursor.
+    enum TVertScrollActionEh { saLineUp, saLineDown, saPageUp, saPageDown, saThumbTrack, saThumbRelease, saTop, saBottom };
+    void VertScroll(TVertScrollActionEh action, int trackPos = 0);
+    // The same from a scroll bar control: its actions (QAbstractSlider actions), the thumb dragged
+    // to a position, and the thumb's release.
+    void VertScrollBarAction(int action);
+    void VertThumbMoved(int trackPos);
+    void VertThumbReleased(int trackPos);
+    // What the grid's own vertical bar was last given, and what an external bar gets.
+    const TScrollInfoEh& VertScrollInfo() const { return fVertInfo; }
+    const TScrollInfoEh& ExtVertScrollInfo() const { return fVertExtInfo; }
+    // Fits a column to its title and the records in the window.
+    void OptimizeColWidth(TColumnEh* column);
+
+    // Reactions to column changes (from the collection).
+    void ColumnsChanged(TColumnEh* item);
+    void ColumnDeleting(TColumnEh* column);
+    void InvalidateColumn(TColumnEh* column);
+
+    // Events.
+    TNotifyEventEh OnApplyFilter;
+    TDBGridEhColumnEvent OnCellClick;
+    TCheckTitleEhBtnEvent OnCheckButton;
+    TNotifyEventEh OnColEnter;
+    TNotifyEventEh OnColExit;
+    TMovedEventEh OnColumnMoved;
+    TNotifyEventEh OnColWidthsChanged;
+    TDrawColumnEhCellEvent OnDrawColumnCell;
+    TDrawDataCellEvent OnDrawDataCell;
+    TDrawFooterCellEvent OnDrawFooterCell;
+    TGetCellEhParamsEvent OnGetCellParams;
+    TGetFooterParamsEvent OnGetFooterParams;
+    TNotifyEventEh OnSelectionChanged;
+    TNotifyEventEh OnSortMarkingChanged;
+    TNotifyEventEh OnSumListAfterRecalcAll;
+    TNotifyEventEh OnSumListRecalcAll;
+    TTitleEhClickEvent OnTitleBtnClick;
+    TDBGridEhColumnEvent OnTitleClick;
+
+    // Indicator glyphs, made once for the program: 0 arrow, 1 edit, 2 insert, 3 dot, 4 arrow
+    // with dot, 5 white arrow, 6 white arrow in the incremental-search colour.
+    static const TImageListEh& IndicatorImages();
+
+    // Link notifications.
+    virtual void LinkActiveChanged(bool active);
+    virtual void LinkDataChanged();
+    virtual void LinkScrolled(int distance);
+    virtual void LinkLayoutChanged();
+    virtual void LinkRecordChanged(TField* field);
+    virtual void LinkEditingChanged();
+    virtual void LinkFocusField(TField* field, bool& handled);
+    virtual void LinkUpdateData();
+    virtual void LinkReset();
+    virtual void LinkDisabledStateChanged(bool disabled);
+
+protected:
+    // The layout pass and its steps.
+    virtual void RebuildLayout();
+    void DefineFieldMap();
+    void RebuildDefaultColumns();
+    void ApplyColumnWidths();
+    void AutoFit();
+    void ApplyUserColWidths();
+    void ApplyColumnMove(int fromIndex, int toIndex);
+
+    // Cell grid reactions.
+    void ColWidthsChanged() override;
+    void ColumnMoved(int fromIndex, int toIndex) override;
+    void WindowCreated() override;
+    void GridResized() override;
+    bool BeginColumnDrag(int& origin, int& destination, const QPoint& pos) override;
+    bool CheckColumnDrag(int& origin, int& destination, const QPoint& pos) override;
+    void UpdateVertScrollRange() override;
+    void VertScrollAction(int action) override;
+    void VertSliderMoved(int position) override;
+    void VertSliderReleased() override;
+
+    // Painting: the simple look until the exact cell painting replaces DrawGridCell.
+    void DrawCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state) override;
+    virtual void DrawGridCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
+    TColor GridBackgroundColor() const override { return fColor; }
+    TColor FixedLineColor() const override { return fFlat ? clGray : clBlack; }
+    TColor DataLineColor() const override { return fColor == clSilver ? clGray : clSilver; }
+    // Glyph of the indicator cell of a data row, -1 for none.
+    int IndicatorGlyph(int dataRow) const;
+    // Rectangle of a whole grid row, from column 0 to the client's right edge.
+    QRect FullRowRect(int row) const;
+
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+    static const QEvent::Type kDeferredLayoutEvent;
+
+private:
+    void OptionsToGridOptions();
+    void ComputeRowHeights();
+    bool HasPendingLayout() const { return fLayoutPending; }
+    bool TakeFocusForAction();
+    int NonDataHeight() const;
+    int RowPitch() const;
+
+    std::unique_ptr<TGridDataLinkEh> fDataLink;
+    std::unique_ptr<TDBGridColumnsEh> fColumns;
+    std::unique_ptr<TDBGridEhColumnDefValuesEh> fColumnDefValues;
+    std::unique_ptr<TDBGridEhSelection> fSelection;
+    std::unique_ptr<TVertDBGridEhScrollBar> fVertScrollBar;
+    std::unique_ptr<TDBGridEhScrollBar> fHorzScrollBar;
+    TColumnsEhList fVisibleColumns;
+    TColumnsEhList fSortMarkedColumns;
+
+    TDBGridOptions fOptions;
+    TDBGridEhOptions fOptionsEh;
+    TDBGridEhAllowedOperations fAllowedOperations;
+    TDBGridEhAllowedSelections fAllowedSelections;
+    TDBGridEhEditActions fEditActions;
+
+    bool fAutoFitColWidths = false;
+    int fMinAutoFitWidth = 0;
+    int fFrozenCols = 0;
+    int fContraColCount = 0;
+    int fRowHeight = 0;
+    int fRowLines = 0;
+    int fTitleHeight = 0;
+    int fTitleLines = 0;
+    bool fRowSizingAllowed = false;
+    bool fUseMultiTitle = false;
+    int fVTitleMargin = 10;
+    bool fFlat = false;
+    int fIndicatorWidth = 11;
+
+    TColor fColor = clWindow;
+    TColor fFixedColor = clBtnFace;
+    TColor fEvenRowColor = clWindow;
+    TColor fOddRowColor = clWindow;
+    bool fEvenRowColorSet = false;
+    bool fOddRowColorSet = false;
+    TFontEh fFont;
+    TFontEh fTitleFont;
+    TFontEh fFooterFont;
+    TColor fFooterColor = clWindow;
+    int fFooterRowCount = 0;
+    bool fDefaultDrawing = true;
+    bool fDrawMemoText = false;
+    bool fReadOnly = false;
+    bool fSortLocal = false;
+    TImageListEh* fTitleImages = nullptr;
+    TImeModeEh fImeMode = imDontCare;
+    QString fImeName;
+
+    int fTitleRowCount = 1;
+    int fIndicatorOffset = 1;
+    int fLastIndicatorRow = -1;
+    int fUpdateLock = 0;
+    int fLayoutLock = 0;
+    bool fLayoutPending = false;
+    bool fInLayout = false;
+    bool fLoading = false;
+    bool fDeferredLayoutPosted = false;
+    bool fResizePending = false;
+    bool fThumbTracked = false;
+    int fReadRowSaved = -1;
+    int fReadRowDepth = 0;
+    TCursorPositionEh fSavedPosition;
+    int fLastTitleHeight = 0;
+    bool fPressStartedSizing = false;
+    bool fSettingColumnWidth = false;
+    TScrollInfoEh fVertInfo;
+    TScrollInfoEh fVertExtInfo;
+    TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
+    bool fVertApplied = false;
+};

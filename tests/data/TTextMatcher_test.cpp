@@ -1,0 +1,293 @@
+// Matching as the directory users know it: case-insensitive for every alphabet, "%" and "_" the
+// only wildcards. Every case runs through both entry points, which must agree.
+#include "TTextMatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <QList>
+
+#include <random>
+
+namespace {
+
+struct TMatchCase
+{
+    const char* Name;
+    const char* Pattern;
+    TCondition::Op Op;
+    const char* Text;
+    bool Expected;
+};
+
+void PrintTo(const TMatchCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
+
+class MatchCase : public testing::TestWithParam<TMatchCase>
+{
+};
+
+TEST_P(MatchCase, BothEntryPointsDecide)
+{
+    const TMatchCase& c = GetParam();
+    const TTextMatcher matcher(QString::fromUtf8(c.Pattern), c.Op);
+    const QByteArray utf8(c.Text);
+    EXPECT_EQ(matcher.Matches(QString::fromUtf8(utf8)), c.Expected) << "UTF-16 path";
+    EXPECT_EQ(matcher.MatchesUtf8(utf8.constData(), utf8.size()), c.Expected) << "UTF-8 path";
+}
+
+constexpr auto L = TCondition::Like;
+constexpr auto E = TCondition::Equal;
+
+INSTANTIATE_TEST_SUITE_P(
+    Matching, MatchCase,
+    testing::Values(
+        // Letter case across alphabets.
+        TMatchCase{"CyrillicLowerFindsCapital", "%мира%", L, "ул. Мира", true},
+        TMatchCase{"CyrillicCapitalsFindLower", "%МИРА%", L, "ул. мира", true},
+        TMatchCase{"CyrillicAllCapitalsText", "иванов%", L, "ИВАНОВ ИВАН ИВАНОВИЧ", true},
+        TMatchCase{"CyrillicWholeAlphabet", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя", E,
+                   "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", true},
+        TMatchCase{"YoFindsCapitalYo", "%сёмин%", L, "Сёмин Сергей", true},
+        TMatchCase{"CapitalYoFindsYo", "%СЁМИН%", L, "сёмин сергей", true},
+        TMatchCase{"YoIsNotYe", "%семин%", L, "Сёмин Сергей", false},
+        TMatchCase{"YeIsNotYo", "%сёмин%", L, "Семин Сергей", false},
+        TMatchCase{"UkrainianLetters", "%їжак%", L, "ЇЖАК", true},
+        TMatchCase{"Latin", "%ABC%", L, "xxabcxx", true},
+        TMatchCase{"LatinAccented", "%écu%", L, "ÉCU", true},
+        TMatchCase{"Greek", "σοφία", E, "ΣΟΦΊΑ", true},
+        TMatchCase{"KelvinSignFoldsToK", "%k%", L, "\u212A", true},
+        TMatchCase{"KelvinSignInPattern", "\u212A_", L, "kx", true},
+        TMatchCase{"LongSFoldsToS", "%sss%", L, "a\u017Fss", true},
+        TMatchCase{"CapitalSharpS", "%ß%", L, "STRA\u1E9EE", true},
+        TMatchCase{"DeseretOutsideTheBmp", "%\U00010428%", L, "x\U00010400y", true},
+        // "%": any run, including none.
+        TMatchCase{"PercentAlone", "%", L, "что угодно", true},
+        TMatchCase{"PercentMatchesEmpty", "%", L, "", true},
+        TMatchCase{"DoublePercent", "%%", L, "", true},
+        TMatchCase{"PrefixMatches", "Иван%", L, "Иванов", true},
+        TMatchCase{"PrefixWholeText", "Иван%", L, "Иван", true},
+        TMatchCase{"PrefixNotInside", "Иван%", L, "Петров Иван", false},
+        TMatchCase{"SuffixMatches", "%вич", L, "Иван Петрович", true},
+        TMatchCase{"SuffixNotAtEnd", "%вич", L, "Петрович Иван", false},
+        TMatchCase{"InsideMatches", "%етро%", L, "Петров", true},
+        TMatchCase{"InsideAbsent", "%етра%", L, "Петров", false},
+        TMatchCase{"InsideLongerThanText", "%Петрова%", L, "Петров", false},
+        TMatchCase{"SeveralRunsInOrder", "%ив%ан%ич", L, "Иванов Иван Иванович", true},
+        TMatchCase{"SeveralRunsOutOfOrder", "%ич%ив%", L, "Иван Петрович", false},
+        TMatchCase{"RunsMayNotOverlap", "%аба%аба%", L, "абаба", false},
+        TMatchCase{"RunsBackToBack", "%аба%аба%", L, "абааба", true},
+        TMatchCase{"StartAndEndMayNotOverlap", "ab%ba", L, "aba", false},
+        TMatchCase{"StartAndEndMeet", "ab%ba", L, "abba", true},
+        TMatchCase{"MiddleMustFitBeforeEnd", "a%bc%c", L, "abc", false},
+        TMatchCase{"MiddleLeftmostThenEnd", "a%b%b", L, "abxb", true},
+        // "_": exactly one character, also a two-byte letter or one outside the BMP.
+        TMatchCase{"UnderscoreCyrillic", "%ова_", L, "Петрова А", false},
+        TMatchCase{"UnderscoreOneCyrillicLetter", "%ова_", L, "Ивановаю", true},
+        TMatchCase{"UnderscoreNeedsACharacter", "%ова_", L, "Иванова", false},
+        TMatchCase{"UnderscoreOnlyOne", "%ова_", L, "Ивановаюю", false},
+        TMatchCase{"UnderscoresCountCharacters", "___", L, "ёжи", true},
+        TMatchCase{"UnderscoresTooFew", "___", L, "ёж", false},
+        TMatchCase{"UnderscoreEmoji", "a_b", L, "a\U0001F600b", true},
+        TMatchCase{"UnderscoreThreeByteCharacter", "№_", L, "№\u2116", true},
+        TMatchCase{"UnderscoreInsideRun", "%и_ан%", L, "Петров Иван", true},
+        TMatchCase{"UnderscoreInsideRunAbsent", "%и_ан%", L, "Петров Илья", false},
+        TMatchCase{"UnderscoreAtStart", "_етров%", L, "Петрова", true},
+        // The empty pattern.
+        TMatchCase{"EmptyLikeMatchesEmpty", "", L, "", true},
+        TMatchCase{"EmptyLikeRefusesText", "", L, "а", false},
+        TMatchCase{"EmptyLikeRefusesBlank", "", L, " ", false},
+        TMatchCase{"EmptyEqualMatchesEmpty", "", E, "", true},
+        TMatchCase{"EmptyEqualRefusesText", "", E, "а", false},
+        // Quotes and characters other engines treat as wildcards are plain characters here.
+        TMatchCase{"QuotesInName", "ООО \"ромашка\"%", L, "ООО \"Ромашка\" (склад)", true},
+        TMatchCase{"QuoteMustBeThere", "%\"ромашка\"%", L, "ООО Ромашка", false},
+        TMatchCase{"BracketIsLiteral", "%[а]%", L, "дом [А]", true},
+        TMatchCase{"BracketIsNotAClass", "[ab]%", L, "a", false},
+        TMatchCase{"StarIsLiteral", "a*", L, "abc", false},
+        TMatchCase{"StarMatchesStar", "a*", L, "A*", true},
+        TMatchCase{"QuestionMarkIsLiteral", "a?c", L, "abc", false},
+        TMatchCase{"HashIsLiteral", "#", L, "1", false},
+        TMatchCase{"BackslashIsNotAnEscape", "\\%", L, "\\abc", true},
+        TMatchCase{"BackslashDoesNotProtect", "\\%", L, "%", false},
+        TMatchCase{"BlankCounts", " %", L, "Иванов", false},
+        TMatchCase{"BlankAtStart", " %", L, " Иванов", true},
+        TMatchCase{"DigitsAndDashes", "%34-5%", L, "234-56-78", true},
+        // "=": whole text, case-insensitive, no wildcards.
+        TMatchCase{"EqualIgnoresCase", "иванов иван", E, "ИВАНОВ Иван", true},
+        TMatchCase{"EqualWholeTextOnly", "иванов", E, "Иванов Иван", false},
+        TMatchCase{"EqualTrailingBlankCounts", "иванов", E, "Иванов ", false},
+        TMatchCase{"EqualPercentIsLiteral", "100%", E, "1000", false},
+        TMatchCase{"EqualPercentMatchesPercent", "100%", E, "100%", true},
+        TMatchCase{"EqualUnderscoreIsLiteral", "a_b", E, "axb", false},
+        TMatchCase{"EqualUnderscoreMatchesUnderscore", "a_b", E, "A_B", true},
+        TMatchCase{"EqualYo", "королёв", E, "КОРОЛЁВ", true},
+        TMatchCase{"EqualYoIsNotYe", "королёв", E, "Королев", false},
+        TMatchCase{"LikeWithoutWildcardsIsExact", "иванов", L, "ИВАНОВ", true},
+        TMatchCase{"LikeWithoutWildcardsWholeText", "иванов", L, "ИВАНОВА", false},
+        // Text that is not well-formed UTF-8: a bad byte counts as one character.
+        TMatchCase{"BadByteIsOneCharacter", "_abc", L, "\xFF" "abc", true},
+        TMatchCase{"BadByteDoesNotHideText", "%abc%", L, "\xC3" "abc", true},
+        TMatchCase{"TruncatedSequenceAtEnd", "%мир_", L, "мир\xD0", true},
+        TMatchCase{"StrayContinuationBytesAtEnd", "__", L, "\x80\x80", true},
+        TMatchCase{"TruncatedSequenceBeforeEnd", "%\uFFFD\uFFFDa", L, "x\xE2\x82" "a", true},
+        TMatchCase{"ReplacementCharacterIsNotABadByte", "_", L, "\xEF\xBF\xBD", true}),
+    [](const testing::TestParamInfo<TMatchCase>& row) { return std::string(row.param.Name); });
+
+TEST(TextMatcher, LiteralPrefixForAnIndex)
+{
+    struct
+    {
+        const char* Pattern;
+        TCondition::Op Op;
+        const char* Prefix;
+        bool Pure;
+    } cases[] = {
+        {"Иван%", L, "Иван", true},     {"Иван%%", L, "Иван", true}, {"Иван", L, "Иван", false},
+        {"Ив_н%", L, "Ив", false},      {"Ив%н", L, "Ив", false},    {"%Иван%", L, "", false},
+        {"_", L, "", false},            {"%", L, "", true},          {"", L, "", false},
+        {"Иван_%", E, "Иван_%", true},  {"", E, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Pattern);
+        const TTextMatcher matcher(QString::fromUtf8(c.Pattern), c.Op);
+        EXPECT_EQ(matcher.LiteralPrefix(), QString::fromUtf8(c.Prefix));
+        EXPECT_EQ(matcher.IsPurePrefix(), c.Pure);
+    }
+}
+
+TEST(TextMatcher, CopiesMatchAlike)
+{
+    const TTextMatcher original(QStringLiteral("%мира%"), L);
+    const TTextMatcher copy = original;
+    const QByteArray text = QStringLiteral("ул. Мира").toUtf8();
+    EXPECT_TRUE(copy.MatchesUtf8(text.constData(), text.size()));
+    EXPECT_EQ(copy.LiteralPrefix(), original.LiteralPrefix());
+}
+
+TEST(TextMatcher, LongTextsBeyondTheStackBuffer)
+{
+    const QString filler = QString(3000, QChar(u'Ж'));
+    const QString text = filler + QStringLiteral("ул. Мира") + filler;
+    const QByteArray utf8 = text.toUtf8();
+    for (const char* pattern : {"%мира%", "%ж%мира%ж", "жж%", "%ж"}) {
+        const TTextMatcher matcher(QString::fromUtf8(pattern), L);
+        EXPECT_TRUE(matcher.Matches(text)) << pattern;
+        EXPECT_TRUE(matcher.MatchesUtf8(utf8.constData(), utf8.size())) << pattern;
+    }
+    const TTextMatcher absent(QStringLiteral("%ленина%"), L);
+    EXPECT_FALSE(absent.MatchesUtf8(utf8.constData(), utf8.size()));
+}
+
+// An independent matcher: classic dynamic programming over code points folded one by one.
+bool ReferenceMatch(const QString& pattern, TCondition::Op op, const QString& text)
+{
+    const auto fold = [](const QString& s) {
+        std::u32string out;
+        for (char32_t c : s.toUcs4())
+            out.push_back(QChar::toCaseFolded(c));
+        return out;
+    };
+    const std::u32string p = fold(pattern);
+    const std::u32string t = fold(text);
+    if (op == TCondition::Equal)
+        return p == t;
+    // match[j]: the pattern so far matches the first j text characters.
+    std::vector<char> match(t.size() + 1, 0);
+    match[0] = 1;
+    for (char32_t pc : p) {
+        std::vector<char> next(t.size() + 1, 0);
+        if (pc == U'%') {
+            char any = 0;
+            for (std::size_t j = 0; j <= t.size(); ++j)
+                next[j] = any = char(any | match[j]);
+        } else {
+            for (std::size_t j = 1; j <= t.size(); ++j)
+                next[j] = char(match[j - 1] && (pc == U'_' || pc == t[j - 1]));
+        }
+        match.swap(next);
+    }
+    return match[t.size()];
+}
+
+// Random texts over an alphabet rich in the cases that differ between the two paths: two-byte
+// letters in both cases, characters whose folded form has another UTF-8 length, surrogate pairs.
+TEST(TextMatcher, RandomTextsAgreeWithEachOtherAndTheReference)
+{
+    const QString alphabet = QString::fromUtf8("aAbBмМиИрРаАёЁеЕ \"-1\u212A\u017F\u1E9E\u00DF\u2126\u03C9") +
+                             QString::fromUcs4(U"\U00010400\U00010428", 2);
+    const std::vector<char32_t> letters = [&] {
+        std::vector<char32_t> v;
+        for (char32_t c : alphabet.toUcs4())
+            v.push_back(c);
+        return v;
+    }();
+    std::mt19937 random(20240611);
+    const auto randomText = [&](int maxLength, bool wildcards) {
+        std::u32string s;
+        const int length = int(random() % (maxLength + 1));
+        for (int i = 0; i < length; ++i) {
+            const unsigned roll = random() % 10;
+            if (wildcards && roll == 0)
+                s.push_back(U'%');
+            else if (wildcards && roll == 1)
+                s.push_back(U'_');
+            else
+                s.push_back(letters[random() % letters.size()]);
+        }
+        return QString::fromUcs4(s.data(), qsizetype(s.size()));
+    };
+    int matched = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const TCondition::Op op = round % 5 == 0 ? E : L;
+        const QString pattern = randomText(6, op == L);
+        const TTextMatcher matcher(pattern, op);
+        for (int k = 0; k < 10; ++k) {
+            // Half of the texts are built around the pattern so that matches are common.
+            QString text = randomText(12, false);
+            if (k % 2 == 0) {
+                QString filled = pattern;
+                filled.replace(u'_', u'а').replace(u'%', randomText(3, false));
+                text = randomText(2, false) + filled + randomText(2, false);
+            }
+            const QByteArray utf8 = text.toUtf8();
+            const bool expected = ReferenceMatch(pattern, op, text);
+            ASSERT_EQ(matcher.Matches(text), expected)
+                << "pattern '" << pattern.toStdString() << "' text '" << text.toStdString() << "'";
+            ASSERT_EQ(matcher.MatchesUtf8(utf8.constData(), utf8.size()), expected)
+                << "pattern '" << pattern.toStdString() << "' text '" << text.toStdString() << "'";
+            matched += expected;
+        }
+    }
+    EXPECT_GT(matched, 2000);  // the generator really exercises matches, not only refusals
+}
+
+// Arbitrary bytes: the UTF-8 path must decide as the UTF-16 path does on the text the user sees.
+TEST(TextMatcher, RandomBytesAgreeWithTheDisplayedText)
+{
+    const QByteArray pieces[] = {"a", "A", "\xD0\x9C", "\xD0\xBC", "\xD1\x80", "\xD0\xA0", "\xE2\x84\xAA",
+                                 "\xC5\xBF", "\xEF\xBF\xBD", "\x80", "\xBF", "\xC3", "\xD0", "\xE2\x82",
+                                 "\xF0\x9F\x98", "\xFF", "\xED\xA0\x80"};
+    const char* patternPieces[] = {"a", "м", "р", "k", "s", "\uFFFD", "%", "_"};
+    std::mt19937 random(77);
+    for (int round = 0; round < 2000; ++round) {
+        QString pattern;
+        for (int i = int(random() % 5); i > 0; --i)
+            pattern += QString::fromUtf8(patternPieces[random() % std::size(patternPieces)]);
+        const TTextMatcher matcher(pattern, L);
+        for (int k = 0; k < 10; ++k) {
+            QByteArray bytes;
+            for (int i = int(random() % 7); i > 0; --i)
+                bytes += pieces[random() % std::size(pieces)];
+            const QString shown = QString::fromUtf8(bytes);
+            const bool expected = ReferenceMatch(pattern, L, shown);
+            ASSERT_EQ(matcher.Matches(shown), expected) << "pattern '" << pattern.toStdString() << "' bytes "
+                                                        << bytes.toHex(' ').toStdString();
+            ASSERT_EQ(matcher.MatchesUtf8(bytes.constData(), bytes.size()), expected)
+                << "pattern '" << pattern.toStdString() << "' bytes " << bytes.toHex(' ').toStdString();
+        }
+    }
+}
+
+}  // namespace
