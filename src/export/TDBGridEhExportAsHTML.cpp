@@ -1,5 +1,7 @@
 #include "TDBGridEhExportAsHTML.h"
 
+#include "TCustomDBGridEh.h"
+
 const char* HtmlAlignmentWord(TAlignment alignment)
 {
     switch (alignment) {
@@ -137,4 +139,61 @@ void WriteHtmlDocumentEnd(TByteWriterEh& w)
     w.WriteLine("</TABLE>");
     w.WriteLine("</BODY>");
     w.WriteLine("</HTML>");
+}
+
+void TDBGridEhExportAsHTML::BeginDocument()
+{
+    const TCustomDBGridEh* grid = SourceGrid();
+    WriteHtmlHead(Out(), grid->objectName());
+    const TDBGridOptions options = grid->Options();
+    WriteHtmlTableStart(Out(), options.Contains(dgColLines) || options.Contains(dgRowLines),
+                        grid->Ctl3D(), grid->Flat(), ExportColor(grid->FixedColor()));
+}
+
+void TDBGridEhExportAsHTML::EndDocument()
+{
+    WriteHtmlDocumentEnd(Out());
+}
+
+void TDBGridEhExportAsHTML::EmitTitleRow(const TColumnsEhList& columns)
+{
+    if (columns.Count() == 0)
+        return;
+    Out().WriteLine("<TR>");
+    for (TColumnEh* column : columns) {
+        const TColumnTitleEh* title = column->Title();
+        // Title cells show the table's background.
+        WriteHtmlCell(Out(), column->Width(), title->Alignment(), false, 0,
+                      ExportFont(title->Font()), title->Caption());
+    }
+    Out().WriteLine("</TR>");
+}
+
+void TDBGridEhExportAsHTML::EmitDataRow(const TColumnsEhList& columns)
+{
+    Out().WriteLine("<TR>");
+    TDBGridEhExport::EmitDataRow(columns);
+    Out().WriteLine("</TR>");
+}
+
+void TDBGridEhExportAsHTML::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
+{
+    WriteHtmlCell(Out(), column->Width(), params.Alignment, true, ExportColor(params.Background),
+                  ExportFont(*params.Font), params.Text);
+}
+
+void TDBGridEhExportAsHTML::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
+{
+    Out().WriteLine("<TR>");
+    TDBGridEhExport::EmitFooterRow(columns, footerRow);
+    Out().WriteLine("</TR>");
+}
+
+void TDBGridEhExportAsHTML::EmitFooterCell(int /*dataCol*/, int row, TColumnEh* column,
+                                           const TFontEh& font, TColor background,
+                                           TAlignment /*alignment*/, const QString& text)
+{
+    // The alignment is the footer's own; a handler's change of it is not shown.
+    WriteHtmlCell(Out(), column->Width(), column->UsedFooter(row)->Alignment(), true,
+                  ExportColor(background), ExportFont(font), text);
 }

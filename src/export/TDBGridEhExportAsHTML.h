@@ -4,7 +4,6 @@
 
 #include "TByteWriterEh.h"
 #include "TDBGridEhExport.h"
-#include "TDataSet.h"
 
 // "LEFT", "RIGHT" or "CENTER".
 const char* HtmlAlignmentWord(TAlignment alignment);
@@ -26,3 +25,16 @@ void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBa
                    quint32 backgroundRgb, const TExportFontEh& font, QStringView text);
 // </TABLE>, </BODY>, </HTML>, each on its line.
 void WriteHtmlDocumentEnd(TByteWriterEh& w);
+
+class TDBGridEhExportAsHTML : public TDBGridEhExport
+{
+public:
+    void BeginDocument() override;
+    void EndDocument() override;
+    void EmitTitleRow(const TColumnsEhList& columns) override;
+    void EmitDataRow(const TColumnsEhList& columns) override;
+    void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+    void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
+                        TColor background, TAlignment alignment, const QString& text) override;
+};

@@ -1,5 +1,8 @@
 #include "TDBGridEhExportAsRTF.h"
 
+#include "TCustomDBGridEh.h"
+#include "TMemoryStreamEh.h"
+
 void WriteRtfEscaped(TByteWriterEh& w, QStringView text)
 {
     static const char hex[] = "0123456789abcdef";
@@ -163,4 +166,160 @@ void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTa
     w.WriteByte(' ');
     WriteRtfEscaped(w, text);
     w.WriteLine("\\cell}");
+}
+
+TDBGridEhExportAsRTF::TDBGridEhExportAsRTF() = default;
+
+TDBGridEhExportAsRTF::~TDBGridEhExportAsRTF() = default;
+
+int TDBGridEhExportAsRTF::PixelsPerInchX() const
+{
+    return SourceGrid()->logicalDpiX();
+}
+
+int TDBGridEhExportAsRTF::ColorNumber(TColor color)
+{
+    return fColorTable->Number(ExportColor(color));
+}
+
+int TDBGridEhExportAsRTF::FontNumber(const QString& name)
+{
+    return fFontTable->Number(name);
+}
+
+void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
+{
+    fBodyStream = std::make_unique<TMemoryStreamEh>();
+    fBodyStream->SetHalfGrowthStep(65536);
+    fColorTable = std::make_unique<TRtfColorTableEh>();
+    fFontTable = std::make_unique<TRtfFontTableEh>();
+    struct Release
+    {
+        TDBGridEhExportAsRTF& self;
+        ~Release()
+        {
+            self.fBodyStream.reset();
+            self.fColorTable.reset();
+            self.fFontTable.reset();
+        }
+    } release{*this};
+
+    ColorNumber(clBlack);
+    ColorNumber(clWhite);
+    ColorNumber(clBtnFace);
+    TDBGridEhExport::WriteToStream(fBodyStream.get(), exportAll);
+    // With no selection the walk wrote nothing, and neither does the document.
+    if (fBodyStream->size() == 0)
+        return;
+
+    // Nothing reaches the target before the body is complete.
+    TByteWriterEh& w = Out();
+    w.SetDevice(stream);
+    WriteRtfDocumentStart(w);
+    fColorTable->Write(w);
+    fFontTable->Write(w);
+    w.Flush();
+    w.WriteBytes(fBodyStream->View());
+    w.Flush();
+}
+
+void TDBGridEhExportAsRTF::BeginDocument() {}
+
+void TDBGridEhExportAsRTF::EndDocument()
+{
+    Out().WriteByte('}');
+}
+
+TColor TDBGridEhExportAsRTF::RecordShading(const TColumnsEhList& columns, int index) const
+{
+    TCustomDBGridEh* grid = SourceGrid();
+    TColumnEh* column = columns[index];
+    TColor color = column->Color();
+    if (grid->OnGetCellParams) {
+        TFontEh scratch = column->Font();
+        grid->OnGetCellParams(grid, column, scratch, color, TGridDrawState());
+    }
+    return color;
+}
+
+TColor TDBGridEhExportAsRTF::FooterShading(const TColumnsEhList& columns, int index,
+                                           int footerRow) const
+{
+    TCustomDBGridEh* grid = SourceGrid();
+    TColumnEh* column = columns[index];
+    const TColumnFooterEh* footer = column->UsedFooter(footerRow);
+    TColor color = footer->Color();
+    if (grid->OnGetFooterParams) {
+        QString text = FooterText(footerRow, index);
+        TFontEh scratch = footer->Font();
+        TAlignment alignment = footer->Alignment();
+        grid->OnGetFooterParams(grid, column->Index(), footerRow, column, scratch, color, alignment,
+                                TGridDrawState(), text);
+    }
+    return color;
+}
+
+void TDBGridEhExportAsRTF::WriteRowDefinition(const TColumnsEhList& columns, RowKind kind,
+                                              int footerRow)
+{
+    TByteWriterEh& w = Out();
+    WriteRtfRowDefinitionStart(w);
+    const int ppi = PixelsPerInchX();
+    qint64 right = 0;
+    for (int i = 0; i < columns.Count(); ++i) {
+        WriteRtfCellBorders(w, true, true, true, true);
+        // Each width is truncated on its own: the edges are sums of truncated widths.
+        right += RtfTwips(columns[i]->Width(), ppi);
+        TColor shading = clNone;
+        switch (kind) {
+        case RowKind::Title: shading = columns[i]->Title()->Color(); break;
+        case RowKind::Record: shading = RecordShading(columns, i); break;
+        case RowKind::Footer: shading = FooterShading(columns, i, footerRow); break;
+        }
+        WriteRtfCellEdge(w, ColorNumber(shading), right);
+    }
+    WriteRtfRowContentStart(w);
+}
+
+void TDBGridEhExportAsRTF::WriteCell(TAlignment alignment, const TFontEh& font, TColor background,
+                                     const QString& text)
+{
+    WriteRtfCellParagraph(Out(), *fFontTable, *fColorTable, alignment, SourceGrid()->Flat(),
+                          ExportFont(font), ExportColor(background), text);
+}
+
+void TDBGridEhExportAsRTF::EmitTitleRow(const TColumnsEhList& columns)
+{
+    WriteRowDefinition(columns, RowKind::Title, 0);
+    for (TColumnEh* column : columns) {
+        const TColumnTitleEh* title = column->Title();
+        WriteCell(title->Alignment(), title->Font(), title->Color(), title->Caption());
+    }
+    WriteRtfRowEnd(Out());
+}
+
+void TDBGridEhExportAsRTF::EmitDataRow(const TColumnsEhList& columns)
+{
+    WriteRowDefinition(columns, RowKind::Record, 0);
+    TDBGridEhExport::EmitDataRow(columns);
+    WriteRtfRowEnd(Out());
+}
+
+void TDBGridEhExportAsRTF::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& params)
+{
+    WriteCell(params.Alignment, *params.Font, params.Background, params.Text);
+}
+
+void TDBGridEhExportAsRTF::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
+{
+    WriteRowDefinition(columns, RowKind::Footer, footerRow);
+    TDBGridEhExport::EmitFooterRow(columns, footerRow);
+    WriteRtfRowEnd(Out());
+}
+
+void TDBGridEhExportAsRTF::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
+                                          const TFontEh& font, TColor background,
+                                          TAlignment alignment, const QString& text)
+{
+    WriteCell(alignment, font, background, text);
 }

@@ -5,7 +5,6 @@
 
 #include "TByteWriterEh.h"
 #include "TDBGridEhExport.h"
-#include "TDataSet.h"
 
 #include <QString>
 #include <vector>
@@ -64,3 +63,43 @@ void WriteRtfRowEnd(TByteWriterEh& w);
 void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
                            TAlignment alignment, bool flat, const TExportFontEh& font,
                            quint32 backgroundRgb, QStringView text);
+
+class TMemoryStreamEh;
+
+class TDBGridEhExportAsRTF : public TDBGridEhExport
+{
+public:
+    TDBGridEhExportAsRTF();
+    ~TDBGridEhExportAsRTF() override;
+
+    void BeginDocument() override;
+    void EndDocument() override;
+    void EmitTitleRow(const TColumnsEhList& columns) override;
+    void EmitDataRow(const TColumnsEhList& columns) override;
+    void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+    void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
+                        TColor background, TAlignment alignment, const QString& text) override;
+    // The body first, into memory; then the header, whose tables the body filled, and the body.
+    void WriteToStream(QIODevice* stream, bool exportAll) override;
+
+protected:
+    // Horizontal resolution of the grid's drawing surface, read for every row.
+    virtual int PixelsPerInchX() const;
+
+    int ColorNumber(TColor color);
+    int FontNumber(const QString& name);
+    // The background a record row gives a column, for the row definition.
+    TColor RecordShading(const TColumnsEhList& columns, int index) const;
+    // The background of a column in a footer row.
+    TColor FooterShading(const TColumnsEhList& columns, int index, int footerRow) const;
+
+private:
+    enum class RowKind { Title, Record, Footer };
+    void WriteRowDefinition(const TColumnsEhList& columns, RowKind kind, int footerRow);
+    void WriteCell(TAlignment alignment, const TFontEh& font, TColor background, const QString& text);
+
+    std::unique_ptr<TMemoryStreamEh> fBodyStream;
+    std::unique_ptr<TRtfColorTableEh> fColorTable;
+    std::unique_ptr<TRtfFontTableEh> fFontTable;
+};

@@ -81,3 +81,58 @@ void WriteVclDbifBytes(TByteWriterEh& w, QByteArrayView bytes)
 {
     WriteCounted(w, vdtBytes, bytes);
 }
+
+void TDBGridEhExportAsVCLDBIF::BeginDocument()
+{
+    const TColumnsEhList& columns = ExportColumns();
+    WriteVclDbifHeader(Out(), columns.Count());
+    for (const TColumnEh* column : columns)
+        WriteVclDbifColumn(Out(), column->Visible());
+}
+
+void TDBGridEhExportAsVCLDBIF::EndDocument()
+{
+    WriteVclDbifTag(Out(), vdtEnd);
+}
+
+void TDBGridEhExportAsVCLDBIF::EmitDataCell(TColumnEh* column, TColCellParamsEh& /*params*/)
+{
+    TByteWriterEh& w = Out();
+    const TField* field = column->Field();
+    // A lookup column carries its key, not the text it shows.
+    if (field && field->FieldKind == fkLookup)
+        field = field->DataSet()->FieldNamed(field->KeyFields);
+    if (!field) {
+        WriteVclDbifTag(w, vdtNoValue);
+        return;
+    }
+    if (field->IsBlank()) {
+        WriteVclDbifTag(w, vdtNull);
+        return;
+    }
+    switch (VclDbifTagOf(field->DataType())) {
+    case vdtText:
+        WriteVclDbifText(w, field->PlainText());
+        break;
+    case vdtInteger:
+        WriteVclDbifInteger(w, qint32(field->AsInteger()));
+        break;
+    case vdtFloat:
+        WriteVclDbifFloat(w, field->AsFloat());
+        break;
+    case vdtBytes:
+        switch (field->DataType()) {
+        case ftWideString: case ftFmtMemo:
+            // Text types travel as the bytes of their text.
+            WriteVclDbifBytes(w, AnsiEncode(field->PlainText()));
+            break;
+        default:
+            WriteVclDbifBytes(w, field->AsBytes());
+            break;
+        }
+        break;
+    default:
+        WriteVclDbifTag(w, vdtNoValue);
+        break;
+    }
+}

@@ -4,7 +4,7 @@
 // column, then per record one tagged value per column, and a closing 0.
 
 #include "TByteWriterEh.h"
-#include "TDataSet.h"
+#include "TDBGridEhExport.h"
 
 enum TVclDbifTagEh : char {
     vdtEnd = 0,
@@ -28,3 +28,11 @@ void WriteVclDbifInteger(TByteWriterEh& w, qint32 value);
 void WriteVclDbifFloat(TByteWriterEh& w, double value);
 void WriteVclDbifText(TByteWriterEh& w, QStringView text);
 void WriteVclDbifBytes(TByteWriterEh& w, QByteArrayView bytes);
+
+class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport
+{
+public:
+    void BeginDocument() override;
+    void EndDocument() override;
+    void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+};

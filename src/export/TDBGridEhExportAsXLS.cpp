@@ -1,5 +1,8 @@
 #include "TDBGridEhExportAsXLS.h"
 
+#include "Exception.h"
+#include "TCustomDBGridEh.h"
+
 namespace {
 
 // Record type, length of the data that follows, then row, column and XF index of a cell record.
@@ -67,4 +70,114 @@ void WriteXlsEof(TByteWriterEh& w)
 {
     w.WriteUInt16(0x000A);
     w.WriteUInt16(0x0000);
+}
+
+void TDBGridEhExportAsXLS::WriteToStream(QIODevice* stream, bool exportAll)
+{
+    CellCol = 0;
+    CellRow = 0;
+    TDBGridEhExport::WriteToStream(stream, exportAll);
+}
+
+void TDBGridEhExportAsXLS::AdvanceCell()
+{
+    if (CellCol + 1 >= ExportColumns().Count()) {
+        ++CellRow;
+        CellCol = 0;
+    } else {
+        ++CellCol;
+    }
+}
+
+void TDBGridEhExportAsXLS::BeginDocument()
+{
+    // Row numbers are 16-bit: refuse what a sheet cannot hold before anything is written.
+    const TCustomDBGridEh* grid = SourceGrid();
+    const qint64 rows = (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() +
+                        grid->FooterRowCount();
+    if (rows > kXlsMaxRows)
+        throw Exception(QStringLiteral("Cannot export %1 rows to an Excel worksheet: a worksheet "
+                                       "holds at most %2 rows")
+                            .arg(rows)
+                            .arg(kXlsMaxRows));
+    WriteXlsBof(Out());
+    WriteXlsCodepage(Out());
+}
+
+void TDBGridEhExportAsXLS::EndDocument()
+{
+    WriteXlsEof(Out());
+}
+
+void TDBGridEhExportAsXLS::WriteBlankCell()
+{
+    WriteXlsBlank(Out(), CellRow, CellCol);
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::WriteNumberCell(double value)
+{
+    WriteXlsNumber(Out(), CellRow, CellCol, value);
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::WriteIntegerCell(qint64 value)
+{
+    if (FitsXlsRk(value))
+        WriteXlsRk(Out(), CellRow, CellCol, qint32(value));
+    else
+        WriteXlsNumber(Out(), CellRow, CellCol, double(value));
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::WriteLabelCell(const QString& text)
+{
+    WriteXlsLabel(Out(), CellRow, CellCol, text);
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::EmitTitleRow(const TColumnsEhList& columns)
+{
+    for (TColumnEh* column : columns)
+        WriteLabelCell(column->Title()->Caption());
+}
+
+void TDBGridEhExportAsXLS::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
+{
+    // Numbers come from the stored value, not from the display text.
+    const TField* field = column->Field();
+    if (!field) {
+        WriteBlankCell();
+        return;
+    }
+    if (column->CellKind() == ctKeyPickList) {
+        WriteLabelCell(params.Text);
+        return;
+    }
+    if (field->IsBlank()) {
+        WriteBlankCell();
+        return;
+    }
+    switch (field->DataType()) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+        WriteIntegerCell(field->AsInteger());
+        break;
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+        WriteNumberCell(field->AsFloat());
+        break;
+    default:
+        WriteLabelCell(params.Text);
+        break;
+    }
+}
+
+void TDBGridEhExportAsXLS::EmitFooterCell(int dataCol, int row, TColumnEh* column,
+                                          const TFontEh& /*font*/, TColor /*background*/,
+                                          TAlignment /*alignment*/, const QString& text)
+{
+    const TFooterValueType kind = column->UsedFooter(row)->ValueType();
+    if (kind == fvtSum || kind == fvtCount)
+        WriteNumberCell(double(FooterTotal(row, dataCol)) / 10000.0);
+    else
+        WriteLabelCell(text);
 }

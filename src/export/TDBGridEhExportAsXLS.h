@@ -3,6 +3,7 @@
 // exported cell placed left to right and top to bottom, EOF. No formatting is written.
 
 #include "TByteWriterEh.h"
+#include "TDBGridEhExport.h"
 
 // Rows a worksheet holds (16-bit row numbers).
 constexpr qint64 kXlsMaxRows = 65536;
@@ -25,3 +26,29 @@ void WriteXlsRk(TByteWriterEh& w, quint16 row, quint16 col, qint32 value);
 // An empty cell (XF index 17 hex).
 void WriteXlsBlank(TByteWriterEh& w, quint16 row, quint16 col);
 void WriteXlsEof(TByteWriterEh& w);
+
+class TDBGridEhExportAsXLS : public TDBGridEhExport
+{
+public:
+    void BeginDocument() override;
+    void EndDocument() override;
+    void EmitTitleRow(const TColumnsEhList& columns) override;
+    void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
+                        TColor background, TAlignment alignment, const QString& text) override;
+    void WriteToStream(QIODevice* stream, bool exportAll) override;
+
+    // One cell record at the next position each.
+    void WriteBlankCell();
+    void WriteNumberCell(double value);
+    // An RK record, or a NUMBER holding the exact value outside the RK range.
+    void WriteIntegerCell(qint64 value);
+    void WriteLabelCell(const QString& text);
+
+protected:
+    // Next cell: left to right, then the first column of the next row.
+    void AdvanceCell();
+
+    quint16 CellCol = 0;
+    quint16 CellRow = 0;
+};
