@@ -3,6 +3,8 @@
 #include "TByteWriterEh.h"
 #include "TMemoryStreamEh.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -51,4 +53,12 @@ QByteArray WrittenBytes(const std::function<void(TByteWriterEh&)>& write)
     write(w);
     w.Flush();
     return stream.Bytes();
+}
+
+QByteArray Golden(const char* name)
+{
+    QFile f(QStringLiteral(PB_SOURCE_DIR "/tests/export/golden/") + QString::fromLatin1(name));
+    if (!f.open(QIODevice::ReadOnly))
+        ADD_FAILURE() << "golden file missing: " << f.fileName().toStdString();
+    return f.readAll();
 }

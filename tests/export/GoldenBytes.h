@@ -15,6 +15,9 @@ QByteArray HexBytes(const char* spaced);
 // The bytes as hexadecimal pairs with their printable form, for messages.
 std::string HexDump(const QByteArray& bytes, qsizetype from, qsizetype count);
 
+// The bytes of a golden file in tests/export/golden.
+QByteArray Golden(const char* name);
+
 // What a writer function writes, through a writer on a memory stream.
 QByteArray WrittenBytes(const std::function<void(TByteWriterEh&)>& write);
 

@@ -152,3 +152,62 @@ TEST(HtmlElements, DocumentEnd)
 }
 
 }  // namespace
+
+#include "ExportGrid.h"
+
+namespace {
+
+QByteArray ExportHtml(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsHTML>); }
+
+const QByteArray kFont = "<FONT STYLE=\"font-family: Tahoma; font-size: 8pt; color: #000000\">";
+const QByteArray kHead = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\r\n<HTML>\r\n<HEAD>\r\n"
+                         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">\r\n"
+                         "<TITLE>\r\nDBS\r\n</TITLE>\r\n</HEAD>\r\n<BODY>\r\n"
+                         "<TABLE BORDER=1 CELLSPACING=0 CELLPADDING=2 BGCOLOR=#F0F0F0>\r\n\r\n";
+const QByteArray kEnd = "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
+
+TEST(HtmlExport, WorkedExample)
+{
+    auto g = TwoColumnGrid({{"12-34-56", "Smith"}, {QVariant(), "Jones"}});
+    EXPECT_BYTES(ExportHtml(*g), Golden("example.htm"));
+}
+
+TEST(HtmlExport, EmptyResultHasTheTitleRowOnly)
+{
+    auto g = TwoColumnGrid({});
+    EXPECT_BYTES(ExportHtml(*g), kHead + "<TR>\r\n" +
+                                     "  <TD WIDTH=65 ALIGN=\"LEFT\">" + kFont + "T1</FONT></TD>\r\n" +
+                                     "  <TD WIDTH=275 ALIGN=\"LEFT\">" + kFont + "T2</FONT></TD>\r\n" +
+                                     "</TR>\r\n" + kEnd);
+}
+
+TEST(HtmlExport, ZeroColumnsStillWriteARowPerRecord)
+{
+    auto g = TwoColumnGrid({{"a", "b"}, {"c", "d"}});
+    for (int i = 0; i < g->Grid->Columns().Count(); ++i)
+        g->Grid->Columns()[i]->SetVisible(false);
+    g->Grid->RequestLayout();
+    EXPECT_BYTES(ExportHtml(*g), kHead + "<TR>\r\n</TR>\r\n<TR>\r\n</TR>\r\n" + kEnd);
+}
+
+TEST(HtmlExport, CellFontStylesColoursAndEscaping)
+{
+    auto g = TwoColumnGrid({{"a<b&c\"d", "x"}});
+    TColumnEh* first = g->Grid->Columns()[0];
+    TFontEh font = first->Font();
+    font.Style = {fsBold, fsItalic};
+    font.Color = clRed;
+    first->SetFont(font);
+    first->SetColor(clNone);
+    first->SetAlignment(taRightJustify);
+    g->Grid->SetOptions(g->Grid->Options() - dgTitles);
+    EXPECT_BYTES(ExportHtml(*g),
+                 kHead + "<TR>\r\n" +
+                     "  <TD WIDTH=65 ALIGN=\"RIGHT\" BGCOLOR=#000000><FONT STYLE=\"font-family: "
+                     "Tahoma; font-size: 8pt; color: #FF0000\"><B><I>a&ltb&ampc&quotd</B></I>"
+                     "</FONT></TD>\r\n" +
+                     "  <TD WIDTH=275 ALIGN=\"LEFT\" BGCOLOR=#FFFFFF>" + kFont + "x</FONT></TD>\r\n" +
+                     "</TR>\r\n" + kEnd);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "TDBGridEhExportAsRTF.h"
 
+#include "Exception.h"
 #include "GoldenBytes.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,138 @@ TEST(RtfCellParagraph, NewColoursNumberedFontColourBeforeBackground)
         WriteRtfCellParagraph(w, fonts, colors, taLeftJustify, false, f, 0x00FF00, u"a");
     });
     EXPECT_BYTES(bytes, "\\pard\\intbl{\\ql\\sb24\\sa24\\fs16\\f0\\cf3\\cb4 a\\cell}\r\n");
+}
+
+}  // namespace
+
+#include "ExportGrid.h"
+#include "TMemoryStreamEh.h"
+
+namespace {
+
+QByteArray ExportRtf(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsRTF>); }
+
+TEST(RtfExport, WorkedExample)
+{
+    TDesktopColors colors(QColor(212, 208, 200));
+    auto g = TwoColumnGrid({{"12-34-56", "Smith"}, {"65-43-21", "Jones"}});
+    g->Grid->Columns()[0]->Title()->SetCaption(QStringLiteral("Phone"));
+    g->Grid->Columns()[1]->Title()->SetCaption(QStringLiteral("Owner"));
+    EXPECT_BYTES(ExportRtf(*g), Golden("example.rtf"));
+}
+
+TEST(RtfExport, EmptyResultHasHeaderTitleRowAndClosingBrace)
+{
+    TDesktopColors colors(QColor(212, 208, 200));
+    auto g = TwoColumnGrid({});
+    const QByteArray golden = Golden("example.rtf");
+    // The worked example up to the end of its title row, then the closing brace.
+    const qsizetype titleEnd = golden.indexOf("\\pard\\intbl\\row}\r\n") + 18;
+    QByteArray expected = golden.left(titleEnd) + "}";
+    expected.replace("Phone", "T1").replace("Owner", "T2");
+    EXPECT_BYTES(ExportRtf(*g), expected);
+}
+
+TEST(RtfExport, ButtonFaceEqualToWhiteSharesItsNumber)
+{
+    TDesktopColors colors(Qt::white);
+    auto g = TwoColumnGrid({{"a", "b"}});
+    g->Grid->Columns()[1]->SetColor(clRed);
+    const QByteArray rtf = ExportRtf(*g);
+    EXPECT_TRUE(rtf.contains("{\\colortbl\\red0\\green0\\blue0;\\red255\\green255\\blue255;"
+                             "\\red255\\green0\\blue0;}\r\n"))
+        << rtf.toStdString();
+    // Titles shade with 1 (white), the red column with 2.
+    EXPECT_TRUE(rtf.contains("\\clcbpat1\\cellx975\r\n")) << rtf.toStdString();
+    EXPECT_TRUE(rtf.contains("\\clcbpat2\\cellx5100\r\n")) << rtf.toStdString();
+}
+
+TEST(RtfExport, FontColourIsNumberedBeforeBackground)
+{
+    auto g = TwoColumnGrid({{"a", "b"}});
+    g->Grid->SetOptions(g->Grid->Options() - dgTitles);
+    TColumnEh* first = g->Grid->Columns()[0];
+    TFontEh font = first->Font();
+    font.Color = clBlue;
+    first->SetFont(font);
+    first->SetColor(clLime);
+    const QByteArray rtf = ExportRtf(*g);
+    // Shading of the row definition comes first: lime 3; then the cell's font blue 4.
+    EXPECT_TRUE(rtf.contains("\\red0\\green255\\blue0;\\red0\\green0\\blue255;}")) << rtf.toStdString();
+    EXPECT_TRUE(rtf.contains("\\f0\\cf4\\cb3 a\\cell}")) << rtf.toStdString();
+}
+
+TEST(RtfExport, FontNamesDifferingInCaseShareAnEntry)
+{
+    auto g = TwoColumnGrid({{"a", "b"}});
+    TFontEh upper = g->Grid->Columns()[1]->Font();
+    upper.Name = QStringLiteral("TAHOMA");
+    g->Grid->Columns()[1]->SetFont(upper);
+    const QByteArray rtf = ExportRtf(*g);
+    EXPECT_TRUE(rtf.contains("{\\fonttbl\\f0\\fnil Tahoma;}\r\n")) << rtf.toStdString();
+}
+
+TEST(RtfExport, SystemColoursAreResolvedAtExportTime)
+{
+    auto g = TwoColumnGrid({});
+    QByteArray first, second;
+    {
+        TDesktopColors colors(QColor(1, 2, 3));
+        first = ExportRtf(*g);
+    }
+    {
+        TDesktopColors colors(QColor(4, 5, 6));
+        second = ExportRtf(*g);
+    }
+    EXPECT_TRUE(first.contains("\\red1\\green2\\blue3;")) << first.toStdString();
+    EXPECT_TRUE(second.contains("\\red4\\green5\\blue6;")) << second.toStdString();
+}
+
+// An RTF writer on a surface of another resolution.
+class TRtfAt150 : public TDBGridEhExportAsRTF
+{
+protected:
+    int PixelsPerInchX() const override { return 150; }
+};
+
+TEST(RtfExport, EachWidthIsTruncatedOnItsOwnAtOtherResolutions)
+{
+    auto g = TwoColumnGrid({});
+    g->Grid->Columns()[0]->SetWidth(1);
+    g->Grid->Columns()[1]->SetWidth(1);
+    const QByteArray rtf = g->Export(ExportClassEh<TRtfAt150>);
+    // 1 px = 9.6 twips: each column 9, so the second edge is 18, not 19.
+    EXPECT_TRUE(rtf.contains("\\cellx9\r\n")) << rtf.toStdString();
+    EXPECT_TRUE(rtf.contains("\\cellx18\r\n")) << rtf.toStdString();
+}
+
+TEST(RtfExport, FlatGridHasSmallerSpacing)
+{
+    auto g = TwoColumnGrid({});
+    g->Grid->SetFlat(true);
+    const QByteArray rtf = ExportRtf(*g);
+    EXPECT_TRUE(rtf.contains("\\pard\\intbl{\\ql\\sb12\\sa12\\fs16")) << rtf.toStdString();
+    EXPECT_FALSE(rtf.contains("\\sb24"));
+}
+
+TEST(RtfExport, AFailedExportLeavesTheTargetUntouched)
+{
+    auto g = TwoColumnGrid({{"a", "b"}, {"c", "d"}});
+    int calls = 0;
+    g->Grid->Columns()[1]->OnGetCellParams = [&](TColumnEh*, bool, TColCellParamsEh&) {
+        if (++calls == 2)
+            throw Exception(QStringLiteral("handler failed"));
+    };
+    TMemoryStreamEh target;
+    target.write("kept", 4);
+    try {
+        ExportGridToStream(ExportClassEh<TDBGridEhExportAsRTF>, g->Grid.get(), &target, true);
+        FAIL() << "no failure";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("handler failed"));
+    }
+    EXPECT_BYTES(target.Bytes(), "kept");
+    EXPECT_FALSE(g->DataSet.NotifySuspended());
 }
 
 }  // namespace

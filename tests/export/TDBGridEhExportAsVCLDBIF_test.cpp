@@ -57,3 +57,65 @@ TEST(VclDbifStream, TagOfEachFieldType)
 }
 
 }  // namespace
+
+#include "ExportGrid.h"
+
+#include <QDateTime>
+
+namespace {
+
+QByteArray ExportVclDbif(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsVCLDBIF>); }
+
+TEST(VclDbifExport, WorkedExample)
+{
+    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("n"), ftString, 5},
+                   {QStringLiteral("t"), ftString, 5}},
+                  {{5, QVariant(), "ab"}});
+    g.AddColumn(QStringLiteral("i"), QStringLiteral("I"));
+    g.AddColumn(QStringLiteral("n"), QStringLiteral("N"));
+    g.AddColumn(QStringLiteral("t"), QStringLiteral("T"));
+    g.Open();
+    EXPECT_BYTES(ExportVclDbif(g), Golden("example.vcldbif"));
+}
+
+TEST(VclDbifExport, EmptyResultIsHeaderDescriptorsAndEnd)
+{
+    auto g = TwoColumnGrid({});
+    EXPECT_BYTES(ExportVclDbif(*g), QByteArray("VCLDBIF") + HexBytes("01 02 00 00 00 01 00 01 00 00"));
+}
+
+TEST(VclDbifExport, TypedValues)
+{
+    TExportGrid g({{QStringLiteral("d"), ftDate}, {QStringLiteral("w"), ftWideString, 5},
+                   {QStringLiteral("b"), ftBoolean}, {QStringLiteral("l"), ftLargeint}},
+                  {{QDateTime(QDate(1899, 12, 31), QTime(0, 0), Qt::UTC), QStringLiteral("Ж"), false,
+                    qint64(1) << 33}});
+    g.AddColumn(QStringLiteral("missing"), QStringLiteral("X"));
+    g.AddColumn(QStringLiteral("d"), QStringLiteral("D"));
+    g.AddColumn(QStringLiteral("w"), QStringLiteral("W"));
+    g.AddColumn(QStringLiteral("b"), QStringLiteral("B"));
+    g.AddColumn(QStringLiteral("l"), QStringLiteral("L"));
+    g.Open();
+    const QByteArray bytes = ExportVclDbif(g);
+    EXPECT_BYTES(bytes.mid(22), HexBytes("01"                              // no field
+                                         " 04 00 00 00 00 00 00 F0 3F"     // day 1
+                                         " 06 01 00 00 00 C6"              // wide text as bytes
+                                         " 05 05 00 00 00 46 61 6C 73 65"  // False
+                                         " 05 0A 00 00 00 38 35 38 39 39 33 34 35 39 32"
+                                         " 00"));
+}
+
+TEST(VclDbifExport, LookupColumnCarriesItsKey)
+{
+    TExportGrid g({{QStringLiteral("id"), ftInteger}, {QStringLiteral("name"), ftString, 10}},
+                  {{42, "Ann"}});
+    g.AddColumn(QStringLiteral("name"), QStringLiteral("Name"));
+    g.Open();
+    TField* name = g.DataSet.FieldNamed(QStringLiteral("name"));
+    name->FieldKind = fkLookup;
+    name->KeyFields = QStringLiteral("id");
+    EXPECT_BYTES(ExportVclDbif(g).mid(14), HexBytes("03 2A 00 00 00 00"));
+    name->FieldKind = fkData;
+}
+
+}  // namespace
