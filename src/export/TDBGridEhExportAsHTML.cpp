@@ -2,6 +2,9 @@
 
 #include "TCustomDBGridEh.h"
 
+#include <algorithm>
+#include <string_view>
+
 const char* HtmlAlignmentWord(TAlignment alignment)
 {
     switch (alignment) {
@@ -29,6 +32,34 @@ void WriteHtmlColorHex(TByteWriterEh& w, quint32 rgb)
     w.Commit(6);
 }
 
+namespace {
+
+// Whether the text after an entity written without its semicolon would be read as part of it:
+// a semicolon, or the rest of a longer character reference ("&lt" followed by "cc;" is "&ltcc;").
+bool EntityNeedsSemicolon(const char* entity, const char* next, const char* end)
+{
+    if (next == end)
+        return false;
+    if (*next == ';')
+        return true;
+    static const char* const ltNames[] = {"cc;", "cir;", "dot;", "hree;", "imes;", "larr;",
+                                          "quest;", "rPar;", "ri;", "rie;", "rif;"};
+    static const char* const gtNames[] = {"cc;", "cir;", "dot;", "lPar;", "quest;", "rapprox;",
+                                          "rarr;", "rdot;", "reqless;", "reqqless;", "rless;",
+                                          "rsim;"};
+    const std::string_view rest(next, std::size_t(end - next));
+    const std::string_view name(entity);
+    if (name == "&lt")
+        return std::any_of(std::begin(ltNames), std::end(ltNames),
+                           [&](const char* n) { return rest.starts_with(n); });
+    if (name == "&gt")
+        return std::any_of(std::begin(gtNames), std::end(gtNames),
+                           [&](const char* n) { return rest.starts_with(n); });
+    return false;
+}
+
+}  // namespace
+
 void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
 {
     if (text.isEmpty()) {
@@ -36,7 +67,8 @@ void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
         return;
     }
     // The replaced characters are ASCII, so the windows-1251 bytes can be escaped in one pass
-    // with the same result as replacing & first, then <, >, and the double quote.
+    // with the same result as replacing & first, then <, >, and the double quote. Entities go
+    // without their semicolon unless the text after them would otherwise join them.
     QByteArray& bytes = w.Scratch();
     bytes.clear();
     AnsiAppend(bytes, text);
@@ -53,6 +85,8 @@ void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
         }
         w.WriteBytes(run, p - run);
         w.WriteAscii(entity);
+        if (EntityNeedsSemicolon(entity, p + 1, end))
+            w.WriteByte(';');
         run = p + 1;
     }
     w.WriteBytes(run, end - run);

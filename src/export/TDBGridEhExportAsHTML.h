@@ -1,6 +1,7 @@
 #pragma once
 // HTML 3.2: one document with one table; every cell carries its width, alignment, background and
-// a font element. Entities are written without the closing semicolon, as readers accept them.
+// a font element. Entities are written without the closing semicolon, as readers accept them,
+// except where the text after one would be read as part of it.
 
 #include "TByteWriterEh.h"
 #include "TDBGridEhExport.h"
@@ -10,6 +11,7 @@ const char* HtmlAlignmentWord(TAlignment alignment);
 // Six upper-case hex digits red, green, blue of a resolved colour; "000000" for no colour.
 void WriteHtmlColorHex(TByteWriterEh& w, quint32 rgb);
 // The text with & < > and the double quote as entities, in that order; "&nbsp" for an empty text.
+// An entity followed by ";" or by the rest of a longer reference ("&lt" + "cc;") keeps its ";".
 void WriteHtmlEscaped(TByteWriterEh& w, QStringView text);
 // <FONT STYLE="..."> with the style tags around the escaped text.
 void WriteHtmlFontElement(TByteWriterEh& w, const TExportFontEh& font, QStringView text);

@@ -37,6 +37,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         EscapeCase{"AmpersandFirst", QStringLiteral("a<b&c\"d"), "a&ltb&ampc&quotd"},
         EscapeCase{"EntityTextIsEscapedAgain", QStringLiteral("&lt;"), "&amplt;"},
+        EscapeCase{"SemicolonAfterAnEntityIsKept", QStringLiteral("a>;b&;"), "a&gt;;b&amp;;"},
+        EscapeCase{"LongerReferenceIsNotFormed", QStringLiteral("<cc; >rarr; <b"),
+                   "&lt;cc; &gt;rarr; &ltb"},
+        EscapeCase{"PrefixOfALongerReferenceNeedsNoSemicolon", QStringLiteral("<cc >rar"),
+                   "&ltcc &gtrar"},
         EscapeCase{"Greater", QStringLiteral("x>y"), "x&gty"},
         EscapeCase{"EmptyIsNbsp", QString(), "&nbsp"},
         EscapeCase{"SpaceIsNotEmpty", QStringLiteral(" "), " "},
