@@ -7,8 +7,12 @@
 
 #include "Exception.h"
 
+#include "TDBGridEhClipboard.h"
+
 #include <QEvent>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -37,6 +41,20 @@ private:
     bool fDone = false;
 };
 
+// Qt's own dialogs and buttons speak Russian when its translation is installed.
+void LoadRussianTranslation(QTranslator& translator)
+{
+    if (translator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
+// The grid family's shared objects, made once before any window.
+void MakeSharedObjects()
+{
+    RegisterClipboardFormatsEh();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -60,10 +78,25 @@ int main(int argc, char* argv[])
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         TApplication app(argc, argv);
+        try {
+            MakeSharedObjects();
+        } catch (const Exception& e) {
+            std::fprintf(stderr, "phonebook: %s\n", qPrintable(e.Message()));
+            return 1;
+        }
         return RunCommandLine(commandLine);
     }
 
     TApplication app(argc, argv);
+    try {
+        MakeSharedObjects();
+    } catch (...) {
+        // A missing resource stops the program before any window.
+        ShowCurrentException(nullptr);
+        return 1;
+    }
+    QTranslator russian;
+    LoadRussianTranslation(russian);
     TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
     TFirstPaintProbe probe;
     if (qEnvironmentVariableIsSet("PB_EXIT_AFTER_FIRST_PAINT"))
