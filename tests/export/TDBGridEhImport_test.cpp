@@ -213,6 +213,68 @@ INSTANTIATE_TEST_SUITE_P(
                    0, Rows({{"x", "2", "3", "4"}, {"5", "6", "7", "8"}}), kInvalidVclDbif}),
     NamedCase());
 
+// The selection decides which records and columns receive the cells of "x y / p q".
+struct TSelectionCase
+{
+    std::string name;
+    std::function<void(TExportGrid&)> select;
+    std::vector<QStringList> expected;
+    int recordAfter;  // current record number afterwards
+};
+
+class PasteSelection : public ::testing::TestWithParam<TSelectionCase> {};
+
+TEST_P(PasteSelection, FillsWhatTheSelectionHolds)
+{
+    const TSelectionCase& c = GetParam();
+    auto g = PasteGrid(Strings({"a", "b", "c"}), {{"1", "2", "3"}, {"4", "5", "6"}, {"7", "8", "9"}});
+    g->DataSet.MoveFirst();
+    g->DataSet.MoveNext();
+    c.select(*g);
+    EXPECT_EQ(Import(&ImportClassEh<TDBGridEhImportAsText>, g->Grid.get(), Text("x\ty\r\np\tq\r\n")), QString());
+    EXPECT_EQ(g->DataSet.RecordNumber(), c.recordAfter);
+    EXPECT_EQ(Records(g->DataSet), c.expected);
+}
+
+QByteArray BookmarkOf(TDataSet& ds, int number)
+{
+    ds.SetRecordNumber(number);
+    return ds.Bookmark();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paste, PasteSelection,
+    ::testing::Values(
+        TSelectionCase{"RectangleOfColumnsTwoAndThree",
+                       [](TExportGrid& g) {
+                           const QByteArray top = BookmarkOf(g.DataSet, 2), bottom = BookmarkOf(g.DataSet, 3);
+                           g.DataSet.SetRecordNumber(2);
+                           g.Grid->Selection().Rect().Select(1, top, false);
+                           g.Grid->Selection().Rect().Select(2, bottom, true);
+                       },
+                       Rows({{"1", "2", "3"}, {"4", "x", "y"}, {"7", "p", "q"}}), 2},
+        TSelectionCase{"SelectedRecords",
+                       [](TExportGrid& g) {
+                           g.DataSet.SetRecordNumber(1);
+                           g.Grid->Selection().Rows().SetCurrentRowSelected(true);
+                           g.DataSet.SetRecordNumber(3);
+                           g.Grid->Selection().Rows().SetCurrentRowSelected(true);
+                           g.DataSet.SetRecordNumber(2);
+                       },
+                       Rows({{"x", "y", "3"}, {"4", "5", "6"}, {"p", "q", "9"}}), 2},
+        TSelectionCase{"SelectedColumnFromTheFirstRecord",
+                       [](TExportGrid& g) { g.Grid->Selection().Columns().Select(g.Grid->Columns().Items(2), false); },
+                       Rows({{"1", "2", "x"}, {"4", "5", "p"}, {"7", "8", "9"}}), 2},
+        TSelectionCase{"EverythingFromTheFirstRecord",
+                       [](TExportGrid& g) { g.Grid->Selection().SetSelectionType(gstAll); },
+                       Rows({{"x", "y", "3"}, {"p", "q", "6"}, {"7", "8", "9"}}), 2},
+        TSelectionCase{"InsertStateInsertsBeforeTheCurrentRecord",
+                       [](TExportGrid& g) { g.DataSet.Insert(); },
+                       Rows({{"1", "2", "3"}, {"x", "y", "<null>"}, {"p", "q", "<null>"}, {"4", "5", "6"},
+                             {"7", "8", "9"}}),
+                       4}),
+    NamedCase());
+
 TEST(Paste, NoColumnsInTheStreamEndsInsteadOfAppendingForever)
 {
     auto g = PasteGrid(Strings({"a"}), {{"1"}});
