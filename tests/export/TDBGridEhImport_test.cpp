@@ -113,6 +113,8 @@ struct TPasteCase
     QString error;
 };
 
+void PrintTo(const TPasteCase& c, std::ostream* os) { *os << c.name; }
+
 class PasteCases : public ::testing::TestWithParam<TPasteCase> {};
 
 TEST_P(PasteCases, WritesTheSourceIntoTheRecords)
@@ -222,6 +224,8 @@ struct TSelectionCase
     int recordAfter;  // current record number afterwards
 };
 
+void PrintTo(const TSelectionCase& c, std::ostream* os) { *os << c.name; }
+
 class PasteSelection : public ::testing::TestWithParam<TSelectionCase> {};
 
 TEST_P(PasteSelection, FillsWhatTheSelectionHolds)
@@ -296,6 +300,8 @@ struct TErrorCase
     bool aborted;
     std::vector<QStringList> expected;
 };
+
+void PrintTo(const TErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class PasteErrors : public ::testing::TestWithParam<TErrorCase> {};
 
