@@ -53,6 +53,8 @@ public:
     TFieldKind FieldKind = fkData;
     QString KeyFields;          // lookup fields only
     QString LookupResultField;  // lookup fields only
+    TDataSet* LookupDataSet = nullptr;  // lookup fields only: where the shown text is looked up
+    QString LookupKeyFields;            // lookup fields only: the key field of LookupDataSet
     bool Visible = true;
 
     const QString& DisplayLabel() const { return fDisplayLabel; }

@@ -3,7 +3,9 @@
 #include "TCustomDBGridEh.h"
 #include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
+#include "TByteWriterEh.h"
 #include "TDBGridEhExportAsVCLDBIF.h"
+#include "TDBGridEhImport.h"
 #include "TDBGridEhSelection.h"
 #include "TMemoryStreamEh.h"
 
@@ -239,4 +241,51 @@ void DeleteGridData(TCustomDBGridEh* grid, bool wholeGrid)
     case gstNon:
         break;
     }
+}
+
+bool CanPasteGridData(TCustomDBGridEh* grid, const QMimeData* data)
+{
+    if (InternalClipboardFormat.isEmpty())
+        RegisterClipboardFormatsEh();
+    TDataSet* ds = grid->DataSet();
+    return grid->EditActions().Contains(geaPasteEh) && grid->DataLink()->Active() && ds &&
+           !grid->ReadOnly() && ds->CanModify() && data &&
+           (data->hasFormat(WindowsMimeTypeEh(InternalClipboardFormat)) || data->hasText()) &&
+           (ds->CursorState() == dsInsert || grid->AllowedOperations().Contains(alopUpdateEh));
+}
+
+void PasteGridMimeData(TCustomDBGridEh* grid, const QMimeData* data, bool wholeGrid)
+{
+    if (InternalClipboardFormat.isEmpty())
+        RegisterClipboardFormatsEh();
+    if (!data)
+        return;
+    TMemoryStreamEh stream;
+    stream.open(QIODevice::ReadWrite);
+    TDBGridEhImportClass importClass = nullptr;
+    const QString internal = WindowsMimeTypeEh(InternalClipboardFormat);
+    if (data->hasFormat(internal)) {
+        const QByteArray bytes = data->data(internal);
+        stream.Write(bytes.constData(), bytes.size());
+        importClass = &ImportClassEh<TDBGridEhImportAsVCLDBIF>;
+    } else if (data->hasText()) {
+        // The desktop's ANSI text block: windows-1251 bytes ending at their terminating zero.
+        QString text = data->text();
+        const qsizetype zero = text.indexOf(QChar(0));
+        if (zero >= 0)
+            text.truncate(zero);
+        QByteArray bytes = AnsiEncode(text);
+        bytes.append('\0');
+        stream.Write(bytes.constData(), bytes.size());
+        importClass = &ImportClassEh<TDBGridEhImportAsText>;
+    } else {
+        return;
+    }
+    stream.seek(0);
+    ImportGridFromStream(importClass, grid, &stream, wholeGrid);
+}
+
+void PasteGridData(TCustomDBGridEh* grid, bool wholeGrid)
+{
+    PasteGridMimeData(grid, QGuiApplication::clipboard()->mimeData(), wholeGrid);
 }

@@ -28,6 +28,16 @@ void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh
 void CutGridData(TCustomDBGridEh* grid, bool wholeGrid);
 void DeleteGridData(TCustomDBGridEh* grid, bool wholeGrid);
 
+// Writes the clipboard's grid data into the grid's record set: the "VCLDBIF" stream when the
+// clipboard holds one, else its text as windows-1251 tab-separated cells. Nothing happens when it
+// holds neither. PasteGridMimeData does the same from given data, without the system clipboard.
+void PasteGridData(TCustomDBGridEh* grid, bool wholeGrid);
+void PasteGridMimeData(TCustomDBGridEh* grid, const QMimeData* data, bool wholeGrid);
+// Whether the grid takes a paste now: paste is among its edit actions, its record set is open and
+// can be modified, the grid is not read-only, the clipboard holds grid data or text, and updating
+// is allowed unless a new record is being inserted.
+bool CanPasteGridData(TCustomDBGridEh* grid, const QMimeData* data);
+
 // Asks the user a yes-or-no question in a "Confirm" box with OK and Cancel; closing the box counts
 // as Cancel. Tests replace it.
 using TConfirmEh = std::function<bool(const QString& question)>;
