@@ -116,15 +116,28 @@ void TByteWriterEh::Flush()
 {
     if (fUsed == 0)
         return;
+    // Whatever happens to them, these bytes are handed over once.
     const qsizetype count = fUsed;
     fUsed = 0;
+    HandOver(fBuffer.get(), count);
+}
+
+void TByteWriterEh::HandOver(const char* data, qint64 count)
+{
     if (fMemory) {
-        fMemory->Write(fBuffer.get(), count);
+        fMemory->Write(data, count);
     } else {
-        if (!fDevice || fDevice->write(fBuffer.get(), count) != count)
+        if (!fDevice || fDevice->write(data, count) != count)
             throw Exception(QStringLiteral("Stream write error"));
     }
     fFlushed += count;
+}
+
+void TByteWriterEh::WriteDirect(QByteArrayView bytes)
+{
+    Flush();
+    if (!bytes.isEmpty())
+        HandOver(bytes.data(), bytes.size());
 }
 
 void TByteWriterEh::FlushQuietly() noexcept
@@ -135,7 +148,7 @@ void TByteWriterEh::FlushQuietly() noexcept
     }
 }
 
-void TByteWriterEh::WriteBytes(const char* data, qsizetype count)
+void TByteWriterEh::WriteBytesInPieces(const char* data, qsizetype count)
 {
     while (count > 0) {
         if (fUsed == kCapacity)
@@ -158,6 +171,38 @@ void TByteWriterEh::WriteAnsi(QStringView text)
             --n;
         char* out = Reserve(n);
         Commit(EncodeInto(out, text.first(n)));
+        text = text.sliced(n);
+    }
+}
+
+void TByteWriterEh::WriteAnsiDoubling(QStringView text, char doubled)
+{
+    const AnsiTable& table = Table();
+    while (!text.isEmpty()) {
+        // Each code unit gives at most two bytes.
+        qsizetype n = std::min(text.size(), kCapacity / 2);
+        if (n < text.size() && QChar::isHighSurrogate(text.at(n - 1).unicode()))
+            --n;
+        char* out = Reserve(2 * n);
+        char* o = out;
+        const char16_t* p = text.utf16();
+        const char16_t* end = p + n;
+        while (p != end) {
+            const char16_t u = *p++;
+            char b;
+            if (u < 0x80) {
+                b = char(u);
+            } else if (QChar::isHighSurrogate(u) && p != end && QChar::isLowSurrogate(*p)) {
+                ++p;
+                b = '?';
+            } else {
+                b = table.Byte(u);
+            }
+            if (b == doubled)
+                *o++ = b;
+            *o++ = b;
+        }
+        Commit(o - out);
         text = text.sliced(n);
     }
 }

@@ -10,6 +10,7 @@
 #include <QIODevice>
 #include <QStringView>
 
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -35,7 +36,16 @@ public:
     // Flushes what is pending to the old device, then writes to the new one.
     void SetDevice(QIODevice* device);
 
-    void WriteBytes(const char* data, qsizetype count);
+    void WriteBytes(const char* data, qsizetype count)
+    {
+        // Most pieces are short and fit: no call for them.
+        if (count <= kCapacity - fUsed) {
+            std::memcpy(fBuffer.get() + fUsed, data, std::size_t(count));
+            fUsed += count;
+            return;
+        }
+        WriteBytesInPieces(data, count);
+    }
     void WriteBytes(QByteArrayView bytes) { WriteBytes(bytes.data(), bytes.size()); }
     void WriteAscii(std::string_view text) { WriteBytes(text.data(), qsizetype(text.size())); }
     void WriteByte(char byte)
@@ -47,6 +57,8 @@ public:
     // The windows-1251 bytes of a text, nothing added.
     void WriteAnsi(QStringView text);
     void WriteChunk(QStringView text) { WriteAnsi(text); }
+    // The windows-1251 bytes of a text with every byte `doubled` written twice (CSV quoting).
+    void WriteAnsiDoubling(QStringView text, char doubled);
     // The text, then CR LF.
     void WriteLine(QStringView text);
     void WriteLine(std::string_view ascii);
@@ -60,6 +72,8 @@ public:
 
     // Hands the pending bytes to the device; raises "Stream write error" on a short write.
     void Flush();
+    // Flushes, then hands a large piece to the device in one write, without buffering it.
+    void WriteDirect(QByteArrayView bytes);
     // Flush on a path that is already failing: errors are dropped.
     void FlushQuietly() noexcept;
     // Bytes handed to this writer since it was made (flushed or not).
@@ -79,6 +93,10 @@ public:
     static constexpr qsizetype kCapacity = 64 * 1024;
 
 private:
+    void WriteBytesInPieces(const char* data, qsizetype count);
+    // One write of count bytes to the device; a short write raises.
+    void HandOver(const char* data, qint64 count);
+
     QIODevice* fDevice;
     TMemoryStreamEh* fMemory;  // the device when it is a memory stream: written directly
     std::unique_ptr<char[]> fBuffer;

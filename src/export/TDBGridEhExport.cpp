@@ -207,6 +207,8 @@ void TDBGridEhExport::WriteToStream(QIODevice* stream, bool exportAll)
     fOutStream = stream;
     fOut.SetDevice(stream);
     TCustomDBGridEh* grid = fSourceGrid;
+    if (!grid)
+        throw Exception(QStringLiteral("No grid to export"));
     const TDBGridEhSelectionType kind = exportAll ? gstAll : grid->Selection().SelectionType();
     if (kind == gstNon)
         return;

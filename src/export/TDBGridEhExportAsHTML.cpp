@@ -70,7 +70,7 @@ void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
     // with the same result as replacing & first, then <, >, and the double quote. Entities go
     // without their semicolon unless the text after them would otherwise join them.
     QByteArray& bytes = w.Scratch();
-    bytes.clear();
+    bytes.resize(0);  // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
     const char* run = bytes.constData();
     const char* end = run + bytes.size();

@@ -102,18 +102,15 @@ void WriteRtfRowDefinitionStart(TByteWriterEh& w)
 
 void WriteRtfCellBorders(TByteWriterEh& w, bool left, bool top, bool bottom, bool right)
 {
-    const struct
-    {
-        bool on;
-        const char* word;
-    } sides[] = {{left, "\\clbrdrl"}, {top, "\\clbrdrt"}, {bottom, "\\clbrdrb"}, {right, "\\clbrdrr"}};
-    for (const auto& side : sides) {
-        if (!side.on)
-            continue;
-        w.WriteAscii(side.word);
-        w.WriteAscii("\\brdrs");
-        w.WriteLine("\\brdrcf0");
-    }
+    // Each side: single line, colour 0 (black).
+    if (left)
+        w.WriteAscii("\\clbrdrl\\brdrs\\brdrcf0\r\n");
+    if (top)
+        w.WriteAscii("\\clbrdrt\\brdrs\\brdrcf0\r\n");
+    if (bottom)
+        w.WriteAscii("\\clbrdrb\\brdrs\\brdrcf0\r\n");
+    if (right)
+        w.WriteAscii("\\clbrdrr\\brdrs\\brdrcf0\r\n");
 }
 
 void WriteRtfCellEdge(TByteWriterEh& w, int shading, qint64 rightEdge)
@@ -218,9 +215,7 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
     WriteRtfDocumentStart(w);
     fColorTable->Write(w);
     fFontTable->Write(w);
-    w.Flush();
-    w.WriteBytes(fBodyStream->View());
-    w.Flush();
+    w.WriteDirect(fBodyStream->View());
 }
 
 void TDBGridEhExportAsRTF::BeginDocument() {}

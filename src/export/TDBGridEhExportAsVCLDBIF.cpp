@@ -72,7 +72,7 @@ void WriteCounted(TByteWriterEh& w, TVclDbifTagEh tag, QByteArrayView bytes)
 void WriteVclDbifText(TByteWriterEh& w, QStringView text)
 {
     QByteArray& bytes = w.Scratch();
-    bytes.clear();
+    bytes.resize(0);  // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
     WriteCounted(w, vdtText, bytes);
 }

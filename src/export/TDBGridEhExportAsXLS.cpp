@@ -40,7 +40,7 @@ void WriteXlsCodepage(TByteWriterEh& w)
 void WriteXlsLabel(TByteWriterEh& w, quint16 row, quint16 col, QStringView text)
 {
     QByteArray& bytes = w.Scratch();
-    bytes.clear();
+    bytes.resize(0);  // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
     const quint16 n = quint16(std::min(bytes.size(), kXlsMaxLabelBytes));
     WriteCellHeader(w, 0x0204, quint16(n + 8), row, col, 0);

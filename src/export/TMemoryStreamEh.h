@@ -43,9 +43,14 @@ protected:
 
 private:
     void WriteAt(qint64 at, const char* data, qint64 count);
+    // Makes room for capacity bytes keeping the content; false when memory cannot be had.
+    bool Reallocate(qint64 capacity);
+    void ReleaseMemory();
 
     char* fMemory = nullptr;
     qint64 fSize = 0;
     qint64 fCapacity = 0;
+    qint64 fReserved = 0;   // bytes held: the capacity, or more address space for a large stream
+    bool fMapped = false;   // held in a mapping of its own rather than on the heap
     int fHalfGrowthStep = 4096;
 };

@@ -816,9 +816,13 @@ void TColumnEh::SetDisplayFormat(const QString& value)
 const TFontEh& TColumnEh::Font() const
 {
     if (!IsExplicit(cvFont)) {
-        const TFontEh def = DefaultFont();
-        if (!(fFont == def))
-            fFont = def;
+        // Compared with the grid's font in place: this runs for every cell painted or exported.
+        if (const TCustomDBGridEh* g = Grid()) {
+            if (!(fFont == g->Font()))
+                fFont = g->Font();
+        } else if (!(fFont == TFontEh())) {
+            fFont = TFontEh();
+        }
     }
     return fFont;
 }
@@ -1089,6 +1093,9 @@ TCheckBoxState TColumnEh::GetCellCheckState() const
         return cbGrayed;
     if (f->DataType() == ftBoolean)
         return f->AsBoolean() ? cbChecked : cbUnchecked;
+    // Without key entries there is nothing to match: no need for the text.
+    if (fKeyList.isEmpty())
+        return cbGrayed;
     const QString text = f->PlainText();
     if (!fKeyList.isEmpty() && KeyEntryMatches(fKeyList[0], text))
         return cbChecked;

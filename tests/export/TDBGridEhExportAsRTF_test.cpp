@@ -310,6 +310,12 @@ TEST(RtfExport, FlatGridHasSmallerSpacing)
     EXPECT_FALSE(rtf.contains("\\sb24"));
 }
 
+TEST(RtfExport, NoSelectionWritesNoDocument)
+{
+    auto g = TwoColumnGrid({{"a", "b"}});
+    EXPECT_EQ(g->Export(ExportClassEh<TDBGridEhExportAsRTF>, false).size(), 0);
+}
+
 TEST(RtfExport, AFailedExportLeavesTheTargetUntouched)
 {
     auto g = TwoColumnGrid({{"a", "b"}, {"c", "d"}});

@@ -105,6 +105,18 @@ TEST(VclDbifExport, TypedValues)
                                          " 00"));
 }
 
+TEST(VclDbifExport, SelectedHiddenColumnIsDescribedAsHidden)
+{
+    auto g = TwoColumnGrid({{"a", "b"}});
+    TColumnEh* hidden = g->Grid->Columns()[0];
+    hidden->SetVisible(false);
+    g->Grid->Selection().Columns().Select(hidden, false);
+    g->Grid->Selection().Columns().Select(g->Grid->Columns()[1], true);
+    EXPECT_BYTES(g->Export(ExportClassEh<TDBGridEhExportAsVCLDBIF>, false),
+                 QByteArray("VCLDBIF") + HexBytes("01 02 00 00 00 00 00 01 00"
+                                                  " 05 01 00 00 00 61 05 01 00 00 00 62 00"));
+}
+
 TEST(VclDbifExport, LookupColumnCarriesItsKey)
 {
     TExportGrid g({{QStringLiteral("id"), ftInteger}, {QStringLiteral("name"), ftString, 10}},

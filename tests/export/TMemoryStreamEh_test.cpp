@@ -111,6 +111,34 @@ TEST(MemoryStream, ReadsWritesAndSeeksAsADevice)
     EXPECT_EQ(s.readAll(), QByteArray("Jel"));
 }
 
+TEST(MemoryStream, LargeStreamsKeepTheirContentAcrossGrowthAndShrinking)
+{
+    // Past a few megabytes the stream moves to memory of its own; nothing may be lost on the way
+    // there or back, and the capacity keeps its rounding.
+    TMemoryStreamEh s;
+    s.SetHalfGrowthStep(65536);
+    QByteArray pattern;
+    for (int i = 0; i < 100000; ++i)
+        pattern += QByteArray::number(i) + ',';
+    const qsizetype total = 20 * pattern.size();  // about 11 MB
+    for (int i = 0; i < 20; ++i)
+        s.Write(pattern.constData(), pattern.size());
+    EXPECT_EQ(s.size(), total);
+    EXPECT_EQ(s.Capacity(), (total + 131071) / 131072 * 131072);
+    EXPECT_EQ(s.Bytes(), pattern.repeated(20));
+    s.SetSize(total);
+    EXPECT_EQ(s.Capacity(), total);
+    EXPECT_EQ(s.Bytes(), pattern.repeated(20));
+    s.SetSize(5);
+    EXPECT_EQ(s.Capacity(), 131072);
+    EXPECT_EQ(s.Bytes(), pattern.left(5));
+    s.seek(5);
+    s.Write(pattern.constData(), pattern.size());
+    EXPECT_EQ(s.Bytes(), pattern.left(5) + pattern);
+    s.SetCapacity(0);
+    EXPECT_EQ(s.Memory(), nullptr);
+}
+
 TEST(MemoryStream, OutOfMemoryLeavesTheStreamAsItWas)
 {
     const QString message = QStringLiteral("Out of memory while expanding memory stream");
