@@ -195,6 +195,9 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
         TDBGridEhExportAsRTF& self;
         ~Release()
         {
+            // The writer never outlives the body it may still point at.
+            if (self.Out().Device() == self.fBodyStream.get())
+                self.Out().Detach();
             self.fBodyStream.reset();
             self.fColorTable.reset();
             self.fFontTable.reset();
