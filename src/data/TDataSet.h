@@ -6,6 +6,7 @@
 #include "Exception.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -26,6 +27,9 @@ enum TFieldType {
     ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
 };
 QString FieldTypeName(TFieldType type);
+// A value of the given type as text without display formatting (what TField::PlainText shows);
+// engines compare conditions on non-text columns with it.
+QString FieldValueText(TFieldType type, const QVariant& value);
 
 enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -49,6 +53,8 @@ public:
     TFieldKind FieldKind = fkData;
     QString KeyFields;          // lookup fields only
     QString LookupResultField;  // lookup fields only
+    TDataSet* LookupDataSet = nullptr;  // lookup fields only: where the shown text is looked up
+    QString LookupKeyFields;            // lookup fields only: the key field of LookupDataSet
     bool Visible = true;
 
     const QString& DisplayLabel() const { return fDisplayLabel; }
@@ -201,7 +207,7 @@ public:
     bool AtStart() const { return fBof; }
     bool HasNoRows() const { return RowCount() == 0; }
     int RecordCount() const;
-    int RecordNumber() const;  // 1-based; -1 when closed, empty or on a new record
+    int RecordNumber() const;  // 1-based; 0 when empty, -1 when closed or on a new record
     void SetRecordNumber(int number);
     bool HasExactNumbering() const { return true; }
 
@@ -241,6 +247,9 @@ protected:
     virtual QVariant StoredValue(int row, int field) const = 0;
     virtual bool StoredIsNull(int row, int field) const { return StoredValue(row, field).isNull(); }
     virtual QString StoredText(int row, int field) const;
+    // Engines that keep text as UTF-8 hand it out raw (blank for null), so sorting skips QString.
+    virtual bool HasUtf8Text(int /*field*/) const { return false; }
+    virtual QByteArrayView StoredUtf8(int /*row*/, int /*field*/) const { return {}; }
     // Write side of modifiable sets: a new stored row (returns its number), an update, a removal.
     virtual int StoreAppend(const std::vector<QVariant>& values);
     virtual void StoreUpdate(int row, const std::vector<QVariant>& values);

@@ -2,21 +2,31 @@
 
 #include <QChar>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Both entry points decide on code points folded one to one (Unicode simple case folding, as
 // QChar::toCaseFolded gives it), so "_" is always exactly one character and the UTF-16 and UTF-8
 // paths agree by construction. Bytes that are not well-formed UTF-8 read as one U+FFFD each, as
 // QString::fromUtf8 reads them, so a value matches exactly when its displayed text does.
-// The UTF-8 path works on the bytes themselves, folding ASCII and two-byte letters (Cyrillic among
-// them) through tables; it decodes the whole text into code points only when stepping back from
-// the end of a text meets bytes that are not well-formed.
+//
+// The UTF-8 path, called on every row of a scan, never allocates for directory-sized values:
+// - the start and the end of a pattern are compared character by character, folding as it goes
+//   (tables for ASCII and two-byte letters, Cyrillic among them);
+// - a run between % signs is searched in the text's own bytes, with a byte class per position;
+// - a text holding a character whose folded form has another UTF-8 length is folded into a buffer
+//   and searched there; the text is decoded into code points whole only when stepping back from
+//   its end meets bytes that are not well-formed.
 
 namespace {
 
@@ -37,9 +47,17 @@ struct TFoldTables
     // For every two-byte code point (U+0080..U+07FF): its folded form as two UTF-8 bytes (lead byte
     // high), or 0 when the folded form has another length (the long s, a few Latin letters).
     std::array<std::uint16_t, 0x800> TwoByte{};
+    // Every code point that folds to another one, as (folded, original), ordered by folded.
+    std::vector<std::pair<char32_t, char32_t>> Unfold;
 
     TFoldTables()
     {
+        for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+            const char32_t f = QChar::toCaseFolded(c);
+            if (f != c)
+                Unfold.emplace_back(f, c);
+        }
+        std::sort(Unfold.begin(), Unfold.end());
         for (char32_t c = 0; c < 0x800; ++c) {
             const char32_t f = QChar::toCaseFolded(c);
             Low[c] = char16_t(f);
@@ -55,6 +73,18 @@ const TFoldTables& FoldTables()
 {
     static const TFoldTables tables;
     return tables;
+}
+
+// Every code point whose folded form is c.
+std::vector<char32_t> Unfolded(const TFoldTables& t, char32_t c)
+{
+    std::vector<char32_t> out;
+    if (QChar::toCaseFolded(c) == c)
+        out.push_back(c);
+    auto it = std::lower_bound(t.Unfold.begin(), t.Unfold.end(), std::make_pair(c, char32_t(0)));
+    for (; it != t.Unfold.end() && it->first == c; ++it)
+        out.push_back(it->second);
+    return out;
 }
 
 inline char32_t Fold(const TFoldTables& t, char32_t c)
@@ -154,9 +184,26 @@ struct TSegment
     std::string Bytes;                 // folded UTF-8, when there is no "_"
     std::array<Byte, 256> Shift{};     // Horspool skip table over Bytes
 
+    // Search in the text's own bytes, without folding it: a match there is a run of exactly
+    // Bytes.size() bytes in which position j holds a byte of some character that folds to the
+    // pattern character there. Masks[b] has bit (m-1-j) set when byte b may stand at position j.
+    // This needs every such character to have the UTF-8 length of its folded form; the lead bytes
+    // of those that do not (ᲀ for "в", the Kelvin sign for "k") are in Watch, and a text holding
+    // one is searched folded instead.
+    bool Raw = false;
+    std::array<std::uint64_t, 256> Masks{};
+    std::array<Byte, 4096> PairShift{};  // by PairIndex; pairs that share an index take the least
+    // The probe: the bytes allowed at ProbeFirst and at the last position, when both sets are small.
+    bool Probe = false;
+    std::size_t ProbeFirst = 0;
+    std::array<Byte, 4> FirstClass{}, FinalClass{};
+    int FirstClassSize = 0, FinalClassSize = 0;
+    std::vector<Byte> Watch;
+
     qsizetype Length() const { return qsizetype(Chars.size()); }
 
-    void Compile()
+    // Prepares the run; searched: it lies between two % signs and is looked for, not compared.
+    void Compile(const TFoldTables& t, bool searched)
     {
         HasAnyOne = std::find(Chars.begin(), Chars.end(), kAnyOne) != Chars.end();
         if (HasAnyOne)
@@ -169,6 +216,163 @@ struct TSegment
         Shift.fill(Byte(std::min<std::size_t>(m, 255)));
         for (std::size_t i = 0; i + 1 < m; ++i)
             Shift[Byte(Bytes[i])] = Byte(std::min<std::size_t>(m - 1 - i, 255));
+
+        // A bad byte reads as U+FFFD and is one byte long: leave such patterns to the folded search.
+        Raw = searched && m > 0 && m <= 64 && std::find(Chars.begin(), Chars.end(), kReplacement) == Chars.end();
+        if (!Raw)
+            return;
+        std::size_t at = 0;
+        for (char32_t c : Chars) {
+            const std::size_t length = std::size_t(EncodeUtf8(c, buffer) - buffer);
+            for (char32_t original : Unfolded(t, c)) {
+                const std::size_t n = std::size_t(EncodeUtf8(original, buffer) - buffer);
+                if (n != length) {
+                    if (std::find(Watch.begin(), Watch.end(), buffer[0]) == Watch.end())
+                        Watch.push_back(buffer[0]);
+                    continue;
+                }
+                for (std::size_t k = 0; k < n; ++k)
+                    Masks[buffer[k]] |= std::uint64_t(1) << (m - 1 - (at + k));
+            }
+            at += length;
+        }
+        CompilePairs();
+        CompileProbe();
+    }
+
+    void CompileProbe()
+    {
+        const std::size_t m = Bytes.size();
+        Byte lead[4];
+        ProbeFirst = std::size_t(EncodeUtf8(Chars.front(), lead) - lead) - 1;
+        const auto fill = [&](std::size_t position, std::array<Byte, 4>& bytes, int& size) {
+            size = 0;
+            for (unsigned b = 0; b < 256; ++b) {
+                if (!(Masks[b] >> (m - 1 - position) & 1))
+                    continue;
+                if (size == int(bytes.size()))
+                    return false;
+                bytes[std::size_t(size++)] = Byte(b);
+            }
+            return size > 0;
+        };
+        Probe = fill(ProbeFirst, FirstClass, FirstClassSize) && fill(m - 1, FinalClass, FinalClassSize);
+    }
+
+    // Leftmost match in the text's own bytes [from, end); returns the end of the match or null.
+    const Byte* FindRaw(const Byte* from, const Byte* end, const TFoldTables& t) const
+    {
+        const std::size_t m = Bytes.size();
+        if (std::size_t(end - from) < m)
+            return nullptr;
+        if (!Probe)
+            return FindRawByPairs(from, end, t);
+        // Window starts are tested on two bytes that tell letters apart (the last byte of the
+        // first character and the last byte of the pattern; lead bytes tell little), sixteen
+        // starts at a time where the processor allows; the few that pass are confirmed.
+        const std::size_t last = std::size_t(end - from) - m;  // the last window start
+#if defined(__SSE2__)
+        if (last < 15) {
+            // A short text: one block over a copy padded with zeros; starts past last are masked off.
+            alignas(16) Byte padded[64 + 16 + 16] = {};
+            std::memcpy(padded, from, std::size_t(end - from));
+            const Byte* hit = ProbeBlock(padded, (1u << (last + 1)) - 1, t);
+            return hit ? from + (hit - padded) : nullptr;
+        }
+        std::size_t start = 0;
+        for (; start + 15 <= last; start += 16)
+            if (const Byte* hit = ProbeBlock(from + start, 0xFFFF, t))
+                return hit;
+        // The starts left over: one more block that ends at the last start, minus those done.
+        if (start <= last)
+            return ProbeBlock(from + last - 15, 0xFFFFu & ~((1u << (start - (last - 15))) - 1), t);
+        return nullptr;
+#else
+        const std::uint64_t firstBit = std::uint64_t(1) << (m - 1 - ProbeFirst);
+        for (std::size_t start = 0; start <= last; ++start) {
+            const Byte* window = from + start;
+            if ((Masks[window[ProbeFirst]] & firstBit) && (Masks[window[m - 1]] & 1) && ConfirmRaw(window, window + m, t))
+                return window + m;
+        }
+        return nullptr;
+#endif
+    }
+
+#if defined(__SSE2__)
+    // Probes the sixteen window starts from base on (the allowed ones in starts) and confirms those
+    // that pass, leftmost first; base must have 15 + Bytes.size() readable bytes.
+    const Byte* ProbeBlock(const Byte* base, unsigned starts, const TFoldTables& t) const
+    {
+        const std::size_t m = Bytes.size();
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + ProbeFirst));
+        const __m128i final = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + m - 1));
+        __m128i hitFirst = _mm_cmpeq_epi8(first, _mm_set1_epi8(char(FirstClass[0])));
+        for (int k = 1; k < FirstClassSize; ++k)
+            hitFirst = _mm_or_si128(hitFirst, _mm_cmpeq_epi8(first, _mm_set1_epi8(char(FirstClass[k]))));
+        __m128i hitFinal = _mm_cmpeq_epi8(final, _mm_set1_epi8(char(FinalClass[0])));
+        for (int k = 1; k < FinalClassSize; ++k)
+            hitFinal = _mm_or_si128(hitFinal, _mm_cmpeq_epi8(final, _mm_set1_epi8(char(FinalClass[k]))));
+        for (unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(hitFirst, hitFinal))) & starts; bits;
+             bits &= bits - 1) {
+            const Byte* window = base + unsigned(__builtin_ctz(bits));
+            if (ConfirmRaw(window, window + m, t))
+                return window + m;
+        }
+        return nullptr;
+    }
+#endif
+
+    // The same search without the probe: Horspool on the pair of bytes that ends the window (in
+    // UTF-8 Cyrillic every other byte is a D0 or D1 lead byte, while a pair pins down a letter).
+    const Byte* FindRawByPairs(const Byte* from, const Byte* end, const TFoldTables& t) const
+    {
+        const std::size_t m = Bytes.size();
+        if (m == 1) {
+            for (const Byte* p = from; p < end; ++p)
+                if (Masks[*p] && ConfirmRaw(p, p + 1, t))
+                    return p + 1;
+            return nullptr;
+        }
+        for (const Byte* window = from; std::size_t(end - window) >= m;) {
+            const Byte* pair = window + m - 2;
+            const Byte shift = PairShift[PairIndex(pair[0], pair[1])];
+            if (shift) {
+                window += shift;
+                continue;
+            }
+            if (ConfirmRaw(window, window + m, t))
+                return window + m;
+            ++window;
+        }
+        return nullptr;
+    }
+
+    static std::size_t PairIndex(Byte a, Byte b) { return (std::size_t(a & 0x3F) << 6) | (b & 0x3F); }
+
+    // Fills PairShift from Masks: the distance from each pair position to the window's end.
+    void CompilePairs()
+    {
+        const std::size_t m = Bytes.size();
+        PairShift.fill(Byte(m - 1));
+        std::vector<std::vector<Byte>> classes(m);
+        for (std::size_t j = 0; j < m; ++j)
+            for (unsigned b = 0; b < 256; ++b)
+                if (Masks[b] >> (m - 1 - j) & 1)
+                    classes[j].push_back(Byte(b));
+        for (std::size_t j = 0; j + 1 < m; ++j)
+            for (Byte a : classes[j])
+                for (Byte b : classes[j + 1]) {
+                    Byte& shift = PairShift[PairIndex(a, b)];
+                    shift = std::min(shift, Byte(m - 2 - j));
+                }
+    }
+
+    bool ConfirmRaw(const Byte* p, const Byte* e, const TFoldTables& t) const
+    {
+        for (char32_t c : Chars)
+            if (p == e || Fold(t, DecodeUtf8(p, e)) != c)
+                return false;
+        return p == e;
     }
 
     // Code point comparison at a position of a folded text.
@@ -236,6 +440,8 @@ struct TTextMatcher::Impl
     TSegment Head;                 // before the first "%", anchored at the start
     TSegment Tail;                 // after the last "%", anchored at the end
     std::vector<TSegment> Middle;  // between, found leftmost in order
+    bool RawMiddle = false;        // every middle run can be searched in the text's own bytes
+    std::vector<Byte> Watch;       // lead bytes that send a text to the folded search
 
     // The decision on a folded text; the reference for both entry points.
     bool MatchFolded(const char32_t* text, qsizetype n) const
@@ -303,6 +509,21 @@ struct TTextMatcher::Impl
         }
         if (Middle.empty())
             return TVerdict::Yes;
+
+        if (RawMiddle) {
+            bool watched = false;
+            for (Byte w : Watch)
+                watched = watched || std::memchr(p, w, std::size_t(q - p));
+            if (!watched) {
+                const Byte* at = p;
+                for (const TSegment& segment : Middle) {
+                    at = segment.FindRaw(at, q, t);
+                    if (!at)
+                        return TVerdict::No;
+                }
+                return TVerdict::Yes;
+            }
+        }
 
         // The middle runs: fold the bytes between once, then search them. Only the folded copy is
         // searched, so a fold that changes a character's length needs no care beyond room: at worst
@@ -382,15 +603,22 @@ TTextMatcher::TTextMatcher(const QString& literal, TCondition::Op op)
     }
     impl->Exact = pieces.size() == 1;
     impl->Head = std::move(pieces.front());
-    impl->Head.Compile();
+    impl->Head.Compile(*impl->Tables, false);
     if (!impl->Exact) {
         impl->Tail = std::move(pieces.back());
-        impl->Tail.Compile();
+        impl->Tail.Compile(*impl->Tables, false);
         for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
             if (pieces[i].Chars.empty())
                 continue;  // "%%" is one "%"
-            pieces[i].Compile();
+            pieces[i].Compile(*impl->Tables, true);
             impl->Middle.push_back(std::move(pieces[i]));
+        }
+        impl->RawMiddle = !impl->Middle.empty();
+        for (const TSegment& segment : impl->Middle) {
+            impl->RawMiddle = impl->RawMiddle && segment.Raw;
+            for (Byte w : segment.Watch)
+                if (std::find(impl->Watch.begin(), impl->Watch.end(), w) == impl->Watch.end())
+                    impl->Watch.push_back(w);
         }
     }
     fImpl = std::move(impl);

@@ -447,8 +447,10 @@ void TColumnEh::ResolveField() const
 {
     if (fField || fFieldName.isEmpty())
         return;
+    // Only an open record set's fields live on: a closing one still lists fields it is about to
+    // destroy.
     const TDataSet* ds = GridDataSet();
-    if (!ds || !(ds->Active() || ds->FieldCount() > 0))
+    if (!ds || !ds->Active())
         return;
     if (TField* f = ds->FieldNamed(fFieldName)) {
         fField = f;

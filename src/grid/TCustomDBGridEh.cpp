@@ -612,6 +612,9 @@ void TCustomDBGridEh::RebuildLayout()
     SyncCurrentRow();
     if (Col() < FixedCols() || Col() >= ColCount())
         FocusCell(FixedCols(), Row(), false);
+    // The page of the bar is the number of rows just counted (its visibility cannot change with
+    // it: any two records show the bar).
+    RefreshVertScrollBar();
     InvalidateGrid();
     fSelection->Refresh();
 }
@@ -816,11 +819,9 @@ void TCustomDBGridEh::ApplyColumnMove(int fromIndex, int toIndex)
 void TCustomDBGridEh::OptimizeColWidth(TColumnEh* column)
 {
     // Title and the records in the window: the measure never walks the record set.
-    const TTextMetricEh tm = CanvasTextMetrics(column->Title()->Font());
     int width = TextWidthEh(column->Title()->Font().ToQFont(), column->Title()->Caption()) + 4;
     if (column->Title()->SortIndex() > 0)
-        width += 16;
-    Q_UNUSED(tm);
+        width += 16;  // the sort marker
     if (fDataLink->Active()) {
         const QFont f = column->Font().ToQFont();
         for (int i = 0; i < fDataLink->RecordCount(); ++i) {
@@ -1552,6 +1553,22 @@ void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
         if (OnCellClick)
             OnCellClick(column);
     }
+}
+
+void TCustomDBGridEh::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    int index = -1;
+    int boundary = -1;
+    if (event->button() == Qt::LeftButton && fOptionsEh.Contains(dghDblClickOptimizeColWidth)
+        && CalcColSizing(pos.x(), pos.y(), index, boundary)) {
+        if (TColumnEh* column = ColumnAt(index)) {
+            column->OptimizeWidth();
+            event->accept();
+            return;
+        }
+    }
+    TCustomGridEh::mouseDoubleClickEvent(event);
 }
 
 void TCustomDBGridEh::focusInEvent(QFocusEvent* event)

@@ -537,9 +537,15 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
     // Cells that meet the invalid region.
     const bool focused = hasFocus();
     for (int r : rows) {
+        const int y = v.CellStart(r);
+        if (y < 0 || v.Extent(r) <= 0 || y >= v.ClientExtent)
+            continue;
         for (int c : cols) {
-            const QRect rect = CellRect(c, r);
-            if (rect.isEmpty() || !region.intersects(rect))
+            const int x = h.CellStart(c);
+            if (x < 0 || h.Extent(c) <= 0 || x >= h.ClientExtent)
+                continue;
+            const QRect rect(x, y, h.Extent(c), v.Extent(r));
+            if (!region.intersects(rect))
                 continue;
             TGridDrawState state;
             if (c < fFixedCols || r < fFixedRows)
@@ -571,7 +577,7 @@ void TCustomGridEh::DrawCell(QPainter& painter, int /*col*/, int /*row*/, const 
 
 void TCustomGridEh::DrawSizingLine(QPainter& painter) const
 {
-    if (fGridState != gsColSizing)
+    if (fGridState != gsColSizing || TraceColSizing())
         return;
     // A dotted line that inverts what it covers.
     painter.save();
@@ -801,6 +807,7 @@ void TCustomGridEh::mousePressEvent(QMouseEvent* event)
         fSizingIndex = index;
         fSizingPos = boundary;
         fSizingOfs = boundary - pos.x();
+        fSizingOrigWidth = fColWidths[std::size_t(index)];
         InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
         return;
     }
@@ -832,6 +839,14 @@ void TCustomGridEh::mouseMoveEvent(QMouseEvent* event)
             InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
             fSizingPos = newPos;
             InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
+            if (TraceColSizing()) {
+                // The column follows the pointer; the width is committed on release.
+                const int left = HorzAxis().CellStart(fSizingIndex);
+                if (left >= 0 && fSizingPos - left > 1) {
+                    fColWidths[std::size_t(fSizingIndex)] = fSizingPos - left;
+                    InvalidateGrid();
+                }
+            }
         }
         return;
     }
@@ -872,6 +887,7 @@ void TCustomGridEh::mouseReleaseEvent(QMouseEvent* event)
     if (fGridState == gsColSizing) {
         InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
         fGridState = gsNormal;
+        fColWidths[std::size_t(fSizingIndex)] = fSizingOrigWidth;  // undo any tracing
         const int left = HorzAxis().CellStart(fSizingIndex);
         const int newWidth = fSizingPos - left;
         // One pixel or less is no width a user asks for.
@@ -939,8 +955,13 @@ void TCustomGridEh::OnMoveTimer()
 
 void TCustomGridEh::CancelMode()
 {
-    if (fGridState == gsColSizing)
+    if (fGridState == gsColSizing) {
         InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
+        if (fColWidths[std::size_t(fSizingIndex)] != fSizingOrigWidth) {
+            fColWidths[std::size_t(fSizingIndex)] = fSizingOrigWidth;
+            InvalidateGrid();
+        }
+    }
     if (fGridState == gsColMoving) {
         fMoveTimer.stop();
         if (fMarkerPos >= 0)

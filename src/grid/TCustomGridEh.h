@@ -138,6 +138,8 @@ protected:
     virtual bool BeginColumnDrag(int& origin, int& destination, const QPoint& pos);
     virtual bool CheckColumnDrag(int& origin, int& destination, const QPoint& pos);
     virtual bool EndColumnDrag(int& origin, int& destination, const QPoint& pos);
+    // Sizing shows the column at its new width while dragging instead of a line.
+    virtual bool TraceColSizing() const { return false; }
     // Whether the pointer is in a sizing grab zone; fills the column and the boundary.
     bool CalcColSizing(int x, int y, int& index, int& boundary) const;
 
@@ -202,6 +204,7 @@ private:
     int fSizingIndex = -1;
     int fSizingPos = -1;
     int fSizingOfs = 0;
+    int fSizingOrigWidth = 0;
     int fMoveIndex = -1;
     int fMovePos = -1;
     int fMarkerPos = -1;

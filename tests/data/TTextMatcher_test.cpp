@@ -244,12 +244,14 @@ TEST(TextMatcher, RandomTextsAgreeWithEachOtherAndTheReference)
         const QString pattern = randomText(6, op == L);
         const TTextMatcher matcher(pattern, op);
         for (int k = 0; k < 10; ++k) {
-            // Half of the texts are built around the pattern so that matches are common.
-            QString text = randomText(12, false);
+            // Half of the texts are built around the pattern so that matches are common; lengths
+            // run from empty to beyond the sixteen window starts the search probes at once.
+            const int spread = k < 5 ? 3 : 30;
+            QString text = randomText(4 * spread, false);
             if (k % 2 == 0) {
                 QString filled = pattern;
-                filled.replace(u'_', u'а').replace(u'%', randomText(3, false));
-                text = randomText(2, false) + filled + randomText(2, false);
+                filled.replace(u'_', u'а').replace(u'%', randomText(spread, false));
+                text = randomText(spread, false) + filled + randomText(spread, false);
             }
             const QByteArray utf8 = text.toUtf8();
             const bool expected = ReferenceMatch(pattern, op, text);
@@ -260,7 +262,7 @@ TEST(TextMatcher, RandomTextsAgreeWithEachOtherAndTheReference)
             matched += expected;
         }
     }
-    EXPECT_GT(matched, 2000);  // the generator really exercises matches, not only refusals
+    EXPECT_GT(matched, 1000);  // the generator really exercises matches, not only refusals
 }
 
 // Arbitrary bytes: the UTF-8 path must decide as the UTF-16 path does on the text the user sees.

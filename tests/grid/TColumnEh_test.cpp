@@ -1,4 +1,5 @@
 #include "GridFixture.h"
+#include "TDisplayFormatEh.h"
 
 #include <gtest/gtest.h>
 
@@ -222,4 +223,67 @@ TEST(TDBGridColumnsEh, DefaultColumnsFollowFieldsPersistentColumnsKeepTheirOrder
     EXPECT_EQ(t.Grid.VisibleColumnList().Count(), 1);
     EXPECT_EQ(t.Grid.VisibleColumnList()[0], c2);
     EXPECT_EQ(c1->Index(), 0) << "hiding keeps the collection order";
+}
+
+TEST(TColumnEh, GeneratedColumnsWriteThroughToTheirField)
+{
+    TTypedGrid t;
+    t.Data.Open();
+    TColumnEh* name = t.Grid.Columns()[0];
+    ASSERT_TRUE(name->IsDefaultColumn());
+    TField* f = t.Data.FieldNamed(QStringLiteral("name"));
+    name->Title()->SetCaption(QStringLiteral("ФИО"));
+    EXPECT_EQ(f->DisplayLabel(), QStringLiteral("ФИО"));
+    EXPECT_FALSE(name->ExplicitValues().Contains(cvTitleCaption)) << "the column keeps following its field";
+    name->SetAlignment(taCenter);
+    EXPECT_EQ(f->Alignment(), taCenter);
+    name->SetReadOnly(true);
+    EXPECT_TRUE(f->ReadOnly());
+    EXPECT_TRUE(name->ReadOnly());
+
+    // A persistent column keeps its own values.
+    TColumnEh* own = t.Add("code");
+    own->Title()->SetCaption(QStringLiteral("Код"));
+    EXPECT_EQ(t.Data.FieldNamed(QStringLiteral("code"))->DisplayLabel(), QString());
+}
+
+TEST(TColumnEh, ClosingTheRecordSetUnbindsEveryColumn)
+{
+    TTypedGrid t;
+    TColumnEh* name = t.Add("name");
+    t.Data.Open();
+    ASSERT_NE(name->Field(), nullptr);
+    t.Data.Close();
+    EXPECT_EQ(name->Field(), nullptr);
+    EXPECT_EQ(name->Title()->Caption(), QStringLiteral("name"));
+    EXPECT_EQ(name->CellDisplayText(), QString());
+    t.Data.Open();
+    EXPECT_NE(name->Field(), nullptr) << "binds again on its next use";
+}
+
+TEST(TColumnEh, DisplayFormats)
+{
+    struct Case
+    {
+        const char* name;
+        const char* format;
+        double value;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"fixed decimals", "0.00", 3.14159, "3.14"},
+        {"leading zeros", "000", 7, "007"},
+        {"optional digits", "#.##", 2.5, "2.5"},
+        {"thousands", "#,##0", 1234567, "1,234,567"},
+        {"negative", "0.0", -1.25, "-1.3"},
+        {"negative section", "0;(0)", -5, "(5)"},
+        {"zero section", "0;-0;zero", 0, "zero"},
+        {"quoted text", "0 'руб.'", 12, "12 руб."},
+        {"scientific", "0.00E+00", 12345, "1.23E+04"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatFloatEh(QString::fromUtf8(c.format), c.value), QString::fromUtf8(c.expected)) << c.name;
+    const QDateTime dt(QDate(2004, 3, 9), QTime(14, 5, 7));
+    EXPECT_EQ(FormatDateTimeEh(QStringLiteral("dd.mm.yyyy hh:nn:ss"), dt), QStringLiteral("09.03.2004 14:05:07"));
+    EXPECT_EQ(FormatDateTimeEh(QStringLiteral("d.m.yy h:mm"), dt), QStringLiteral("9.3.04 14:05"));
 }

@@ -184,3 +184,29 @@ TEST(MouseMoving, PointerBeyondTheLastVisibleColumnScrollsTowardsIt)
     Release(vp, 320);
     EXPECT_FALSE(w.Grid->ColMoveTimerActive());
 }
+
+TEST(MouseSizing, TracedSizingShowsTheWidthWhileDraggingAndCommitsOnRelease)
+{
+    TWindowGrid w;
+    w.Grid->SetOptionsEh(w.Grid->OptionsEh() + dghTraceColSizing);
+    QWidget* vp = w.Grid->viewport();
+    Press(vp, kVladBoundary);
+    Move(vp, kVladBoundary + 20);
+    EXPECT_EQ(w.Grid->ColWidths(2), 302) << "the grid column follows the pointer";
+    EXPECT_EQ(w.Bases()[1], 275) << "nothing is committed yet";
+    Release(vp, kVladBoundary + 20);
+    EXPECT_EQ(w.Widths(), (Widths{67, 303, 159, 62, 61}));
+}
+
+TEST(MouseSizing, DoubleClickInTheGrabZoneFitsTheColumnToItsContent)
+{
+    TWindowGrid w(3);
+    w.Open();
+    w.Grid->SetAutoFitColWidths(false);
+    w.Grid->SetOptionsEh(w.Grid->OptionsEh() + dghDblClickOptimizeColWidth);
+    const int boundary = 12 + 65 + 1 + 275;  // vlad's, with the widths asked for
+    QTest::mouseDClick(w.Grid->viewport(), Qt::LeftButton, {}, QPoint(boundary, 5));
+    const int width = w.Grid->Columns()[1]->Width();
+    const QFont f = w.Grid->Columns()[1]->Font().ToQFont();
+    EXPECT_EQ(width, std::max(TextWidthEh(f, QStringLiteral("Owner 0")), TextWidthEh(f, QStringLiteral("Владелец"))) + 4);
+}

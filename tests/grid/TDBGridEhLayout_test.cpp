@@ -223,3 +223,85 @@ TEST(WindowGridLayout, VisibleModes)
         EXPECT_EQ(w.Grid->ClientWidth(), c.shown ? 652 : 669) << c.name;
     }
 }
+
+TEST(WindowGridLayout, ATallerGridHoldsMoreRecordsAndTheBarsPageFollows)
+{
+    TWindowGrid w(100);
+    w.Open();
+    w.Grid->resize(673, 193 + 5 * 18);
+    QApplication::processEvents();
+    EXPECT_EQ(w.Grid->DataLink()->BufferCount(), 14);
+    EXPECT_EQ(w.Grid->VisibleDataRowCount(), 14);
+    EXPECT_EQ(w.Grid->VertScrollInfo(), (TScrollInfoEh{1, 113, 14, 1}));
+}
+
+TEST(WindowGridLayout, FrozenAndHiddenColumnsStayFixed)
+{
+    TWindowGrid w;
+    w.Grid->SetFrozenCols(1);
+    EXPECT_EQ(w.Grid->FixedCols(), 2);
+    w.Grid->Columns()[0]->SetVisible(false);
+    EXPECT_EQ(w.Grid->FixedCols(), 3) << "indicator, the hidden column and the frozen one after it";
+}
+
+TEST(WindowGridLayout, LoadingAStoredLayoutWaitsForItsEnd)
+{
+    TDBGridEh grid;
+    grid.BeginLoading();
+    grid.SetAutoFitColWidths(true);
+    AddWindowColumns(grid);
+    EXPECT_EQ(grid.Columns().Count(), 5);
+    EXPECT_EQ(grid.ColCount(), 2) << "no layout while loading";
+    grid.EndLoading();
+    EXPECT_EQ(grid.ColCount(), 6);
+    EXPECT_EQ(grid.Columns()[1]->BasisWidth(), 275) << "after loading every basis is the width";
+}
+
+namespace {
+
+// A grid measured with made-up metrics: text 20 pixels high, scroll bars 20 wide.
+class TInjectedMetricsGrid : public TDBGridEh
+{
+public:
+    TTextMetricEh CanvasTextMetrics(const TFontEh&) const override
+    {
+        TTextMetricEh m;
+        m.Height = 20;
+        m.Ascent = 16;
+        m.Descent = 4;
+        m.ZeroWidth = 8;
+        m.AveCharWidth = 8;
+        return m;
+    }
+
+protected:
+    int ScrollBarExtent() const override { return 20; }
+};
+
+} // namespace
+
+TEST(WindowGridLayout, GeometryFollowsInjectedMetrics)
+{
+    TMemDataSet data;
+    FillDirectory(data, 100);
+    TDataSource source;
+    source.SetDataSet(&data);
+    TInjectedMetricsGrid grid;
+    grid.SetDataSource(&source);
+    ConfigureLikeWindow(grid);
+    AddWindowColumns(grid);
+    grid.resize(673, 193);
+    grid.show();
+    data.Open();
+    QApplication::processEvents();
+    EXPECT_EQ(grid.RowHeights(0), 24) << "20 + padding 4";
+    EXPECT_EQ(grid.DefaultRowHeight(), 24) << "20 + inset 3 + line 1";
+    EXPECT_EQ(grid.DataLink()->BufferCount(), (189 - 25) / 25);
+    EXPECT_EQ(grid.ClientWidth(), 669 - 20) << "the grid's own geometry (the drawn bar keeps its style's width)";
+    // room 649 - 11 - 5 - 1 = 632 over bases summing to 635
+    int sum = 0;
+    for (int i = 0; i < 5; ++i)
+        sum += grid.Columns()[i]->Width();
+    EXPECT_EQ(sum, 632);
+    data.Close();
+}
