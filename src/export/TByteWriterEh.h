@@ -74,6 +74,13 @@ public:
     void Flush();
     // Flushes, then hands a large piece to the device in one write, without buffering it.
     void WriteDirect(QByteArrayView bytes);
+    // Forgets the device and any unflushed bytes (the device is about to go).
+    void Detach() noexcept
+    {
+        fUsed = 0;
+        fDevice = nullptr;
+        fMemory = nullptr;
+    }
     // Flush on a path that is already failing: errors are dropped.
     void FlushQuietly() noexcept;
     // Bytes handed to this writer since it was made (flushed or not).

@@ -10,27 +10,34 @@
 #include <cmath>
 #include <exception>
 
-TExportFontEh ExportFont(const TFontEh& font)
+TDBGridEhExport::TDBGridEhExport() : fCellParams(std::make_unique<TColCellParamsEh>()) {}
+
+TDBGridEhExport::~TDBGridEhExport() = default;
+
+quint32 TDBGridEhExport::ResolveColor(TColor color)
+{
+    if (!IsSystemColor(color))
+        return color;
+    for (const auto& [system, rgb] : fResolvedColors)
+        if (system == color)
+            return rgb;
+    const quint32 rgb = ColorToRGB(color);
+    fResolvedColors.emplace_back(color, rgb);
+    return rgb;
+}
+
+TExportFontEh TDBGridEhExport::ResolveFont(const TFontEh& font)
 {
     TExportFontEh f;
     f.Name = font.Name;
     f.Size = font.Size();
-    f.Rgb = ExportColor(font.Color);
+    f.Rgb = ResolveColor(font.Color);
     f.Bold = font.Style.Contains(fsBold);
     f.Italic = font.Style.Contains(fsItalic);
     f.Underline = font.Style.Contains(fsUnderline);
     f.StrikeOut = font.Style.Contains(fsStrikeOut);
     return f;
 }
-
-quint32 ExportColor(TColor color)
-{
-    return ColorToRGB(color);
-}
-
-TDBGridEhExport::TDBGridEhExport() : fCellParams(std::make_unique<TColCellParamsEh>()) {}
-
-TDBGridEhExport::~TDBGridEhExport() = default;
 
 void TDBGridEhExport::BeginDocument() {}
 
@@ -206,6 +213,7 @@ void TDBGridEhExport::WriteToStream(QIODevice* stream, bool exportAll)
 {
     fOutStream = stream;
     fOut.SetDevice(stream);
+    ForgetResolvedColors();
     TCustomDBGridEh* grid = fSourceGrid;
     if (!grid)
         throw Exception(QStringLiteral("No grid to export"));

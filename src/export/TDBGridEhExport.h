@@ -34,9 +34,6 @@ struct TExportFontEh
 // The colour value that means "no colour" (not resolved, written as black).
 constexpr quint32 kExportColorNone = clNone;
 
-TExportFontEh ExportFont(const TFontEh& font);
-// A colour resolved for writing: system colours become the desktop's current ones.
-quint32 ExportColor(TColor color);
 
 // Progress of an export: records written so far and records in all. Called before the first
 // record, after every kExportProgressStep records and after the last; returning false stops the
@@ -86,6 +83,14 @@ protected:
     // Records the running export writes (known before BeginDocument).
     qint64 RecordsInAll() const { return fRecordsInAll; }
 
+    // A colour resolved for writing: system colours become the desktop's colours at the time of
+    // the export (looked up once per export, as the desktop cannot change during one).
+    quint32 ResolveColor(TColor color);
+    // Starts resolving system colours afresh (each export does, before its first colour).
+    void ForgetResolvedColors() { fResolvedColors.clear(); }
+    // A font as the format writers read it, its colour resolved.
+    TExportFontEh ResolveFont(const TFontEh& font);
+
     void AccumulateFooters();
     QString FormatFooterTotal(int footerRow, int col) const;
     // The text of footer cell (r, position p) as the footer pass computes it.
@@ -109,6 +114,7 @@ private:
     TFooterValues fFooterTotals;
     TByteWriterEh fOut;
     TExportProgressEh fProgress;
+    std::vector<std::pair<TColor, quint32>> fResolvedColors;
     qint64 fRecordsInAll = 0;
     qint64 fRecordsDone = 0;
 };

@@ -181,7 +181,7 @@ void TDBGridEhExportAsHTML::BeginDocument()
     WriteHtmlHead(Out(), grid->objectName());
     const TDBGridOptions options = grid->Options();
     WriteHtmlTableStart(Out(), options.Contains(dgColLines) || options.Contains(dgRowLines),
-                        grid->Ctl3D(), grid->Flat(), ExportColor(grid->FixedColor()));
+                        grid->Ctl3D(), grid->Flat(), ResolveColor(grid->FixedColor()));
 }
 
 void TDBGridEhExportAsHTML::EndDocument()
@@ -198,7 +198,7 @@ void TDBGridEhExportAsHTML::EmitTitleRow(const TColumnsEhList& columns)
         const TColumnTitleEh* title = column->Title();
         // Title cells show the table's background.
         WriteHtmlCell(Out(), column->Width(), title->Alignment(), false, 0,
-                      ExportFont(title->Font()), title->Caption());
+                      ResolveFont(title->Font()), title->Caption());
     }
     Out().WriteLine("</TR>");
 }
@@ -212,8 +212,8 @@ void TDBGridEhExportAsHTML::EmitDataRow(const TColumnsEhList& columns)
 
 void TDBGridEhExportAsHTML::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
 {
-    WriteHtmlCell(Out(), column->Width(), params.Alignment, true, ExportColor(params.Background),
-                  ExportFont(*params.Font), params.Text);
+    WriteHtmlCell(Out(), column->Width(), params.Alignment, true, ResolveColor(params.Background),
+                  ResolveFont(*params.Font), params.Text);
 }
 
 void TDBGridEhExportAsHTML::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
@@ -229,5 +229,5 @@ void TDBGridEhExportAsHTML::EmitFooterCell(int /*dataCol*/, int row, TColumnEh* 
 {
     // The alignment is the footer's own; a handler's change of it is not shown.
     WriteHtmlCell(Out(), column->Width(), column->UsedFooter(row)->Alignment(), true,
-                  ExportColor(background), ExportFont(font), text);
+                  ResolveColor(background), ResolveFont(font), text);
 }

@@ -176,7 +176,7 @@ int TDBGridEhExportAsRTF::PixelsPerInchX() const
 
 int TDBGridEhExportAsRTF::ColorNumber(TColor color)
 {
-    return fColorTable->Number(ExportColor(color));
+    return fColorTable->Number(ResolveColor(color));
 }
 
 int TDBGridEhExportAsRTF::FontNumber(const QString& name)
@@ -195,12 +195,16 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
         TDBGridEhExportAsRTF& self;
         ~Release()
         {
+            // The writer never outlives the body it may still point at.
+            if (self.Out().Device() == self.fBodyStream.get())
+                self.Out().Detach();
             self.fBodyStream.reset();
             self.fColorTable.reset();
             self.fFontTable.reset();
         }
     } release{*this};
 
+    ForgetResolvedColors();
     ColorNumber(clBlack);
     ColorNumber(clWhite);
     ColorNumber(clBtnFace);
@@ -280,7 +284,7 @@ void TDBGridEhExportAsRTF::WriteCell(TAlignment alignment, const TFontEh& font, 
                                      const QString& text)
 {
     WriteRtfCellParagraph(Out(), *fFontTable, *fColorTable, alignment, SourceGrid()->Flat(),
-                          ExportFont(font), ExportColor(background), text);
+                          ResolveFont(font), ResolveColor(background), text);
 }
 
 void TDBGridEhExportAsRTF::EmitTitleRow(const TColumnsEhList& columns)

@@ -269,18 +269,21 @@ TEST(RtfExport, FontNamesDifferingInCaseShareAnEntry)
 
 TEST(RtfExport, SystemColoursAreResolvedAtExportTime)
 {
+    // One exporter used twice, under two colour schemes.
     auto g = TwoColumnGrid({});
-    QByteArray first, second;
+    TDBGridEhExportAsRTF exporter;
+    exporter.SetSourceGrid(g->Grid.get());
+    TMemoryStreamEh first, second;
     {
         TDesktopColors colors(QColor(1, 2, 3));
-        first = ExportRtf(*g);
+        exporter.WriteToStream(&first, true);
     }
     {
         TDesktopColors colors(QColor(4, 5, 6));
-        second = ExportRtf(*g);
+        exporter.WriteToStream(&second, true);
     }
-    EXPECT_TRUE(first.contains("\\red1\\green2\\blue3;")) << first.toStdString();
-    EXPECT_TRUE(second.contains("\\red4\\green5\\blue6;")) << second.toStdString();
+    EXPECT_TRUE(first.Bytes().contains("\\red1\\green2\\blue3;")) << first.Bytes().toStdString();
+    EXPECT_TRUE(second.Bytes().contains("\\red4\\green5\\blue6;")) << second.Bytes().toStdString();
 }
 
 // An RTF writer on a surface of another resolution.
