@@ -240,14 +240,17 @@ void TColumnTitleEh::SetSortIndex(int value)
         fSortIndex = value;
         return;
     }
-    // Only a marked column moves, and only to an ordinal another column holds: the two exchange.
+    // Only a marked column moves, and only to an ordinal another marked column holds: the two
+    // exchange. (Unmarked columns hold 0, which no marked column may take.)
     if (fSortMarker == smNoneEh)
         return;
     const TDBGridColumnsEh& columns = *fColumn->Collection();
     TColumnTitleEh* other = nullptr;
-    for (int i = 0; i < columns.Count() && !other; ++i)
-        if (columns[i] != fColumn && columns[i]->Title()->fSortIndex == value)
-            other = columns[i]->Title();
+    for (int i = 0; i < columns.Count() && !other; ++i) {
+        TColumnTitleEh* t = columns[i]->Title();
+        if (columns[i] != fColumn && t->fSortMarker != smNoneEh && t->fSortIndex == value)
+            other = t;
+    }
     if (!other)
         return;
     other->fSortIndex = fSortIndex;
