@@ -42,3 +42,26 @@ inline bool AnyPixel(const QImage& img, const QRect& r, QRgb colour)
                 return true;
     return false;
 }
+
+// Text is drawn with smoothed edges: its pixels are dark (or light) rather than the exact colour.
+inline bool AnyDarkPixel(const QImage& img, const QRect& r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            if (c.red() < 100 && c.green() < 100 && c.blue() < 100)
+                return true;
+        }
+    return false;
+}
+
+inline bool AnyLightPixel(const QImage& img, const QRect& r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() > 200)
+                return true;
+        }
+    return false;
+}
