@@ -9,7 +9,6 @@
 namespace {
 
 const TFontEh kTahoma = [] {
-    EnsureTahomaEh();
     TFontEh f;
     f.Name = QStringLiteral("Tahoma");
     f.Height = -11;
