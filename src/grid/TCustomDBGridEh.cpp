@@ -1773,6 +1773,8 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
             fPressStartedSizing = true;
         } else {
             const QPoint cell = MouseCoord(pos.x(), pos.y());
+            if (SelectionMouseDown(pos, cell, event->modifiers()))
+                return;
             if (IsTitleCell(cell) && TitleButtonDown(RawToDataColumn(cell.x())))
                 return;  // a title button takes the press: no sizing or moving
             if (cell.y() >= fTitleRowCount && cell.x() >= 0) {
@@ -1793,9 +1795,16 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
 
 void TCustomDBGridEh::mouseMoveEvent(QMouseEvent* event)
 {
+    const QPoint pos = event->position().toPoint();
     if (fTitlePressCol >= 0)
-        TitleButtonMove(event->position().toPoint());
+        TitleButtonMove(pos);
+    if (fSelectDrag != sdNone) {
+        SelectionMouseMove(pos);
+        return;
+    }
     TCustomGridEh::mouseMoveEvent(event);
+    if (GridState() == gsNormal && event->buttons() == Qt::NoButton)
+        UpdateSelectionCursor(pos);
 }
 
 void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
@@ -1821,6 +1830,8 @@ void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        fSelectDrag = sdNone;
     const bool wasSizing = GridState() == gsColSizing || fPressStartedSizing;
     fPressStartedSizing = false;
     if (event->button() == Qt::LeftButton && fTitlePressCol >= 0)
@@ -1856,6 +1867,163 @@ bool TCustomDBGridEh::viewportEvent(QEvent* event)
         }
     }
     return TCustomGridEh::viewportEvent(event);
+}
+
+bool TCustomDBGridEh::InColumnSelectStrip(const QPoint& pos, const QPoint& cell) const
+{
+    // The lowest few pixels of a title: low enough to leave the title its clicks and its moving.
+    constexpr int kStripHeight = 5;
+    if (!IsTitleCell(cell))
+        return false;
+    const QRect r = CellRect(cell.x(), cell.y());
+    return !r.isEmpty() && pos.y() > r.bottom() - kStripHeight;
+}
+
+void TCustomDBGridEh::UpdateSelectionCursor(const QPoint& pos)
+{
+    if (!fOptions.Contains(dgMultiSelect) || !fDataLink->Active())
+        return;
+    const QPoint cell = MouseCoord(pos.x(), pos.y());
+    if (cell.x() < 0 || cell.y() < 0)
+        return;
+    int index = -1;
+    int boundary = -1;
+    if (CalcColSizing(pos.x(), pos.y(), index, boundary))
+        return;  // the sizing cursor
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    if (type.ColKind == cckIndicatorEh && type.RowKind == crkDataEh && SelectionKindAllowed(gstRecordBookmarks))
+        viewport()->setCursor(GridCursorEh(layoutDirection() == Qt::RightToLeft ? gcLeftEh : gcRightEh));
+    else if (InColumnSelectStrip(pos, cell) && SelectionKindAllowed(gstColumns))
+        viewport()->setCursor(GridCursorEh(gcDownEh));
+}
+
+void TCustomDBGridEh::SelectRecordAtRow(int dataRow, bool selected)
+{
+    if (dataRow < 0 || dataRow >= fDataLink->RecordCount())
+        return;
+    BeginReadRow(dataRow);
+    TScopeExitEh end([this] { EndReadRow(); });
+    fSelection->Rows().SetCurrentRowSelected(selected);
+    InvalidateRow(dataRow + fTitleRowCount);
+}
+
+bool TCustomDBGridEh::SelectionMouseDown(const QPoint& pos, const QPoint& cell, Qt::KeyboardModifiers modifiers)
+{
+    if (!fDataLink->Active() || cell.x() < 0 || cell.y() < 0)
+        return false;
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+    const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+    const bool multi = fOptions.Contains(dgMultiSelect);
+    const bool clearing = !ctrl && !shift && fOptionsEh.Contains(dghClearSelection);
+
+    if (type.RowKind == crkTitleEh) {
+        if (!multi)
+            return false;
+        if (type.ColKind == cckIndicatorEh) {
+            // The corner: everything, or nothing when something is selected.
+            if (fSelection->SelectionType() != gstNon)
+                fSelection->Clear();
+            else if (SelectionKindAllowed(gstAll))
+                fSelection->SelectAll();
+            return true;
+        }
+        if (!InColumnSelectStrip(pos, cell) || !SelectionKindAllowed(gstColumns) || type.DataCol >= fColumns->Count())
+            return false;
+        TColumnEh* column = fColumns->Items(type.DataCol);
+        if (shift)
+            fSelection->Columns().SelectShift(column);
+        else if (ctrl)
+            fSelection->Columns().InvertSelect(column);
+        else
+            fSelection->Columns().Select(column, false);
+        fSelectDrag = sdColumns;
+        return true;
+    }
+    if (type.RowKind != crkDataEh || type.RowIndex >= fDataLink->RecordCount())
+        return false;
+
+    const int oldRow = Row() - fTitleRowCount;
+    const int oldCol = SelectedIndex();
+    const QByteArray oldBookmark = DataSet()->Bookmark();
+    if (type.ColKind == cckIndicatorEh) {
+        if (!multi || !SelectionKindAllowed(gstRecordBookmarks))
+            return false;
+        if (clearing && fSelection->SelectionType() != gstNon) {
+            fSelection->Rows().Clear();
+            fSelection->Clear();
+        }
+        if (type.RowIndex != oldRow)
+            DataSet()->MoveRelative(type.RowIndex - oldRow);
+        if (ctrl) {
+            fSelection->Rows().SetCurrentRowSelected(!fSelection->Rows().CurrentRowSelected());
+        } else if (shift) {
+            // The records from the one that was current to the pressed one.
+            const int now = Row() - fTitleRowCount;
+            const int from = std::max(0, std::min(oldRow, now));
+            const int to = std::max(oldRow, now);
+            for (int r = from; r <= to; ++r)
+                SelectRecordAtRow(r, true);
+        } else {
+            fSelection->Rows().SetCurrentRowSelected(true);
+        }
+        fSelectDrag = sdRows;
+        return true;
+    }
+
+    // A data cell: with dghClearSelection a plain press ends any selection; with multi-select it
+    // anchors a rectangle (Shift: extends one from the cell that was current).
+    if (clearing && fSelection->SelectionType() != gstNon) {
+        fSelection->Rows().Clear();
+        fSelection->Clear();
+    }
+    if (!multi || !SelectionKindAllowed(gstRectangle))
+        return false;
+    if (type.RowIndex != oldRow)
+        DataSet()->MoveRelative(type.RowIndex - oldRow);
+    FocusCell(cell.x(), Row(), true);
+    if (shift && !fSelection->Rect().Anchor().IsSet() && oldCol >= 0)
+        fSelection->Rect().Select(oldCol, oldBookmark, false);
+    fSelection->Rect().Select(type.DataCol, DataSet()->Bookmark(), shift);
+    fSelectDrag = sdRectangle;
+    return true;
+}
+
+void TCustomDBGridEh::SelectionMouseMove(const QPoint& pos)
+{
+    const QPoint cell = MouseCoord(std::clamp(pos.x(), 0, std::max(0, ClientWidth() - 1)),
+                                   std::clamp(pos.y(), 0, std::max(0, ClientHeight() - 1)));
+    if (cell.x() < 0 || cell.y() < 0 || !fDataLink->Active())
+        return;
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    switch (fSelectDrag) {
+    case sdColumns:
+        if (type.ColKind == cckDataEh && type.DataCol < fColumns->Count()
+            && fColumns->Items(type.DataCol) != fSelection->Columns().ShiftColumn())
+            fSelection->Columns().SelectShift(fColumns->Items(type.DataCol));
+        break;
+    case sdRows:
+        if (type.RowKind == crkDataEh && type.RowIndex < fDataLink->RecordCount()) {
+            BeginReadRow(type.RowIndex);
+            const bool listed = fSelection->Rows().CurrentRowSelected();
+            EndReadRow();
+            if (!listed)
+                SelectRecordAtRow(type.RowIndex, true);
+        }
+        break;
+    case sdRectangle:
+        if (type.ColKind == cckDataEh && type.RowKind == crkDataEh && type.RowIndex < fDataLink->RecordCount()) {
+            BeginReadRow(type.RowIndex);
+            const QByteArray bookmark = DataSet()->Bookmark();
+            EndReadRow();
+            const TDBCell& shift = fSelection->Rect().ShiftCell();
+            if (shift.Col != type.DataCol || shift.Row != bookmark)
+                fSelection->Rect().Select(type.DataCol, bookmark, true);
+        }
+        break;
+    case sdNone:
+        break;
+    }
 }
 
 bool TCustomDBGridEh::TitleButtonDown(int dataCol)

@@ -415,6 +415,14 @@ private:
     void TitleButtonMove(const QPoint& pos);
     void TitleButtonUp(const QPoint& pos, Qt::KeyboardModifiers modifiers);
     bool IsTitleCell(const QPoint& cell) const;
+    // Making selections with the mouse (multi-select): the lower strip of a title selects its
+    // column; the indicator selects records; the corner selects everything; data cells span a
+    // rectangle. Returns whether the press was taken.
+    bool InColumnSelectStrip(const QPoint& pos, const QPoint& cell) const;
+    bool SelectionMouseDown(const QPoint& pos, const QPoint& cell, Qt::KeyboardModifiers modifiers);
+    void SelectionMouseMove(const QPoint& pos);
+    void SelectRecordAtRow(int dataRow, bool selected);
+    void UpdateSelectionCursor(const QPoint& pos);
     int NonDataHeight() const;
     int RowPitch() const;
 
@@ -482,6 +490,8 @@ private:
     TCursorPositionEh fSavedPosition;
     int fLastTitleHeight = 0;
     bool fPressStartedSizing = false;
+    enum TSelectDragEh { sdNone, sdRows, sdColumns, sdRectangle };
+    TSelectDragEh fSelectDrag = sdNone;
     TGridLineColorsEh fGridLineColors;
     TDBGridEhStyle* fStyle = nullptr;
     TColCellParamsEh fCellParams;

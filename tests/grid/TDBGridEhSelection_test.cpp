@@ -1,6 +1,7 @@
 // The selection model: record list, rectangle, columns and everything, over the window's grid.
 #include "GridFixture.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -269,4 +270,98 @@ TEST(Selection, KindsTheUserMayMake)
     f.Sel().SelectAll();
     f.Grid.SetAllowedSelections({gstRecordBookmarks});
     EXPECT_EQ(f.Sel().SelectionType(), gstNon) << "a kind no longer allowed is cleared";
+}
+
+namespace {
+
+void ClickAt(QWidget* w, int x, int y, Qt::KeyboardModifiers m = {})
+{
+    QTest::mouseClick(w, Qt::LeftButton, m, QPoint(x, y));
+}
+void DragTo(QWidget* w, int x, int y)
+{
+    QMouseEvent e(QEvent::MouseMove, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), Qt::NoButton, Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+// Middle of data row r (1-based grid row) and of the title's column-selection strip.
+int RowY(int r)
+{
+    return 18 * r + 8;
+}
+constexpr int kStripY = 14;
+
+std::vector<int> Listed(TSelectionFixture& f)
+{
+    std::vector<int> numbers;
+    const TBookmarkListEh& rows = f.Sel().Rows();
+    for (int i = 0; i < rows.Count(); ++i) {
+        f.Data.SetBookmark(rows[i]);
+        numbers.push_back(f.Data.RecordNumber());
+    }
+    return numbers;
+}
+
+} // namespace
+
+TEST(SelectionMouse, TheIndicatorSelectsRecords)
+{
+    TSelectionFixture f;
+    QWidget* vp = f.Grid.viewport();
+    ClickAt(vp, 5, RowY(3));
+    EXPECT_EQ(f.Data.RecordNumber(), 3) << "without multi-select a click makes the record current";
+    EXPECT_EQ(f.Sel().SelectionType(), gstNon) << "and selects nothing";
+
+    f.Grid.SetOptions(f.Grid.Options() + dgMultiSelect);
+    ClickAt(vp, 5, RowY(3));
+    EXPECT_EQ(Listed(f), (std::vector<int>{3}));
+    ClickAt(vp, 5, RowY(5), Qt::ControlModifier);
+    EXPECT_EQ(Listed(f), (std::vector<int>{3, 5})) << "Ctrl adds";
+    ClickAt(vp, 5, RowY(3), Qt::ControlModifier);
+    EXPECT_EQ(Listed(f), (std::vector<int>{5})) << "Ctrl removes";
+    ClickAt(vp, 5, RowY(2));
+    EXPECT_EQ(Listed(f), (std::vector<int>{2})) << "a plain click starts anew";
+    ClickAt(vp, 5, RowY(4), Qt::ShiftModifier);
+    EXPECT_EQ(Listed(f), (std::vector<int>{2, 3, 4})) << "Shift: from the current record to the pressed one";
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(5, RowY(6)));
+    DragTo(vp, 5, RowY(8));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(5, RowY(8)));
+    EXPECT_EQ(Listed(f), (std::vector<int>{6, 8})) << "dragging over the indicator adds the rows passed";
+
+    QMouseEvent hover(QEvent::MouseMove, QPointF(5, RowY(2)), vp->mapToGlobal(QPointF(5, RowY(2))), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &hover);
+    EXPECT_EQ(vp->cursor().hotSpot(), QPoint(12, 8)) << "the right-pointing selection cursor";
+}
+
+TEST(SelectionMouse, CornerTitleStripAndRectangle)
+{
+    TSelectionFixture f;
+    f.Grid.SetOptions(f.Grid.Options() + dgMultiSelect);
+    QWidget* vp = f.Grid.viewport();
+    ClickAt(vp, 5, 5);
+    EXPECT_EQ(f.Sel().SelectionType(), gstAll) << "the corner selects everything";
+    ClickAt(vp, 5, 5);
+    EXPECT_EQ(f.Sel().SelectionType(), gstNon) << "and clears it again";
+
+    ClickAt(vp, 200, kStripY);  // vlad's strip
+    EXPECT_EQ(f.Grid.GridState(), gsNormal) << "no column moving";
+    ASSERT_EQ(f.Sel().Columns().Count(), 1);
+    EXPECT_EQ(f.Sel().Columns()[0]->FieldName(), QStringLiteral("vlad"));
+    ClickAt(vp, 560, kStripY, Qt::ShiftModifier);  // numhome
+    EXPECT_EQ(f.Sel().Columns().Count(), 3);
+    ClickAt(vp, 400, kStripY, Qt::ControlModifier);  // street out
+    EXPECT_EQ(f.Sel().Columns().Count(), 2);
+
+    ClickAt(vp, 40, RowY(2));
+    EXPECT_EQ(f.Sel().SelectionType(), gstNon) << "a plain press in the data clears the selection";
+    ClickAt(vp, 400, RowY(4), Qt::ShiftModifier);
+    ASSERT_EQ(f.Sel().SelectionType(), gstRectangle) << "Shift: from the cell that was current";
+    EXPECT_EQ(f.Sel().Rect().LeftCol(), 0);
+    EXPECT_EQ(f.Sel().Rect().RightCol(), 2);
+    EXPECT_EQ(f.Sel().GridRect(), (TGridRectEh{1, 2, 3, 4}));
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(200, RowY(5)));
+    DragTo(vp, 560, RowY(7));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(560, RowY(7)));
+    EXPECT_EQ(f.Sel().GridRect(), (TGridRectEh{2, 5, 4, 7})) << "dragging spans a rectangle";
 }
