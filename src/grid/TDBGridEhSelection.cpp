@@ -97,9 +97,7 @@ void TBookmarkListEh::SetCurrentRowSelected(bool value)
     if (Find(bookmark, index) == value)
         return;
     TCustomDBGridEh* grid = fSelection->Grid();
-    const TDBGridEhSelectionType kind = fSelection->SelectionType();
-    if (kind != gstNon && kind != gstRecordBookmarks)
-        fSelection->Clear();
+    fSelection->ClearOtherThan(gstRecordBookmarks);
     if (value)
         fList.insert(fList.begin() + index, bookmark);
     else
@@ -232,9 +230,7 @@ void TDBGridEhSelectionRect::Select(int dataCol, const QByteArray& bookmark, boo
 {
     TCustomDBGridEh* grid = fSelection->Grid();
     const TDataSet* ds = grid->DataSet();
-    const TDBGridEhSelectionType kind = fSelection->SelectionType();
-    if (kind != gstNon && kind != gstRectangle)
-        fSelection->Clear();
+    fSelection->ClearOtherThan(gstRectangle);
     const TGridRectEh before = fSelection->SelectionType() == gstRectangle ? GridRect() : TGridRectEh();
     if (!fAnchor.IsSet() || !extend)
         fAnchor = {dataCol, bookmark};
@@ -277,9 +273,7 @@ void TDBGridEhSelectionCols::InvalidateColumns() const
 
 void TDBGridEhSelectionCols::Select(TColumnEh* column, bool keepOthers)
 {
-    const TDBGridEhSelectionType kind = fSelection->SelectionType();
-    if (kind != gstNon && kind != gstColumns)
-        fSelection->Clear();
+    fSelection->ClearOtherThan(gstColumns);
     if (!keepOthers) {
         InvalidateColumns();
         TColumnsEhList::Clear();
@@ -295,9 +289,7 @@ void TDBGridEhSelectionCols::Select(TColumnEh* column, bool keepOthers)
 
 void TDBGridEhSelectionCols::InvertSelect(TColumnEh* column)
 {
-    const TDBGridEhSelectionType kind = fSelection->SelectionType();
-    if (kind != gstNon && kind != gstColumns)
-        fSelection->Clear();
+    fSelection->ClearOtherThan(gstColumns);
     if (Remove(column) < 0)
         AddInOrder(column);
     fShiftSelected.Clear();
@@ -314,9 +306,7 @@ void TDBGridEhSelectionCols::SelectShift(TColumnEh* column)
         Select(column, false);
         return;
     }
-    const TDBGridEhSelectionType kind = fSelection->SelectionType();
-    if (kind != gstNon && kind != gstColumns)
-        fSelection->Clear();
+    fSelection->ClearOtherThan(gstColumns);
     TCustomDBGridEh* grid = fSelection->Grid();
     for (TColumnEh* c : fShiftSelected) {
         if (c != fAnchor) {
@@ -482,10 +472,15 @@ void TDBGridEhSelection::Clear()
         Changed();
 }
 
+void TDBGridEhSelection::ClearOtherThan(TDBGridEhSelectionType kind)
+{
+    if (fSelectionType != gstNon && fSelectionType != kind)
+        Clear();
+}
+
 void TDBGridEhSelection::SelectAll()
 {
-    if (fSelectionType != gstNon && fSelectionType != gstAll)
-        Clear();
+    ClearOtherThan(gstAll);
     SetSelectionType(gstAll);
     fGrid->InvalidateGrid();
     Changed();

@@ -158,6 +158,8 @@ public:
     // Whether the record the grid reads now is selected as a whole (record list or everything).
     bool CurrentRecordSelected() const;
     virtual void Clear();
+    // Clears a selection of another kind before one of this kind is made.
+    void ClearOtherThan(TDBGridEhSelectionType kind);
     void SelectAll();
     // A record or column selection whose list became empty falls back to none.
     void UpdateState();
