@@ -1617,7 +1617,9 @@ bool TCustomDBGridEh::DrawTitleCell(TCanvasEh& canvas, const QRect& rect, const 
         DrawFixedBackground(canvas, rect, pressed || highlighted, type);
     else if (textArea.right() < rect.right())
         canvas.FillRect(QRect(QPoint(textArea.right() + 1, rect.top()), rect.bottomRight()));
-    DrawCellText(canvas, textArea, !themed, false, 0, 0, title->EndEllipsis(), false, tlTop, title->Alignment(),
+    // A title row made taller than one line (title lines or height) wraps its captions.
+    const bool multiLine = textArea.height() >= 2 * canvas.Metrics().Height;
+    DrawCellText(canvas, textArea, !themed, false, 0, 0, title->EndEllipsis(), multiLine, tlTop, title->Alignment(),
                  title->Caption(), dy, dx);
     if (!markerArea.isEmpty())
         DrawSortMarker(canvas, markerArea, column, pressed);
@@ -2157,6 +2159,13 @@ void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
 void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusOutEvent(event);
+    // Losing the focus loses the mouse too: a title held down as a button comes up unclicked.
+    if (fTitlePressCol >= 0) {
+        InvalidateCell(DataToRawColumn(fTitlePressCol), 0);
+        fTitlePressCol = -1;
+        fTitlePressed = false;
+    }
+    fSelectDrag = sdNone;
     InvalidateCell(Col(), Row());
     if (fSelection->SelectionType() != gstNon)
         InvalidateCells(fSelection->GridRect());

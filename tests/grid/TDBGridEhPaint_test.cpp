@@ -330,3 +330,18 @@ TEST(GridPainting, CellTypesAndRaisedFrames)
         EXPECT_EQ(e.Message(), QStringLiteral("Algorithm error in TCustomDBGridEh.GetCellType"));
     }
 }
+
+TEST(GridPainting, ATallerTitleRowWrapsCaptions)
+{
+    TPinSystemColorsEh pin;
+    TPaintedGrid w;
+    w.Grid->Columns()[0]->Title()->SetCaption(QStringLiteral("Номер телефона"));
+    const QImage one = w.Grab();
+    EXPECT_FALSE(AnyDarkPixel(one, QRect(13, 16, 63, 1))) << "one line: nothing below it";
+    w.Grid->SetTitleLines(2);
+    QApplication::processEvents();
+    const int h = w.Grid->RowHeights(0);
+    ASSERT_GT(h, 26);
+    const QImage two = w.Grab();
+    EXPECT_TRUE(AnyDarkPixel(two, QRect(13, 15, 63, 12))) << "the second word on the second line";
+}

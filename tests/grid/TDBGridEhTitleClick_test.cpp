@@ -232,6 +232,12 @@ TEST(TitleButtons, CheckButtonDecidesPerPressAndThePressedLookFollowsThePointer)
 
     Click(vp, kVladX);
     EXPECT_EQ(buttonClicks, 1);
+    Press(vp, Qt::LeftButton, kVladX, 5);
+    QFocusEvent lost(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(w.Grid.get(), &lost);
+    EXPECT_EQ(w.Grid->TitlePressColumn(), -1) << "losing the focus (and the mouse) ends the press";
+    Release(vp, Qt::LeftButton, kVladX, 5);
+    EXPECT_EQ(buttonClicks, 1);
     Press(vp, Qt::LeftButton, kStreetX, 5);
     EXPECT_EQ(w.Grid->TitlePressColumn(), -1) << "the handler leaves this title no button";
     EXPECT_EQ(w.Grid->GridState(), gsColMoving);
