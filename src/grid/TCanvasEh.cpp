@@ -23,10 +23,12 @@ struct TCanvasEh::TFontEntry
 namespace {
 
 // Fonts made so far: a grid writes with a handful of them, so a short list searched from the most
-// recent one is all the cache needs.
-std::vector<std::unique_ptr<TCanvasEh::TFontEntry>>& FontEntries()
+// recent one is all the cache needs. Canvases share the entries, so dropping the oldest of a full
+// list never pulls a font from under a canvas that still writes with it.
+constexpr std::size_t kMaxFontEntries = 32;
+std::vector<std::shared_ptr<const TCanvasEh::TFontEntry>>& FontEntries()
 {
-    static std::vector<std::unique_ptr<TCanvasEh::TFontEntry>> entries;
+    static std::vector<std::shared_ptr<const TCanvasEh::TFontEntry>> entries;
     return entries;
 }
 
@@ -139,11 +141,13 @@ void TCanvasEh::SetFont(const TFontEh& font)
     auto& entries = FontEntries();
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
         if ((*it)->Key.SameHandle(font)) {
-            fEntry = it->get();
+            fEntry = *it;
             return;
         }
-    entries.push_back(std::make_unique<TFontEntry>(font));
-    fEntry = entries.back().get();
+    if (entries.size() >= kMaxFontEntries)
+        entries.erase(entries.begin());
+    entries.push_back(std::make_shared<const TFontEntry>(font));
+    fEntry = entries.back();
 }
 
 const TCanvasEh::TFontEntry& TCanvasEh::Entry() const
@@ -308,7 +312,8 @@ void DrawCellText(TCanvasEh& canvas, const QRect& rect, bool fill, bool rightToL
         return;
     p.setFont(canvas.QtFont());
     p.setPen(ColorToQColor(canvas.FontColor()));
-    const bool inside = x >= left && y >= top && y + m.Height <= bottom && x + textWidth() <= right;
+    // Left-aligned text is not measured for its own sake: clipping costs less than measuring.
+    const bool inside = width >= 0 && x >= left && y >= top && y + m.Height <= bottom && x + width <= right;
     if (inside) {
         DrawLine(p, x, y, m, s, rightToLeft);
     } else {

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -53,7 +54,7 @@ private:
     const TFontEntry& Entry() const;
 
     QPainter& fPainter;
-    const TFontEntry* fEntry = nullptr;
+    std::shared_ptr<const TFontEntry> fEntry;
     TColor fFontColor = clWindowText;
     TColor fBrushColor = clWindow;
 };

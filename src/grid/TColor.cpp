@@ -58,11 +58,17 @@ constexpr std::array<TColor, 20> kStaticPalette = {
 
 TSystemColorSourceEh DefaultSource()
 {
-    // Headless runs get fixed colours; a desktop session gets its own.
-    if (!qGuiApp || QGuiApplication::platformName() == QLatin1String("offscreen")
-        || QGuiApplication::platformName() == QLatin1String("minimal"))
+    // Headless runs get fixed colours; a desktop session gets its own. The platform does not
+    // change while the program runs, so it is asked once (colours are resolved for every cell).
+    if (!qGuiApp)
         return TSystemColorSourceEh::WindowsDefaults;
-    return TSystemColorSourceEh::Palette;
+    static const TSystemColorSourceEh source = [] {
+        const QString platform = QGuiApplication::platformName();
+        return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")
+            ? TSystemColorSourceEh::WindowsDefaults
+            : TSystemColorSourceEh::Palette;
+    }();
+    return source;
 }
 
 // The palette role that stands for a system colour, where there is one.

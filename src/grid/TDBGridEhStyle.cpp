@@ -121,8 +121,11 @@ bool ThemeServicesEnabledEh()
         return gThemesPinned != 0;
     if (!qGuiApp)
         return false;
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    static const bool desktop = [] {
+        const QString platform = QGuiApplication::platformName();
+        return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    }();
+    return desktop;
 }
 
 TPinThemesEh::TPinThemesEh(bool enabled) : fSaved(gThemesPinned)
