@@ -1331,17 +1331,19 @@ QString TCustomDBGridEh::FooterCellText(int footerRow, TColumnEh* column) const
 // ---------------------------------------------------------------------------------------------
 // Painting
 
-TColor TCustomDBGridEh::DataAreaLineColor() const
+TColor TCustomDBGridEh::DataAreaLineColor(bool vertical) const
 {
-    if (fGridLineColors.Assigned(glcDataVertEh))
-        return fGridLineColors.Slot(glcDataVertEh);
+    const TGridLineColorSlotEh slot = vertical ? glcDataVertEh : glcDataHorzEh;
+    if (fGridLineColors.Assigned(slot))
+        return fGridLineColors.Slot(slot);
     return fColor == clSilver ? clGray : clSilver;
 }
 
-TColor TCustomDBGridEh::FixedAreaLineColor() const
+TColor TCustomDBGridEh::FixedAreaLineColor(bool vertical) const
 {
-    if (fGridLineColors.Assigned(glcFixedVertEh))
-        return fGridLineColors.Slot(glcFixedVertEh);
+    const TGridLineColorSlotEh slot = vertical ? glcFixedVertEh : glcFixedHorzEh;
+    if (fGridLineColors.Assigned(slot))
+        return fGridLineColors.Slot(slot);
     return fFlat ? clGray : clBlack;
 }
 

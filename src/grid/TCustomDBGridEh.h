@@ -73,7 +73,9 @@ using TCheckTitleEhBtnEvent =
 
 // Colours of the grid's lines, one slot per kind of line; a slot holds clDefault until assigned,
 // and an unassigned slot follows the grid's look (silver data lines, gray on a silver grid; black
-// fixed lines, gray when flat).
+// fixed lines, gray when flat). The data and fixed slots colour this grid's lines; the others
+// belong to parts of the grid family it does not show (footers, frozen and contra columns, the
+// filter row).
 enum TGridLineColorSlotEh {
     glcDataVertEh, glcDataHorzEh, glcFixedVertEh, glcFixedHorzEh, glcTitleVertEh, glcTitleHorzEh,
     glcIndicatorVertEh, glcIndicatorHorzEh, glcFooterVertEh, glcFooterHorzEh, glcFrozenVertEh,
@@ -201,9 +203,10 @@ public:
     TVertDBGridEhScrollBar& VertScrollBar() { return *fVertScrollBar; }
     TGridLineColorsEh& GridLineColors() { return fGridLineColors; }
     const TGridLineColorsEh& GridLineColors() const { return fGridLineColors; }
-    // Colours of the lines in the data area and in the fixed cells, as painted.
-    TColor DataAreaLineColor() const;
-    TColor FixedAreaLineColor() const;
+    // Colours of the vertical or horizontal lines in the data area and in the fixed cells, as
+    // painted.
+    TColor DataAreaLineColor(bool vertical) const;
+    TColor FixedAreaLineColor(bool vertical) const;
     // The shared look (highlight colours, focus frame) this grid paints with.
     TDBGridEhStyle& Style() const { return *fStyle; }
     void SetStyle(TDBGridEhStyle* style) { fStyle = style ? style : &DBGridEhStyle(); }
@@ -372,8 +375,8 @@ protected:
     void DrawCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state) override;
     virtual void DrawGridCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
     TColor GridBackgroundColor() const override { return fColor; }
-    TColor FixedLineColor() const override { return FixedAreaLineColor(); }
-    TColor DataLineColor() const override { return DataAreaLineColor(); }
+    TColor FixedLineColor(bool vertical) const override { return FixedAreaLineColor(vertical); }
+    TColor DataLineColor(bool vertical) const override { return DataAreaLineColor(vertical); }
     // Glyph of the indicator cell of a data row, -1 for none.
     int IndicatorGlyph(int dataRow);
     // Whether a data row's record is selected as a whole (it shows in the indicator).

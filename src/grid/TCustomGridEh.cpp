@@ -546,8 +546,10 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
     const std::vector<int> xs = starts(h, cols);
     const std::vector<int> ys = starts(v, rows);
 
-    const QColor fixedLine = ColorToQColor(FixedLineColor());
-    const QColor dataLine = ColorToQColor(DataLineColor());
+    const QColor fixedVert = ColorToQColor(FixedLineColor(true));
+    const QColor fixedHorz = ColorToQColor(FixedLineColor(false));
+    const QColor dataVert = ColorToQColor(DataLineColor(true));
+    const QColor dataHorz = ColorToQColor(DataLineColor(false));
     const bool activeControl = IsActiveControl();
 
     // The corner, the fixed columns below it, the fixed rows right of it, then the data area: the
@@ -561,19 +563,20 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
         const bool dataPart = part[0] == 1 && part[1] == 1;
         const int right = std::min(cs.End, clientWidth);
         const int bottom = std::min(rs.End, clientHeight);
-        const QColor& lineColor = dataPart ? dataLine : fixedLine;
+        const QColor& vertColor = dataPart ? dataVert : fixedVert;
+        const QColor& horzColor = dataPart ? dataHorz : fixedHorz;
         const bool vertLines = fGridOptions.Contains(dataPart ? goVertLine : goFixedVertLine) && h.LineWidth > 0;
         const bool horzLines = fGridOptions.Contains(dataPart ? goHorzLine : goFixedHorzLine) && v.LineWidth > 0;
         if (vertLines)
             for (int c = cs.First; c <= cs.Last; ++c)
                 if (h.Extent(c) + h.LineWidth > 0)
                     painter.fillRect(QRect(xs[std::size_t(c)] + h.Extent(c), rs.Start, h.LineWidth, bottom - rs.Start),
-                                     lineColor);
+                                     vertColor);
         if (horzLines)
             for (int r = rs.First; r <= rs.Last; ++r)
                 if (v.Extent(r) + v.LineWidth > 0)
                     painter.fillRect(QRect(cs.Start, ys[std::size_t(r)] + v.Extent(r), right - cs.Start, v.LineWidth),
-                                     lineColor);
+                                     horzColor);
 
         for (int r = rs.First; r <= rs.Last; ++r) {
             const int y = ys[std::size_t(r)];

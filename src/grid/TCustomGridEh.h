@@ -126,8 +126,9 @@ protected:
     virtual void Paint(QPainter& painter, const QRegion& region);
     virtual void DrawCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
     virtual TColor GridBackgroundColor() const { return clWindow; }
-    virtual TColor FixedLineColor() const { return clBlack; }
-    virtual TColor DataLineColor() const { return clSilver; }
+    // Colour of the vertical or horizontal lines in the fixed cells or the data area.
+    virtual TColor FixedLineColor(bool /*vertical*/) const { return clBlack; }
+    virtual TColor DataLineColor(bool /*vertical*/) const { return clSilver; }
     bool Painting() const { return fPainting; }
 
     // Reactions of subclasses.

@@ -145,7 +145,12 @@ TEST(GridPainting, LinesAndRaisedFixedCells)
     w.Grid->SetColor(clSilver);
     EXPECT_EQ(w.Grab().pixel(77, 30) & 0xFFFFFF, Rgb(clGray)) << "on a silver grid the data lines are gray";
     w.Grid->GridLineColors().SetSlot(glcDataVertEh, clRed);
-    EXPECT_EQ(w.Grab().pixel(77, 30) & 0xFFFFFF, Rgb(clRed)) << "an assigned line colour";
+    w.Grid->GridLineColors().SetSlot(glcFixedHorzEh, clBlue);
+    const QImage assigned = w.Grab();
+    EXPECT_EQ(assigned.pixel(77, 30) & 0xFFFFFF, Rgb(clRed)) << "an assigned line colour";
+    EXPECT_EQ(assigned.pixel(200, 35) & 0xFFFFFF, Rgb(clGray)) << "the other lines keep theirs";
+    EXPECT_EQ(assigned.pixel(200, 17) & 0xFFFFFF, Rgb(clBlue));
+    EXPECT_EQ(assigned.pixel(11, 30) & 0xFFFFFF, Rgb(clBlack));
     w.Grid->SetFlat(true);
     EXPECT_EQ(w.Grab().pixel(11, 30) & 0xFFFFFF, Rgb(clGray)) << "flat: gray fixed lines";
 }
