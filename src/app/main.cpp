@@ -8,6 +8,7 @@
 #include "Exception.h"
 
 #include "TDBGridEhClipboard.h"
+#include "TGridResourcesEh.h"
 
 #include <QEvent>
 #include <QLibraryInfo>
@@ -52,6 +53,7 @@ void LoadRussianTranslation(QTranslator& translator)
 // The grid family's shared objects, made once before any window.
 void MakeSharedObjects()
 {
+    InitGridResourcesEh();
     RegisterClipboardFormatsEh();
 }
 

@@ -744,11 +744,17 @@ int TDataSet::RecordNumber() const
 {
     if (fState == dsInactive)
         return -1;
-    if (fState == dsInsert)
-        return -1;
     if (RowCount() == 0)
         return 0;
-    return fPos + 1;
+    // The record a link made readable for a moment counts, as for its field values.
+    int pos = ReadPosition();
+    if (fInsertPos >= 0) {
+        if (pos == fInsertPos)
+            return -1;
+        if (pos > fInsertPos)
+            --pos;
+    }
+    return pos + 1;
 }
 
 void TDataSet::SetRecordNumber(int number)
@@ -773,9 +779,17 @@ std::vector<int> TDataSet::PositionOfRowTable() const
 
 QByteArray TDataSet::Bookmark() const
 {
-    if (fState == dsInactive || fState == dsInsert || RowCount() == 0)
+    if (fState == dsInactive || RowCount() == 0)
         return {};
-    return QByteArray::number(StoredRowAt(fPos));
+    // As for field values: the record a link made readable for a moment.
+    int pos = ReadPosition();
+    if (fInsertPos >= 0) {
+        if (pos == fInsertPos)
+            return {};
+        if (pos > fInsertPos)
+            --pos;
+    }
+    return QByteArray::number(StoredRowAt(pos));
 }
 
 bool TDataSet::BookmarkValid(const QByteArray& bookmark) const

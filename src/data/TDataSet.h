@@ -207,11 +207,12 @@ public:
     bool AtStart() const { return fBof; }
     bool HasNoRows() const { return RowCount() == 0; }
     int RecordCount() const;
-    int RecordNumber() const;  // 1-based; 0 when empty, -1 when closed or on a new record
+    int RecordNumber() const;  // 1-based; -1 when closed or on a new record, 0 when empty
     void SetRecordNumber(int number);
     bool HasExactNumbering() const { return true; }
 
     // Bookmarks name a record whatever its position; assigning one centres it in the windows.
+    // Bookmark and RecordNumber are those of the record a link reads for a moment, if any.
     QByteArray Bookmark() const;
     void SetBookmark(const QByteArray& bookmark);
     bool BookmarkValid(const QByteArray& bookmark) const;

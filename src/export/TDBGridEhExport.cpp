@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <exception>
+#include <utility>
 
 TDBGridEhExport::TDBGridEhExport() : fCellParams(std::make_unique<TColCellParamsEh>()) {}
 
@@ -312,8 +313,9 @@ void TDBGridEhExport::Walk(int kindValue)
                 columns.Add(grid->Columns()[i]);
         fExportColumns = &columns;
         SizeFooterTotals();
-        const QByteArray top = rect.TopRow();
-        const QByteArray bottom = rect.GetBottomRow();
+        QByteArray top;
+        QByteArray bottom;
+        RectangleRows(top, bottom);
         fRecordsInAll = CountRectangleRecords();
         ReportProgress();
         BeginDocument();
@@ -342,12 +344,23 @@ void TDBGridEhExport::Walk(int kindValue)
         ReportProgress();
 }
 
+// A record deleted since the rectangle was made orders before every other one: the row still
+// there starts the walk, which then runs to the end.
+void TDBGridEhExport::RectangleRows(QByteArray& top, QByteArray& bottom) const
+{
+    const TDBGridEhSelectionRect& rect = fSourceGrid->Selection().Rect();
+    top = rect.TopRow();
+    bottom = rect.GetBottomRow();
+    if (!fSourceGrid->DataSet()->BookmarkValid(top))
+        std::swap(top, bottom);
+}
+
 qint64 TDBGridEhExport::CountRectangleRecords() const
 {
     TDataSet* dataSet = fSourceGrid->DataSet();
-    const TDBGridEhSelectionRect& rect = fSourceGrid->Selection().Rect();
-    const QByteArray top = rect.TopRow();
-    const QByteArray bottom = rect.GetBottomRow();
+    QByteArray top;
+    QByteArray bottom;
+    RectangleRows(top, bottom);
     dataSet->SetBookmark(top);
     const qint64 first = dataSet->RecordNumber();
     qint64 last = dataSet->RecordCount();

@@ -103,6 +103,7 @@ private:
     void Walk(int kind);
     void SizeFooterTotals();
     void EmitFooterRows(const TColumnsEhList& columns);
+    void RectangleRows(QByteArray& top, QByteArray& bottom) const;
     qint64 CountRectangleRecords() const;
     void RecordDone();
     void ReportProgress();

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 
 #include <array>
 #include <optional>
@@ -44,14 +45,30 @@ constexpr std::array<TColor, 31> kWindowsDefaults = {
 };
 
 std::optional<TSystemColorSourceEh> gSource;
+std::optional<int> gDisplayColorCount;
+
+// The colours a palette display always holds (the static entries of the system palette).
+constexpr std::array<TColor, 20> kStaticPalette = {
+    RGBColor(0x00, 0x00, 0x00), RGBColor(0x80, 0x00, 0x00), RGBColor(0x00, 0x80, 0x00), RGBColor(0x80, 0x80, 0x00),
+    RGBColor(0x00, 0x00, 0x80), RGBColor(0x80, 0x00, 0x80), RGBColor(0x00, 0x80, 0x80), RGBColor(0xC0, 0xC0, 0xC0),
+    RGBColor(0xC0, 0xDC, 0xC0), RGBColor(0xA6, 0xCA, 0xF0), RGBColor(0xFF, 0xFB, 0xF0), RGBColor(0xA0, 0xA0, 0xA4),
+    RGBColor(0x80, 0x80, 0x80), RGBColor(0xFF, 0x00, 0x00), RGBColor(0x00, 0xFF, 0x00), RGBColor(0xFF, 0xFF, 0x00),
+    RGBColor(0x00, 0x00, 0xFF), RGBColor(0xFF, 0x00, 0xFF), RGBColor(0x00, 0xFF, 0xFF), RGBColor(0xFF, 0xFF, 0xFF),
+};
 
 TSystemColorSourceEh DefaultSource()
 {
-    // Headless runs get fixed colours; a desktop session gets its own.
-    if (!qGuiApp || QGuiApplication::platformName() == QLatin1String("offscreen")
-        || QGuiApplication::platformName() == QLatin1String("minimal"))
+    // Headless runs get fixed colours; a desktop session gets its own. The platform does not
+    // change while the program runs, so it is asked once (colours are resolved for every cell).
+    if (!qGuiApp)
         return TSystemColorSourceEh::WindowsDefaults;
-    return TSystemColorSourceEh::Palette;
+    static const TSystemColorSourceEh source = [] {
+        const QString platform = QGuiApplication::platformName();
+        return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")
+            ? TSystemColorSourceEh::WindowsDefaults
+            : TSystemColorSourceEh::Palette;
+    }();
+    return source;
 }
 
 // The palette role that stands for a system colour, where there is one.
@@ -130,4 +147,50 @@ TColor QColorToColor(const QColor& color)
 {
     const QColor c = color.toRgb();
     return RGBColor(c.red(), c.green(), c.blue());
+}
+
+int DisplayColorCountEh()
+{
+    if (gDisplayColorCount)
+        return *gDisplayColorCount;
+    const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
+    const int depth = screen ? screen->depth() : 32;
+    return depth > 8 ? -1 : (1 << depth);
+}
+
+TPinDisplayColorCountEh::TPinDisplayColorCountEh(int count)
+    : fSaved(gDisplayColorCount.value_or(0)), fHadSaved(gDisplayColorCount.has_value())
+{
+    gDisplayColorCount = count;
+}
+
+TPinDisplayColorCountEh::~TPinDisplayColorCountEh()
+{
+    if (fHadSaved)
+        gDisplayColorCount = fSaved;
+    else
+        gDisplayColorCount.reset();
+}
+
+TColor NearestDisplayColorEh(TColor color)
+{
+    const TColor rgb = ColorToRGB(color);
+    if (rgb == clNone || rgb == clDefault)
+        return rgb;
+    const int count = DisplayColorCountEh();
+    if (count < 0 || count > 256)
+        return rgb & 0xFFFFFF;
+    TColor best = clBlack;
+    int bestDistance = -1;
+    for (TColor c : kStaticPalette) {
+        const int dr = GetRValue(c) - GetRValue(rgb);
+        const int dg = GetGValue(c) - GetGValue(rgb);
+        const int db = GetBValue(c) - GetBValue(rgb);
+        const int d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) {
+            best = c;
+            bestDistance = d;
+        }
+    }
+    return best;
 }

@@ -98,3 +98,22 @@ TColor ColorToRGB(TColor color);
 // The colour for drawing: system colours resolved; clNone is transparent.
 QColor ColorToQColor(TColor color);
 TColor QColorToColor(const QColor& color);
+
+// The display's colour count as the device reports it: -1 for a true-colour display (more than 8
+// bits per pixel), else 2 to the bits per pixel. Tests pin a count to see a palette display.
+int DisplayColorCountEh();
+class TPinDisplayColorCountEh
+{
+public:
+    explicit TPinDisplayColorCountEh(int count);
+    ~TPinDisplayColorCountEh();
+    TPinDisplayColorCountEh(const TPinDisplayColorCountEh&) = delete;
+    TPinDisplayColorCountEh& operator=(const TPinDisplayColorCountEh&) = delete;
+
+private:
+    int fSaved;
+    bool fHadSaved;
+};
+// The nearest colour the display can show, as RGB: the colour itself on a true-colour display; on
+// a palette display the nearest of the twenty colours every palette keeps.
+TColor NearestDisplayColorEh(TColor color);

@@ -232,15 +232,81 @@ void TColumnTitleEh::SetOrientation(TTextOrientationEh value)
 
 void TColumnTitleEh::SetSortIndex(int value)
 {
-    // Ordinals among sort-marked columns; kept by the title-click handling of the grid.
-    fSortIndex = std::max(0, value);
+    value = std::max(0, value);
+    if (value == fSortIndex)
+        return;
+    TCustomDBGridEh* grid = fColumn->Grid();
+    if (!grid || fColumn->Collection()->UpdateCount() > 0) {
+        fSortIndex = value;
+        return;
+    }
+    // Only a marked column moves, and only to an ordinal another marked column holds: the two
+    // exchange. (Unmarked columns hold 0, which no marked column may take.)
+    if (fSortMarker == smNoneEh)
+        return;
+    const TDBGridColumnsEh& columns = *fColumn->Collection();
+    TColumnTitleEh* other = nullptr;
+    for (int i = 0; i < columns.Count() && !other; ++i) {
+        TColumnTitleEh* t = columns[i]->Title();
+        if (columns[i] != fColumn && t->fSortMarker != smNoneEh && t->fSortIndex == value)
+            other = t;
+    }
+    if (!other)
+        return;
+    other->fSortIndex = fSortIndex;
+    fSortIndex = value;
+    TColumnsEhList& marked = grid->SortMarkedList();
+    const int mine = marked.IndexOf(fColumn);
+    const int theirs = marked.IndexOf(other->fColumn);
+    if (mine >= 0 && theirs >= 0) {
+        marked.SetItem(mine, other->fColumn);
+        marked.SetItem(theirs, fColumn);
+    }
+    fColumn->Changed(false);
 }
 
 void TColumnTitleEh::SetSortMarker(TSortMarkerEh value)
 {
     if (value == fSortMarker)
         return;
+    const TSortMarkerEh old = fSortMarker;
     fSortMarker = value;
+    TCustomDBGridEh* grid = fColumn->Grid();
+    if (!grid || fColumn->Collection()->UpdateCount() > 0)
+        return;
+    const bool gains = old == smNoneEh && value != smNoneEh;
+    const bool loses = old != smNoneEh && value == smNoneEh;
+    const TDBGridColumnsEh& columns = *fColumn->Collection();
+    TColumnsEhList& marked = grid->SortMarkedList();
+    if (grid->OptionsEh().Contains(dghMultiSortMarking)) {
+        if (gains && fSortIndex == 0) {
+            int numbered = 0;
+            for (int i = 0; i < columns.Count(); ++i)
+                if (columns[i]->Title()->fSortIndex != 0)
+                    ++numbered;
+            fSortIndex = numbered + 1;
+            marked.Add(fColumn);
+        } else if (loses && fSortIndex != 0) {
+            for (int i = 0; i < columns.Count(); ++i) {
+                TColumnTitleEh* t = columns[i]->Title();
+                if (t->fSortIndex > fSortIndex)
+                    --t->fSortIndex;
+            }
+            marked.Remove(fColumn);
+            fSortIndex = 0;
+        }
+    } else if (gains) {
+        // One marked column at a time: the others lose theirs first.
+        for (int i = 0; i < columns.Count(); ++i)
+            if (columns[i] != fColumn && columns[i]->Title()->fSortMarker != smNoneEh)
+                columns[i]->Title()->SetSortMarker(smNoneEh);
+        fSortIndex = 1;
+        marked.Clear();
+        marked.Add(fColumn);
+    } else if (loses) {
+        fSortIndex = 0;
+        marked.Clear();
+    }
     fColumn->Changed(false);
 }
 

@@ -1,9 +1,15 @@
 #include "TCustomDBGridEh.h"
 
+#include "TDBGridEhDataService.h"
+
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOption>
 
 const QEvent::Type TCustomDBGridEh::kDeferredLayoutEvent = QEvent::Type(QEvent::User + 100);
 
@@ -34,6 +40,7 @@ TCustomDBGridEh::TCustomDBGridEh(QWidget* parent) : TCustomGridEh(parent)
     fSelection = std::make_unique<TDBGridEhSelection>(this);
     fVertScrollBar = std::make_unique<TVertDBGridEhScrollBar>(this);
     fHorzScrollBar = std::make_unique<TDBGridEhScrollBar>(this, Qt::Horizontal);
+    fStyle = &DBGridEhStyle();
 
     fFont = TFontEh::FromPoints(QStringLiteral("Tahoma"), 8);
     fTitleFont = fFont;
@@ -136,12 +143,13 @@ void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions value)
         return;
     if (fOptionsEh.Contains(dghMultiSortMarking) && !value.Contains(dghMultiSortMarking)) {
         // One marked column is all a single-sort grid shows: the first keeps its marker.
-        while (fSortMarkedColumns.Count() > 1) {
-            TColumnEh* c = fSortMarkedColumns[fSortMarkedColumns.Count() - 1];
-            fSortMarkedColumns.Delete(fSortMarkedColumns.Count() - 1);
-            c->Title()->SetSortIndex(0);
+        std::vector<TColumnEh*> rest;
+        for (int i = 1; i < fSortMarkedColumns.Count(); ++i)
+            rest.push_back(fSortMarkedColumns[i]);
+        for (TColumnEh* c : rest)
             c->Title()->SetSortMarker(smNoneEh);
-        }
+        while (fSortMarkedColumns.Count() > 1)  // inside a column update only the markers changed
+            fSortMarkedColumns.Delete(fSortMarkedColumns.Count() - 1);
     }
     fOptionsEh = value;
     RequestLayout();
@@ -820,8 +828,7 @@ void TCustomDBGridEh::OptimizeColWidth(TColumnEh* column)
 {
     // Title and the records in the window: the measure never walks the record set.
     int width = TextWidthEh(column->Title()->Font().ToQFont(), column->Title()->Caption()) + 4;
-    if (column->Title()->SortIndex() > 0)
-        width += 16;  // the sort marker
+    width += SortMarkerAreaWidth(column);
     if (fDataLink->Active()) {
         const QFont f = column->Font().ToQFont();
         for (int i = 0; i < fDataLink->RecordCount(); ++i) {
@@ -1324,74 +1331,113 @@ QString TCustomDBGridEh::FooterCellText(int footerRow, TColumnEh* column) const
 // ---------------------------------------------------------------------------------------------
 // Painting
 
-const TImageListEh& TCustomDBGridEh::IndicatorImages()
+TColor TCustomDBGridEh::DataAreaLineColor(bool vertical) const
 {
-    static const TImageListEh images = [] {
-        TImageListEh list(6, 11);
-        auto blank = [](QColor back) {
-            QImage img(6, 11, QImage::Format_RGB32);
-            img.fill(back);
-            return img;
-        };
-        auto triangle = [](QImage& img, QRgb color) {
-            // A right-pointing triangle, 4 pixels wide and 7 high, centred.
-            for (int x = 0; x < 4; ++x)
-                for (int y = 2 + x; y <= 8 - x; ++y)
-                    img.setPixel(1 + x, y, color);
-        };
-        const QRgb black = qRgb(0, 0, 0);
-        const QRgb white = qRgb(255, 255, 255);
-        QImage arrow = blank(Qt::white);
-        triangle(arrow, black);
-        list.Add(arrow, clWhite);
-        QImage edit = blank(Qt::white);  // an I-beam
-        for (int y = 1; y <= 9; ++y)
-            edit.setPixel(2, y, black);
-        for (int x = 1; x <= 3; ++x) {
-            edit.setPixel(x, 1, black);
-            edit.setPixel(x, 9, black);
-        }
-        list.Add(edit, clWhite);
-        QImage insert = blank(Qt::white);  // a star
-        for (int k = -2; k <= 2; ++k) {
-            insert.setPixel(2 + k, 5, black);
-            insert.setPixel(2, 5 + k, black);
-            insert.setPixel(2 + k, 5 + k, black);
-            insert.setPixel(2 + k, 5 - k, black);
-        }
-        list.Add(insert, clWhite);
-        QImage dot = blank(Qt::white);
-        for (int x = 2; x <= 3; ++x)
-            for (int y = 5; y <= 6; ++y)
-                dot.setPixel(x, y, black);
-        list.Add(dot, clWhite);
-        QImage arrowDot = arrow;
-        arrowDot.setPixel(0, 5, black);
-        list.Add(arrowDot, clWhite);
-        QImage whiteArrow = blank(QColor(0x00, 0x80, 0x80));
-        triangle(whiteArrow, white);
-        list.Add(whiteArrow, clTeal);
-        QImage searchArrow = blank(QColor(0x00, 0x80, 0x80));
-        triangle(searchArrow, qRgb(255, 255, 0));
-        list.Add(searchArrow, clTeal);
-        return list;
-    }();
-    return images;
+    const TGridLineColorSlotEh slot = vertical ? glcDataVertEh : glcDataHorzEh;
+    if (fGridLineColors.Assigned(slot))
+        return fGridLineColors.Slot(slot);
+    return fColor == clSilver ? clGray : clSilver;
 }
 
-int TCustomDBGridEh::IndicatorGlyph(int dataRow) const
+TColor TCustomDBGridEh::FixedAreaLineColor(bool vertical) const
+{
+    const TGridLineColorSlotEh slot = vertical ? glcFixedVertEh : glcFixedHorzEh;
+    if (fGridLineColors.Assigned(slot))
+        return fGridLineColors.Slot(slot);
+    return fFlat ? clGray : clBlack;
+}
+
+bool TCustomDBGridEh::UseThemedFixedCells() const
+{
+    return !fFlat && ThemeServicesEnabledEh() && fOptionsEh.Contains(dghFixed3D) && fOptions.Contains(dgColLines)
+        && fOptions.Contains(dgRowLines);
+}
+
+TCellTypeEh TCustomDBGridEh::GetCellType(int col, int row) const
+{
+    TCellTypeEh t;
+    if (col < fIndicatorOffset) {
+        t.ColKind = cckIndicatorEh;
+        t.DataCol = -1;
+    } else {
+        t.ColKind = cckDataEh;
+        t.DataCol = col - fIndicatorOffset;
+    }
+    const int titleRows = fOptions.Contains(dgTitles) ? 1 : 0;
+    const int footerStart = RowCount() - fFooterRowCount;
+    if (row >= 0 && row < titleRows) {
+        t.RowKind = crkTitleEh;
+        t.RowIndex = row;
+    } else if (row >= titleRows && row < fTitleRowCount) {
+        t.RowKind = crkFilterEh;
+        t.RowIndex = row - titleRows;
+    } else if (row >= fTitleRowCount && row < footerStart) {
+        t.RowKind = crkDataEh;
+        t.RowIndex = row - fTitleRowCount;
+    } else if (row >= footerStart && row >= fTitleRowCount && row < RowCount()) {
+        t.RowKind = crkFooterEh;
+        t.RowIndex = row - footerStart;
+    } else {
+        throw Exception(QStringLiteral("Algorithm error in TCustomDBGridEh.GetCellType"));
+    }
+    return t;
+}
+
+bool TCustomDBGridEh::CellHasRaisedFrame(int col, int row, const TCellTypeEh& type) const
+{
+    const bool fixed = col < FixedCols() || row < FixedRows();
+    if (fixed && fOptionsEh.Contains(dghFixed3D)
+        && (type.ColKind == cckIndicatorEh || type.RowKind == crkTitleEh))
+        return true;
+    if (type.RowKind == crkFooterEh)
+        return fOptionsEh.Contains(dghFooter3D);
+    if (type.ColKind == cckDataEh && type.RowKind == crkDataEh) {
+        if (fOptionsEh.Contains(dghData3D))
+            return true;
+        if (fOptionsEh.Contains(dghFrozen3D) && col < FixedCols())
+            return true;
+    }
+    return false;
+}
+
+bool TCustomDBGridEh::SelectionKindAllowed(TDBGridEhSelectionType kind) const
+{
+    if (kind == gstNon)
+        return true;
+    if (!fOptions.Contains(dgMultiSelect) || !fAllowedSelections.Contains(kind))
+        return false;
+    return !((kind == gstRectangle || kind == gstColumns) && fOptions.Contains(dgRowSelect));
+}
+
+bool TCustomDBGridEh::IndicatorRowSelected(int dataRow)
+{
+    if (!fOptions.Contains(dgMultiSelect) || !fDataLink->Active())
+        return false;
+    const TDBGridEhSelectionType kind = fSelection->SelectionType();
+    if (kind == gstAll)
+        return true;
+    if (kind != gstRecordBookmarks || dataRow < 0 || dataRow >= fDataLink->RecordCount())
+        return false;
+    BeginReadRow(dataRow);
+    TScopeExitEh end([this] { EndReadRow(); });
+    return fSelection->CurrentRecordSelected();
+}
+
+int TCustomDBGridEh::IndicatorGlyph(int dataRow)
 {
     if (!fDataLink->Active())
         return -1;
     const bool current = IsCurrentDataRow(dataRow);
-    const bool selected = fOptions.Contains(dgMultiSelect) && fSelection->SelectionType() == gstAll;
+    const bool selected = IndicatorRowSelected(dataRow);
     if (!current && !selected)
         return -1;
     switch (DataSet()->CursorState()) {
     case dsBrowse:
         if (!current)
             return -1;
-        return selected ? 5 : 0;
+        if (selected)
+            return 5;
+        return IncSearchRunning() ? 6 : 0;
     case dsEdit:
         return 1;
     case dsInsert:
@@ -1412,101 +1458,317 @@ void TCustomDBGridEh::DrawCell(QPainter& painter, int col, int row, const QRect&
     DrawGridCell(painter, col, row, rect, state);
 }
 
-void TCustomDBGridEh::DrawGridCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state)
+void TCustomDBGridEh::DrawFixedBackground(TCanvasEh& canvas, const QRect& rect, bool pressed,
+                                          const TCellTypeEh& type)
 {
-    const bool indicator = fIndicatorOffset > 0 && col == 0;
-    const bool title = fOptions.Contains(dgTitles) && row == 0;
-    const bool raised = state.Contains(gdFixed) && fOptionsEh.Contains(dghFixed3D) && (indicator || title);
-    auto frame = [&painter, &rect] {
-        painter.setPen(ColorToQColor(clBtnHighlight));
-        painter.drawLine(rect.left(), rect.top(), rect.right(), rect.top());
-        painter.drawLine(rect.left(), rect.top(), rect.left(), rect.bottom());
-        painter.setPen(ColorToQColor(clBtnShadow));
-        painter.drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
-        painter.drawLine(rect.right(), rect.top(), rect.right(), rect.bottom());
-    };
-    auto text = [&painter](const QRect& r, const TFontEh& font, TColor color, TAlignment alignment,
-                           const QString& s, int dx, int dy, const TTextMetricEh& m) {
-        const QFont qf = font.ToQFont();
-        painter.setFont(qf);
-        painter.setPen(ColorToQColor(color));
-        const int w = TextWidthEh(qf, s);
-        int x = r.left() + dx;
-        if (alignment == taRightJustify)
-            x = r.right() + 1 - w - 3;
-        else if (alignment == taCenter)
-            x = r.left() + (r.width()) / 2 - w / 2;
-        painter.drawText(QPoint(x, r.top() + dy + m.Ascent), s);
-    };
+    if (!UseThemedFixedCells()) {
+        canvas.FillRect(rect);
+        return;
+    }
+    // The desktop's header section stands for the themed cell: hot normally, pressed when asked,
+    // one pixel beyond the cell on every side (over its lines).
+    QStyleOptionHeader option;
+    option.initFrom(this);
+    option.rect = rect.adjusted(-2, -2, 2, 2);
+    option.state = QStyle::State_Enabled | QStyle::State_Horizontal | QStyle::State_Raised;
+    option.state |= pressed ? QStyle::State_Sunken : QStyle::State_MouseOver;
+    option.orientation = type.ColKind == cckIndicatorEh && type.RowKind != crkTitleEh ? Qt::Vertical : Qt::Horizontal;
+    option.position = QStyleOptionHeader::Middle;
+    const QColor face = ColorToQColor(canvas.BrushColor());
+    option.palette.setColor(QPalette::Button, face);
+    option.palette.setColor(QPalette::Window, face);
+    style()->drawControl(QStyle::CE_HeaderSection, &option, &canvas.Painter(), this);
+}
 
-    if (indicator) {
-        painter.fillRect(rect, ColorToQColor(fFixedColor));
-        if (raised)
-            frame();
-        if (row >= fTitleRowCount) {
-            const int glyph = IndicatorGlyph(row - fTitleRowCount);
-            if (glyph >= 0) {
-                IndicatorImages().Draw(painter, rect.right() + 1 - 8, (rect.top() + rect.bottom() + 1 - 11) / 2, glyph);
-                if (IsCurrentDataRow(row - fTitleRowCount))
-                    fLastIndicatorRow = row;
-            }
+void TCustomDBGridEh::DrawGridCell(QPainter& painter, int col, int row, const QRect& cellRect, TGridDrawState state)
+{
+    fCellParams.Col = col;
+    fCellParams.Row = row;
+    const TCellTypeEh type = GetCellType(col, row);
+    const bool raised = CellHasRaisedFrame(col, row, type);
+    TCanvasEh canvas(painter);
+    QRect rect = cellRect;
+    int dx = 2;
+    int dy = 2;
+    if (raised) {
+        rect.adjust(1, 1, -1, -1);
+        dx = 1;
+        dy = 1;
+    }
+    if (fFlat)
+        --dy;
+
+    bool sunken = false;
+    bool themed = false;
+    if (type.ColKind == cckIndicatorEh) {
+        sunken = DrawIndicatorCell(canvas, cellRect, rect, type);
+        themed = UseThemedFixedCells();
+    } else if (type.RowKind == crkTitleEh) {
+        sunken = DrawTitleCell(canvas, rect, type, dx, dy);
+        themed = UseThemedFixedCells();
+    } else if (type.RowKind == crkDataEh) {
+        TColumnEh* column = type.DataCol < fColumns->Count() ? fColumns->Items(type.DataCol) : nullptr;
+        if (column && fDataLink->Active() && type.RowIndex < fDataLink->RecordCount()) {
+            DrawDataCell(canvas, rect, col, row, type, state, dx, dy);
+        } else {
+            canvas.SetBrushColor(column ? column->Color() : fColor);
+            canvas.FillRect(rect);
         }
-        return;
+    } else if (type.RowKind == crkFooterEh) {
+        DrawFooterCell(canvas, rect, type, dx, dy);
+    } else {
+        canvas.SetBrushColor(fFixedColor);
+        canvas.FillRect(rect);
     }
-    TColumnEh* column = ColumnAt(col);
-    if (!column) {
-        painter.fillRect(rect, ColorToQColor(fColor));
-        return;
+    if (raised && !themed)
+        canvas.DrawEdge(cellRect, !sunken);
+}
+
+bool TCustomDBGridEh::DrawIndicatorCell(TCanvasEh& canvas, const QRect& cellRect, const QRect& rect,
+                                        const TCellTypeEh& type)
+{
+    TColor background = fFixedColor;
+    TColor fontColor = fFont.Color;
+    bool selected = false;
+    if (type.RowKind == crkDataEh)
+        selected = IndicatorRowSelected(type.RowIndex);
+    else if (type.RowKind == crkTitleEh)
+        selected = fSelection->SelectionType() == gstAll;
+    if (selected)
+        Style().FixedCellHighlight(*this, type, background, fontColor);
+    canvas.SetBrushColor(background);
+    canvas.SetFontColor(fontColor);
+    DrawFixedBackground(canvas, rect, selected, type);
+    if (type.RowKind == crkDataEh && fDataLink->Active()) {
+        const int glyph = IndicatorGlyph(type.RowIndex);
+        if (glyph >= 0) {
+            // 8 pixels left of the cell's right edge, centred as whole pixels round down.
+            const int right = cellRect.left() + cellRect.width();
+            const int bottom = cellRect.top() + cellRect.height();
+            IndicatorImagesEh().Draw(canvas.Painter(), right - 8, (cellRect.top() + bottom - 11) / 2, glyph);
+            if (IsCurrentDataRow(type.RowIndex))
+                fLastIndicatorRow = type.RowIndex + fTitleRowCount;
+        }
     }
-    if (title) {
-        const TColumnTitleEh* t = column->Title();
-        painter.fillRect(rect, ColorToQColor(t->Color()));
-        const QRect inner = raised ? rect.adjusted(1, 1, -1, -1) : rect;
-        const int d = raised ? 1 : 2;
-        painter.save();
-        painter.setClipRect(inner);
-        text(inner, t->Font(), t->Font().Color, t->Alignment(), t->Caption(), d, d, CanvasTextMetrics(t->Font()));
-        painter.restore();
-        if (raised)
-            frame();
-        return;
+    return selected;
+}
+
+const TFontEh& TCustomDBGridEh::SortOrdinalFont()
+{
+    static const TFontEh font = [] {
+        TFontEh f;
+        f.Name = QStringLiteral("Arial");
+        f.Height = 1 - SortMarkerImagesEh().Height();  // -8: characters 8 pixels high
+        f.Color = clWindowText;
+        return f;
+    }();
+    return font;
+}
+
+int TCustomDBGridEh::SortMarkerAreaWidth(const TColumnEh* column) const
+{
+    const TColumnTitleEh* title = column->Title();
+    if (title->SortIndex() == 0)
+        return 0;
+    int ordinal = 0;
+    if (fSortMarkedColumns.Count() >= 2)
+        ordinal = TextWidthEh(SortOrdinalFont().ToQFont(), QString::number(title->SortIndex()));
+    const int room = column->Width() - 4;
+    if (16 + ordinal <= room)
+        return 16 + ordinal;
+    // Too narrow for the triangle: only the ordinal, if even that fits.
+    if (16 + ordinal - 14 <= room)
+        return 16 + ordinal - 14;
+    return 0;
+}
+
+bool TCustomDBGridEh::DrawTitleCell(TCanvasEh& canvas, const QRect& rect, const TCellTypeEh& type, int dx, int dy)
+{
+    TColumnEh* column = fColumns->Items(type.DataCol);
+    const TColumnTitleEh* title = column->Title();
+    TColor background = title->Color();
+    TColor fontColor = title->Font().Color;
+    canvas.SetFont(title->Font());
+
+    QRect textArea = rect;
+    QRect markerArea;
+    if (title->SortMarker() != smNoneEh) {
+        int reserve = 16;
+        if (fSortMarkedColumns.Count() > 1) {
+            TCanvasEh measure(canvas.Painter());
+            measure.SetFont(SortOrdinalFont());
+            reserve += measure.TextWidth(QString::number(title->SortIndex()));
+        }
+        textArea.setRight(std::max(rect.left() - 1, rect.right() - reserve));
+        markerArea = QRect(QPoint(textArea.right() + 1, rect.top()), rect.bottomRight());
     }
-    const int dataRow = row - fTitleRowCount;
-    if (!fDataLink->Active() || dataRow < 0 || dataRow >= fDataLink->RecordCount()) {
-        painter.fillRect(rect, ColorToQColor(column->Color()));
-        return;
+    const bool pressed = fTitlePressCol == type.DataCol && fTitlePressed;
+    if (pressed) {
+        ++dx;
+        ++dy;
     }
-    BeginReadRow(dataRow);
+    const TDBGridEhSelectionType kind = fSelection->SelectionType();
+    const bool highlighted = kind == gstAll || (kind == gstColumns && fSelection->Columns().IndexOf(column) >= 0);
+    if (highlighted)
+        Style().FixedCellHighlight(*this, type, background, fontColor);
+    canvas.SetBrushColor(background);
+    canvas.SetFontColor(fontColor);
+
+    const bool themed = UseThemedFixedCells();
+    if (themed)
+        DrawFixedBackground(canvas, rect, pressed || highlighted, type);
+    else if (textArea.right() < rect.right())
+        canvas.FillRect(QRect(QPoint(textArea.right() + 1, rect.top()), rect.bottomRight()));
+    // A title row made taller than one line (title lines or height) wraps its captions.
+    const bool multiLine = textArea.height() >= 2 * canvas.Metrics().Height;
+    DrawCellText(canvas, textArea, !themed, false, 0, 0, title->EndEllipsis(), multiLine, tlTop, title->Alignment(),
+                 title->Caption(), dy, dx);
+    if (!markerArea.isEmpty())
+        DrawSortMarker(canvas, markerArea, column, pressed);
+    return pressed || highlighted;
+}
+
+void TCustomDBGridEh::DrawSortMarker(TCanvasEh& canvas, const QRect& area, const TColumnEh* column, bool pressed)
+{
+    const TColumnTitleEh* title = column->Title();
+    const TImageListEh& images = SortMarkerImagesEh();
+    const int shift = pressed ? 1 : 0;
+    const int x = area.left() + 2 + shift;
+    const int y = area.top() + (area.height() - images.Height()) / 2 + shift;
+    canvas.Painter().save();
+    canvas.Painter().setClipRect(area, Qt::IntersectClip);
+    images.Draw(canvas.Painter(), x, y, title->SortMarker() == smDownEh ? 0 : 1);
+    if (fSortMarkedColumns.Count() > 1) {
+        // The ordinal right of the triangle, in the title's font colour.
+        const TColor fontColor = canvas.FontColor();
+        canvas.SetFont(SortOrdinalFont());
+        canvas.SetFontColor(fontColor);
+        const QRect ordinal(area.left() + 14 + shift, area.top() + shift, std::max(0, area.width() - 14), area.height());
+        DrawCellText(canvas, ordinal, false, false, 0, 0, false, false, tlCenter, taLeftJustify,
+                     QString::number(title->SortIndex()), 0, 0);
+    }
+    canvas.Painter().restore();
+}
+
+void TCustomDBGridEh::DrawDataCell(TCanvasEh& canvas, const QRect& rect, int col, int row, const TCellTypeEh& type,
+                                   TGridDrawState state, int dx, int dy)
+{
+    TColumnEh* column = fColumns->Items(type.DataCol);
+    BeginReadRow(type.RowIndex);
     TScopeExitEh end([this] { EndReadRow(); });
-    TColCellParamsEh params;
-    ResolveCellParams(column, params, col, row);
-    params.State = state;
-    TFontEh font = *params.Font;
-    TColor background = params.Background;
-    if (state.Contains(gdSelected) && hasFocus() && fOptionsEh.Contains(dghHighlightFocus)) {
-        background = clHighlight;
-        font.Color = clHighlightText;
+    TDataSet* ds = DataSet();
+
+    TColor background = column->Color();
+    if (background == fColor && (fEvenRowColorSet || fOddRowColorSet) && ds->HasExactNumbering())
+        background = (ds->RecordNumber() % 2 != 0) ? OddRowColor() : EvenRowColor();
+    fCanvasFont = column->Font();
+
+    // The cell's parameters as FillCellParams gives them, for this grid cell and its state.
+    const bool readOnly = fCellParams.ReadOnly;
+    column->FillCellParams(fCellParams);
+    fCellParams.ReadOnly = readOnly;
+    fCellParams.Col = col;
+    fCellParams.Row = row;
+    fCellParams.State = state;
+    fCellParams.Font = &fCanvasFont;
+    fCellParams.Background = background;
+    FireGridCellParams(column, *fCellParams.Font, fCellParams.Background, fCellParams.State);
+    column->FireColumnCellParams(false, fCellParams);
+
+    background = fCellParams.Background;
+    TColor fontColor = fCellParams.Font->Color;
+    if (Style().DataCellHighlight(*this, type.DataCol, row, fCellParams.State, background, fontColor)) {
+        state.Include(gdSelected);
+        fCellParams.State.Include(gdSelected);
     }
-    painter.fillRect(rect, ColorToQColor(background));
-    text(rect, font, font.Color, params.Alignment, params.Text, 2, 2, CanvasTextMetrics(font));
-    if (state.Contains(gdFocused) && hasFocus() && !fOptions.Contains(dgRowSelect)) {
-        painter.save();
-        QPen pen(Qt::DotLine);
-        pen.setColor(ColorToQColor(clHighlightText));
-        painter.setPen(pen);
-        painter.drawRect(rect.adjusted(0, 0, -1, -1));
-        painter.restore();
+    canvas.SetFont(*fCellParams.Font);
+    canvas.SetFontColor(fontColor);
+    canvas.SetBrushColor(background);
+
+    if (fDefaultDrawing) {
+        switch (column->CellKind()) {
+        case ctKeyImageList:
+            canvas.FillRect(rect);
+            if (TImageListEh* images = column->ImageList())
+                images->Draw(canvas.Painter(), rect.left() + (rect.width() - images->Width()) / 2,
+                             rect.top() + (rect.height() - images->Height()) / 2, fCellParams.ImageIndex);
+            break;
+        case ctCheckboxes: {
+            canvas.FillRect(rect);
+            QStyleOptionButton option;
+            option.initFrom(this);
+            const int side = std::min({13, rect.width(), rect.height()});
+            option.rect = QRect(rect.left() + (rect.width() - side) / 2, rect.top() + (rect.height() - side) / 2, side, side);
+            option.state = QStyle::State_Enabled;
+            option.state |= fCellParams.BoxState == cbChecked ? QStyle::State_On
+                : fCellParams.BoxState == cbGrayed         ? QStyle::State_NoChange
+                                                           : QStyle::State_Off;
+            style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &canvas.Painter(), this);
+            break;
+        }
+        default: {
+            const TTextMetricEh& m = canvas.Metrics();
+            const bool multiLine = column->WordWrap()
+                && DefaultRowHeight() > m.Height + m.ExternalLeading + m.InternalLeading + 4;
+            DrawCellText(canvas, rect, true, false, 0, 0, column->EndEllipsis(), multiLine, column->Layout(),
+                         fCellParams.Alignment, fCellParams.Text, dy, dx);
+            break;
+        }
+        }
     }
+    if (OnDrawDataCell && fColumns->State() == csDefault)
+        OnDrawDataCell(this, canvas.Painter(), rect, column->Field(), state);
+    if (OnDrawColumnCell)
+        OnDrawColumnCell(this, canvas.Painter(), rect, type.DataCol, column, state);
+    if (fDefaultDrawing && state.Contains(gdFocused) && Focused() && IsActiveControl()
+        && !fOptions.Contains(dgRowSelect) && fUpdateLock == 0 && Style().ShowFocusFrame())
+        canvas.DrawFocusRect(rect);
+}
+
+void TCustomDBGridEh::DrawFooterCell(TCanvasEh& canvas, const QRect& rect, const TCellTypeEh& type, int dx, int dy)
+{
+    if (type.ColKind != cckDataEh || type.DataCol >= fColumns->Count()) {
+        canvas.SetBrushColor(fFooterColor);
+        canvas.FillRect(rect);
+        return;
+    }
+    TColumnEh* column = fColumns->Items(type.DataCol);
+    const TColumnFooterEh* footer = column->UsedFooter(type.RowIndex);
+    canvas.SetFont(footer->Font());
+    canvas.SetFontColor(footer->Font().Color);
+    canvas.SetBrushColor(footer->Color());
+    DrawCellText(canvas, rect, true, false, 0, 0, false, false, tlTop, footer->Alignment(),
+                 FooterCellText(type.RowIndex, column), dy, dx);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Mouse and focus
+
+bool TCustomDBGridEh::IsTitleCell(const QPoint& cell) const
+{
+    if (cell.x() < fIndicatorOffset || cell.y() < 0 || cell.x() >= ColCount() || cell.y() >= RowCount())
+        return false;
+    return GetCellType(cell.x(), cell.y()).RowKind == crkTitleEh;
+}
 
 void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
 {
     if (isEnabled() && focusPolicy() != Qt::NoFocus)
         setFocus(Qt::MouseFocusReason);
     const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        fRightButtonDown = true;
+        // With column sizing, a right press on a title is taken as a left press (it may start
+        // sizing or moving a column) and its release as a left release.
+        if (fOptions.Contains(dgColumnResize) && GridState() == gsNormal && !fRightAsLeft
+            && IsTitleCell(MouseCoord(pos.x(), pos.y()))) {
+            fRightAsLeft = true;
+            QMouseEvent left(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
+                             Qt::LeftButton, Qt::LeftButton, event->modifiers(), event->pointingDevice());
+            mousePressEvent(&left);
+            return;
+        }
+    }
     fPressStartedSizing = false;
     if (event->button() == Qt::LeftButton && GridState() == gsNormal) {
         int index = -1;
@@ -1515,6 +1777,10 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
             fPressStartedSizing = true;
         } else {
             const QPoint cell = MouseCoord(pos.x(), pos.y());
+            if (SelectionMouseDown(pos, cell, event->modifiers()))
+                return;
+            if (IsTitleCell(cell) && TitleButtonDown(RawToDataColumn(cell.x())))
+                return;  // a title button takes the press: no sizing or moving
             if (cell.y() >= fTitleRowCount && cell.x() >= 0) {
                 // A data or indicator cell: that record (and column) becomes current.
                 if (fDataLink->Active()) {
@@ -1531,28 +1797,341 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
     TCustomGridEh::mousePressEvent(event);
 }
 
+void TCustomDBGridEh::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (fTitlePressCol >= 0)
+        TitleButtonMove(pos);
+    if (fSelectDrag != sdNone) {
+        SelectionMouseMove(pos);
+        return;
+    }
+    TCustomGridEh::mouseMoveEvent(event);
+    if (GridState() == gsNormal && event->buttons() == Qt::NoButton)
+        UpdateSelectionCursor(pos);
+}
+
 void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::RightButton) {
+        fRightButtonDown = false;
+        if (fRightAsLeft) {
+            QMouseEvent left(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
+                             Qt::LeftButton, Qt::NoButton, event->modifiers(), event->pointingDevice());
+            mouseReleaseEvent(&left);
+            fRightAsLeft = false;
+        } else {
+            TCustomGridEh::mouseReleaseEvent(event);
+        }
+        // The context menu of a right click opens after the release, as on the desktop the grid was
+        // designed for.
+        if (fPendingContextMenu) {
+            const TPendingContextMenu menu = *fPendingContextMenu;
+            fPendingContextMenu.reset();
+            QCoreApplication::postEvent(
+                viewport(), new QContextMenuEvent(QContextMenuEvent::Mouse, menu.Pos, menu.GlobalPos, menu.Modifiers));
+        }
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        fSelectDrag = sdNone;
     const bool wasSizing = GridState() == gsColSizing || fPressStartedSizing;
     fPressStartedSizing = false;
+    if (event->button() == Qt::LeftButton && fTitlePressCol >= 0)
+        TitleButtonUp(pos, event->modifiers());
     TCustomGridEh::mouseReleaseEvent(event);
     event->accept();
     if (wasSizing || event->button() != Qt::LeftButton)
         return;
-    const QPoint pos = event->position().toPoint();
+    // The cell under the pointer at the release counts, not the one pressed.
     const QPoint cell = MouseCoord(pos.x(), pos.y());
     if (cell.x() < fIndicatorOffset || cell.y() < 0)
         return;
     TColumnEh* column = ColumnAt(cell.x());
     if (!column)
         return;
-    if (cell.y() < fTitleRowCount) {
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    if (type.RowKind == crkTitleEh) {
         if (OnTitleClick)
             OnTitleClick(column);
-    } else if (cell.y() - fTitleRowCount < VisibleDataRowCount()) {
+    } else if (type.RowKind == crkDataEh && type.RowIndex < VisibleDataRowCount()) {
         if (OnCellClick)
             OnCellClick(column);
     }
+}
+
+bool TCustomDBGridEh::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ContextMenu && fRightButtonDown) {
+        const auto* e = static_cast<QContextMenuEvent*>(event);
+        if (e->reason() == QContextMenuEvent::Mouse) {
+            fPendingContextMenu = TPendingContextMenu{e->pos(), e->globalPos(), e->modifiers()};
+            return true;
+        }
+    }
+    return TCustomGridEh::viewportEvent(event);
+}
+
+bool TCustomDBGridEh::InColumnSelectStrip(const QPoint& pos, const QPoint& cell) const
+{
+    // The lowest few pixels of a title: low enough to leave the title its clicks and its moving.
+    constexpr int kStripHeight = 5;
+    if (!IsTitleCell(cell))
+        return false;
+    const QRect r = CellRect(cell.x(), cell.y());
+    return !r.isEmpty() && pos.y() > r.bottom() - kStripHeight;
+}
+
+void TCustomDBGridEh::UpdateSelectionCursor(const QPoint& pos)
+{
+    if (!fOptions.Contains(dgMultiSelect) || !fDataLink->Active())
+        return;
+    const QPoint cell = MouseCoord(pos.x(), pos.y());
+    if (cell.x() < 0 || cell.y() < 0)
+        return;
+    int index = -1;
+    int boundary = -1;
+    if (CalcColSizing(pos.x(), pos.y(), index, boundary))
+        return;  // the sizing cursor
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    if (type.ColKind == cckIndicatorEh && type.RowKind == crkDataEh && SelectionKindAllowed(gstRecordBookmarks))
+        viewport()->setCursor(GridCursorEh(layoutDirection() == Qt::RightToLeft ? gcLeftEh : gcRightEh));
+    else if (InColumnSelectStrip(pos, cell) && SelectionKindAllowed(gstColumns))
+        viewport()->setCursor(GridCursorEh(gcDownEh));
+}
+
+void TCustomDBGridEh::SelectRecordAtRow(int dataRow, bool selected)
+{
+    if (dataRow < 0 || dataRow >= fDataLink->RecordCount())
+        return;
+    BeginReadRow(dataRow);
+    TScopeExitEh end([this] { EndReadRow(); });
+    fSelection->Rows().SetCurrentRowSelected(selected);
+    InvalidateRow(dataRow + fTitleRowCount);
+}
+
+bool TCustomDBGridEh::SelectionMouseDown(const QPoint& pos, const QPoint& cell, Qt::KeyboardModifiers modifiers)
+{
+    if (!fDataLink->Active() || cell.x() < 0 || cell.y() < 0)
+        return false;
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+    const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+    const bool multi = fOptions.Contains(dgMultiSelect);
+    const bool clearing = !ctrl && !shift && fOptionsEh.Contains(dghClearSelection);
+
+    if (type.RowKind == crkTitleEh) {
+        if (!multi)
+            return false;
+        if (type.ColKind == cckIndicatorEh) {
+            // The corner: everything, or nothing when something is selected.
+            if (fSelection->SelectionType() != gstNon)
+                fSelection->Clear();
+            else if (SelectionKindAllowed(gstAll))
+                fSelection->SelectAll();
+            return true;
+        }
+        if (!InColumnSelectStrip(pos, cell) || !SelectionKindAllowed(gstColumns) || type.DataCol >= fColumns->Count())
+            return false;
+        TColumnEh* column = fColumns->Items(type.DataCol);
+        if (shift)
+            fSelection->Columns().SelectShift(column);
+        else if (ctrl)
+            fSelection->Columns().InvertSelect(column);
+        else
+            fSelection->Columns().Select(column, false);
+        fSelectDrag = sdColumns;
+        return true;
+    }
+    if (type.RowKind != crkDataEh || type.RowIndex >= fDataLink->RecordCount())
+        return false;
+
+    const int oldRow = Row() - fTitleRowCount;
+    const int oldCol = SelectedIndex();
+    const QByteArray oldBookmark = DataSet()->Bookmark();
+    if (type.ColKind == cckIndicatorEh) {
+        if (!multi || !SelectionKindAllowed(gstRecordBookmarks))
+            return false;
+        if (clearing && fSelection->SelectionType() != gstNon) {
+            fSelection->Rows().Clear();
+            fSelection->Clear();
+        }
+        if (type.RowIndex != oldRow)
+            DataSet()->MoveRelative(type.RowIndex - oldRow);
+        if (ctrl) {
+            fSelection->Rows().SetCurrentRowSelected(!fSelection->Rows().CurrentRowSelected());
+        } else if (shift) {
+            // The records from the one that was current to the pressed one.
+            const int now = Row() - fTitleRowCount;
+            const int from = std::max(0, std::min(oldRow, now));
+            const int to = std::max(oldRow, now);
+            for (int r = from; r <= to; ++r)
+                SelectRecordAtRow(r, true);
+        } else {
+            fSelection->Rows().SetCurrentRowSelected(true);
+        }
+        fSelectDrag = sdRows;
+        return true;
+    }
+
+    // A data cell: with dghClearSelection a plain press ends any selection; with multi-select it
+    // anchors a rectangle (Shift: extends one from the cell that was current).
+    if (clearing && fSelection->SelectionType() != gstNon) {
+        fSelection->Rows().Clear();
+        fSelection->Clear();
+    }
+    if (!multi || !SelectionKindAllowed(gstRectangle))
+        return false;
+    if (type.RowIndex != oldRow)
+        DataSet()->MoveRelative(type.RowIndex - oldRow);
+    FocusCell(cell.x(), Row(), true);
+    if (shift && !fSelection->Rect().Anchor().IsSet() && oldCol >= 0)
+        fSelection->Rect().Select(oldCol, oldBookmark, false);
+    fSelection->Rect().Select(type.DataCol, DataSet()->Bookmark(), shift);
+    fSelectDrag = sdRectangle;
+    return true;
+}
+
+void TCustomDBGridEh::SelectionMouseMove(const QPoint& pos)
+{
+    const QPoint cell = MouseCoord(std::clamp(pos.x(), 0, std::max(0, ClientWidth() - 1)),
+                                   std::clamp(pos.y(), 0, std::max(0, ClientHeight() - 1)));
+    if (cell.x() < 0 || cell.y() < 0 || !fDataLink->Active())
+        return;
+    const TCellTypeEh type = GetCellType(cell.x(), cell.y());
+    switch (fSelectDrag) {
+    case sdColumns:
+        if (type.ColKind == cckDataEh && type.DataCol < fColumns->Count()
+            && fColumns->Items(type.DataCol) != fSelection->Columns().ShiftColumn())
+            fSelection->Columns().SelectShift(fColumns->Items(type.DataCol));
+        break;
+    case sdRows:
+        if (type.RowKind == crkDataEh && type.RowIndex < fDataLink->RecordCount()) {
+            BeginReadRow(type.RowIndex);
+            const bool listed = fSelection->Rows().CurrentRowSelected();
+            EndReadRow();
+            if (!listed)
+                SelectRecordAtRow(type.RowIndex, true);
+        }
+        break;
+    case sdRectangle:
+        if (type.ColKind == cckDataEh && type.RowKind == crkDataEh && type.RowIndex < fDataLink->RecordCount()) {
+            BeginReadRow(type.RowIndex);
+            const QByteArray bookmark = DataSet()->Bookmark();
+            EndReadRow();
+            const TDBCell& shift = fSelection->Rect().ShiftCell();
+            if (shift.Col != type.DataCol || shift.Row != bookmark)
+                fSelection->Rect().Select(type.DataCol, bookmark, true);
+        }
+        break;
+    case sdNone:
+        break;
+    }
+}
+
+bool TCustomDBGridEh::TitleButtonDown(int dataCol)
+{
+    if (dataCol < 0 || dataCol >= fColumns->Count())
+        return false;
+    TColumnEh* column = fColumns->Items(dataCol);
+    bool enabled = column->Title()->TitleButton();
+    if (OnCheckButton)
+        OnCheckButton(this, dataCol, column, enabled);
+    if (!enabled)
+        return false;
+    // The pressed widget holds the mouse until the release.
+    fTitlePressCol = dataCol;
+    fTitlePressed = true;
+    InvalidateCell(DataToRawColumn(dataCol), 0);
+    return true;
+}
+
+void TCustomDBGridEh::TitleButtonMove(const QPoint& pos)
+{
+    const QPoint cell = MouseCoord(pos.x(), pos.y());
+    const bool over = QRect(0, 0, ClientWidth(), ClientHeight()).contains(pos)
+        && cell.x() == DataToRawColumn(fTitlePressCol) && IsTitleCell(cell);
+    if (over == fTitlePressed)
+        return;
+    fTitlePressed = over;
+    InvalidateCell(DataToRawColumn(fTitlePressCol), 0);
+}
+
+void TCustomDBGridEh::TitleButtonUp(const QPoint& pos, Qt::KeyboardModifiers modifiers)
+{
+    const int dataCol = fTitlePressCol;
+    const QPoint cell = MouseCoord(pos.x(), pos.y());
+    const bool over = QRect(0, 0, ClientWidth(), ClientHeight()).contains(pos)
+        && cell.x() == DataToRawColumn(dataCol) && IsTitleCell(cell);
+    TScopeExitEh end([this, dataCol] {
+        fTitlePressCol = -1;
+        fTitlePressed = false;
+        InvalidateCell(DataToRawColumn(dataCol), 0);
+    });
+    if (!over || dataCol >= fColumns->Count())
+        return;
+    TColumnEh* column = fColumns->Items(dataCol);
+    if (OnTitleBtnClick)
+        OnTitleBtnClick(this, dataCol, column);
+    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+    fSortCtrlClicked = ctrl;
+    if (fOptionsEh.Contains(dghAutoSortMarking))
+        CycleSortMarker(column, ctrl);
+    if (!ctrl)
+        SortMarkingChanged();
+}
+
+void TCustomDBGridEh::CycleSortMarker(TColumnEh* column, bool keepOthers)
+{
+    if (!keepOthers)
+        for (int i = 0; i < fColumns->Count(); ++i) {
+            TColumnEh* other = fColumns->Items(i);
+            if (other != column && other->Title()->SortMarker() != smNoneEh)
+                other->Title()->SetSortMarker(smNoneEh);
+        }
+    TColumnTitleEh* title = column->Title();
+    switch (title->SortMarker()) {
+    case smNoneEh:
+        title->SetSortMarker(smDownEh);
+        break;
+    case smDownEh:
+        title->SetSortMarker(smUpEh);
+        break;
+    case smUpEh:
+        title->SetSortMarker(keepOthers ? smNoneEh : smDownEh);
+        break;
+    }
+}
+
+void TCustomDBGridEh::SortMarkingChanged()
+{
+    if (!fOptionsEh.Contains(dghAutoSortMarking))
+        return;
+    if (OnSortMarkingChanged)
+        OnSortMarkingChanged(this);
+    else
+        DBGridEhDataService().ApplySorting(this, DataSet(), false);
+}
+
+void TCustomDBGridEh::keyReleaseEvent(QKeyEvent* event)
+{
+    // Releasing Ctrl after title clicks made with it ends a multi-column sort marking.
+    if (event->key() == Qt::Key_Control && fSortCtrlClicked) {
+        fSortCtrlClicked = false;
+        SortMarkingChanged();
+    }
+    TCustomGridEh::keyReleaseEvent(event);
+}
+
+void TCustomDBGridEh::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+        // The system colours changed: the display may have changed with them.
+        Style().RefreshScreenColorCount();
+        InvalidateGrid();
+    }
+    TCustomGridEh::changeEvent(event);
 }
 
 void TCustomDBGridEh::mouseDoubleClickEvent(QMouseEvent* event)
@@ -1575,10 +2154,21 @@ void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusInEvent(event);
     InvalidateCell(Col(), Row());
+    if (fSelection->SelectionType() != gstNon)
+        InvalidateCells(fSelection->GridRect());
 }
 
 void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusOutEvent(event);
+    // Losing the focus loses the mouse too: a title held down as a button comes up unclicked.
+    if (fTitlePressCol >= 0) {
+        InvalidateCell(DataToRawColumn(fTitlePressCol), 0);
+        fTitlePressCol = -1;
+        fTitlePressed = false;
+    }
+    fSelectDrag = sdNone;
     InvalidateCell(Col(), Row());
+    if (fSelection->SelectionType() != gstNon)
+        InvalidateCells(fSelection->GridRect());
 }

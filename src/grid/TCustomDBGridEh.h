@@ -5,21 +5,27 @@
 // window's size to the number of data rows that fit, shows buffer record i in data row i, and
 // turns the record set's notifications into repaints, row-count changes and scroll-bar updates.
 
+#include "TCanvasEh.h"
 #include "TColumnDefValuesEh.h"
 #include "TColumnEh.h"
 #include "TCustomGridEh.h"
 #include "TDBGridEhScrollBar.h"
 #include "TDBGridEhSelection.h"
+#include "TDBGridEhStyle.h"
 #include "TFontEh.h"
 #include "TFontMetricsEh.h"
 #include "TGridDataLinkEh.h"
+#include "TGridResourcesEh.h"
 #include "TImageListEh.h"
 
 #include <QByteArray>
 #include <QEvent>
+#include <QPoint>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 enum TDBGridOption {
     dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines,
@@ -65,6 +71,29 @@ using TTitleEhClickEvent = std::function<void(TCustomDBGridEh* sender, int dataC
 using TCheckTitleEhBtnEvent =
     std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column, bool& enabled)>;
 
+// Colours of the grid's lines, one slot per kind of line; a slot holds clDefault until assigned,
+// and an unassigned slot follows the grid's look (silver data lines, gray on a silver grid; black
+// fixed lines, gray when flat). The data and fixed slots colour this grid's lines; the others
+// belong to parts of the grid family it does not show (footers, frozen and contra columns, the
+// filter row).
+enum TGridLineColorSlotEh {
+    glcDataVertEh, glcDataHorzEh, glcFixedVertEh, glcFixedHorzEh, glcTitleVertEh, glcTitleHorzEh,
+    glcIndicatorVertEh, glcIndicatorHorzEh, glcFooterVertEh, glcFooterHorzEh, glcFrozenVertEh,
+    glcFrozenHorzEh, glcContraVertEh, glcContraHorzEh, glcFilterVertEh, glcFilterHorzEh, glcDarkEh, glcBrightEh
+};
+class TGridLineColorsEh
+{
+public:
+    static constexpr int SlotCount = 18;
+    TGridLineColorsEh() { fSlots.fill(clDefault); }
+    TColor Slot(TGridLineColorSlotEh slot) const { return fSlots[std::size_t(slot)]; }
+    void SetSlot(TGridLineColorSlotEh slot, TColor value) { fSlots[std::size_t(slot)] = value; }
+    bool Assigned(TGridLineColorSlotEh slot) const { return Slot(slot) != clDefault; }
+
+private:
+    std::array<TColor, SlotCount> fSlots;
+};
+
 // Where the grid's cursor stood in its window, to come back to after walking the record set.
 struct TCursorPositionEh
 {
@@ -95,6 +124,7 @@ public:
     TDBGridEhColumnDefValuesEh& ColumnDefValues() { return *fColumnDefValues; }
     const TDBGridEhColumnDefValuesEh& ColumnDefValues() const { return *fColumnDefValues; }
     TDBGridEhSelection& Selection() { return *fSelection; }
+    const TDBGridEhSelection& Selection() const { return *fSelection; }
     void SetSelection(std::unique_ptr<TDBGridEhSelection> selection);
 
     // Options.
@@ -174,6 +204,17 @@ public:
     const QString& ImeName() const { return fImeName; }
     void SetImeName(const QString& value) { fImeName = value; }
     TVertDBGridEhScrollBar& VertScrollBar() { return *fVertScrollBar; }
+    TGridLineColorsEh& GridLineColors() { return fGridLineColors; }
+    const TGridLineColorsEh& GridLineColors() const { return fGridLineColors; }
+    // Colours of the vertical or horizontal lines in the data area and in the fixed cells, as
+    // painted.
+    TColor DataAreaLineColor(bool vertical) const;
+    TColor FixedAreaLineColor(bool vertical) const;
+    // The shared look (highlight colours, focus frame) this grid paints with.
+    TDBGridEhStyle& Style() const { return *fStyle; }
+    void SetStyle(TDBGridEhStyle* style) { fStyle = style ? style : &DBGridEhStyle(); }
+    // Fixed cells are painted with the desktop's header look rather than raised edges.
+    bool UseThemedFixedCells() const;
     TDBGridEhScrollBar& HorzScrollBar() { return *fHorzScrollBar; }
 
     // Row window.
@@ -220,6 +261,31 @@ public:
     TColumnEh* ColumnAt(int rawCol) const;
     // Index of the selected data column (current grid column less the indicator).
     int SelectedIndex() const { return RawToDataColumn(Col()); }
+    // Where a cell lies (indicator or data column; title, filter, data or footer row).
+    TCellTypeEh GetCellType(int col, int row) const;
+    // Whether a cell is painted with a raised 1-pixel frame.
+    bool CellHasRaisedFrame(int col, int row, const TCellTypeEh& cellType) const;
+    // The keyboard focus is on the grid (or its in-place editor, which this grid does not have).
+    virtual bool HasInputFocus() const { return Focused(); }
+    // Whether the user may make a selection of this kind.
+    bool SelectionKindAllowed(TDBGridEhSelectionType kind) const;
+    // The parameters of the cell painted last.
+    const TColCellParamsEh& CellParams() const { return fCellParams; }
+
+    // Title buttons and sort markers. The data column whose title is held down as a button (-1
+    // for none), and whether it is drawn pressed now.
+    int TitlePressColumn() const { return fTitlePressCol; }
+    bool TitlePressed() const { return fTitlePressed; }
+    // Steps a column's sort marker on: none, down, up, then none again when the others stay
+    // (keepOthers), else down again; unless the others stay, every other marker goes first.
+    void CycleSortMarker(TColumnEh* column, bool keepOthers);
+    // Tells that the sort markers changed: OnSortMarkingChanged, else the data service sorts.
+    void SortMarkingChanged();
+    // Room a title reserves on its right for the sort marker (and the ordinal), as a column fitted
+    // to its content needs it.
+    int SortMarkerAreaWidth(const TColumnEh* column) const;
+    // The font the ordinals of sort-marked columns are written in.
+    static const TFontEh& SortOrdinalFont();
 
     // Cell parameters.
     void FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state);
@@ -272,7 +338,7 @@ public:
 
     // Indicator glyphs, made once for the program: 0 arrow, 1 edit, 2 insert, 3 dot, 4 arrow
     // with dot, 5 white arrow, 6 white arrow in the incremental-search colour.
-    static const TImageListEh& IndicatorImages();
+    static const TImageListEh& IndicatorImages() { return IndicatorImagesEh(); }
 
     // Link notifications.
     virtual void LinkActiveChanged(bool active);
@@ -308,20 +374,28 @@ protected:
     void VertSliderMoved(int position) override;
     void VertSliderReleased() override;
 
-    // Painting: the simple look until the exact cell painting replaces DrawGridCell.
+    // Painting: every visible cell through DrawGridCell.
     void DrawCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state) override;
     virtual void DrawGridCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
     TColor GridBackgroundColor() const override { return fColor; }
-    TColor FixedLineColor() const override { return fFlat ? clGray : clBlack; }
-    TColor DataLineColor() const override { return fColor == clSilver ? clGray : clSilver; }
+    TColor FixedLineColor(bool vertical) const override { return FixedAreaLineColor(vertical); }
+    TColor DataLineColor(bool vertical) const override { return DataAreaLineColor(vertical); }
     // Glyph of the indicator cell of a data row, -1 for none.
-    int IndicatorGlyph(int dataRow) const;
+    int IndicatorGlyph(int dataRow);
+    // Whether a data row's record is selected as a whole (it shows in the indicator).
+    bool IndicatorRowSelected(int dataRow);
+    // An incremental search is running (the current row's glyph shows it); never in this grid.
+    virtual bool IncSearchRunning() const { return false; }
     // Rectangle of a whole grid row, from column 0 to the client's right edge.
     QRect FullRowRect(int row) const;
 
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool TraceColSizing() const override { return fOptionsEh.Contains(dghTraceColSizing); }
     void focusInEvent(QFocusEvent* event) override;
@@ -334,6 +408,27 @@ private:
     void ComputeRowHeights();
     bool HasPendingLayout() const { return fLayoutPending; }
     bool TakeFocusForAction();
+    // Painting of the kinds of cells.
+    bool DrawIndicatorCell(TCanvasEh& canvas, const QRect& cellRect, const QRect& rect, const TCellTypeEh& type);
+    bool DrawTitleCell(TCanvasEh& canvas, const QRect& rect, const TCellTypeEh& type, int dx, int dy);
+    void DrawDataCell(TCanvasEh& canvas, const QRect& rect, int col, int row, const TCellTypeEh& type,
+                      TGridDrawState state, int dx, int dy);
+    void DrawFooterCell(TCanvasEh& canvas, const QRect& rect, const TCellTypeEh& type, int dx, int dy);
+    void DrawFixedBackground(TCanvasEh& canvas, const QRect& rect, bool pressed, const TCellTypeEh& type);
+    void DrawSortMarker(TCanvasEh& canvas, const QRect& area, const TColumnEh* column, bool pressed);
+    // Title buttons: a press that the title takes as a button, the pointer's moves and the release.
+    bool TitleButtonDown(int dataCol);
+    void TitleButtonMove(const QPoint& pos);
+    void TitleButtonUp(const QPoint& pos, Qt::KeyboardModifiers modifiers);
+    bool IsTitleCell(const QPoint& cell) const;
+    // Making selections with the mouse (multi-select): the lower strip of a title selects its
+    // column; the indicator selects records; the corner selects everything; data cells span a
+    // rectangle. Returns whether the press was taken.
+    bool InColumnSelectStrip(const QPoint& pos, const QPoint& cell) const;
+    bool SelectionMouseDown(const QPoint& pos, const QPoint& cell, Qt::KeyboardModifiers modifiers);
+    void SelectionMouseMove(const QPoint& pos);
+    void SelectRecordAtRow(int dataRow, bool selected);
+    void UpdateSelectionCursor(const QPoint& pos);
     int NonDataHeight() const;
     int RowPitch() const;
 
@@ -402,6 +497,26 @@ private:
     TCursorPositionEh fSavedPosition;
     int fLastTitleHeight = 0;
     bool fPressStartedSizing = false;
+    enum TSelectDragEh { sdNone, sdRows, sdColumns, sdRectangle };
+    TSelectDragEh fSelectDrag = sdNone;
+    TGridLineColorsEh fGridLineColors;
+    TDBGridEhStyle* fStyle = nullptr;
+    TColCellParamsEh fCellParams;
+    TFontEh fCanvasFont;
+    int fTitlePressCol = -1;
+    bool fTitlePressed = false;
+    bool fSortCtrlClicked = false;
+    // A right press on a title handled as a left press, and the context menu that waits for the
+    // right button's release.
+    bool fRightAsLeft = false;
+    bool fRightButtonDown = false;
+    struct TPendingContextMenu
+    {
+        QPoint Pos;
+        QPoint GlobalPos;
+        Qt::KeyboardModifiers Modifiers;
+    };
+    std::optional<TPendingContextMenu> fPendingContextMenu;
     bool fSettingColumnWidth = false;
     TScrollInfoEh fVertInfo;
     TScrollInfoEh fVertExtInfo;

@@ -441,6 +441,40 @@ void TCustomGridEh::InvalidateRow(int row)
     InvalidateRect(QRect(0, y, ClientWidth(), v.Pitch(row)));
 }
 
+void TCustomGridEh::InvalidateCells(const TGridRectEh& cells)
+{
+    if (cells.IsEmpty())
+        return;
+    const int right = std::min(cells.Right, ColCount() - 1);
+    const int bottom = std::min(cells.Bottom, RowCount() - 1);
+    // Union of the cells that show: their columns' and rows' pixel extents.
+    const TGridAxisEh h = HorzAxis();
+    const TGridAxisEh v = VertAxis();
+    int x0 = -1, x1 = -1, y0 = -1, y1 = -1;
+    for (int c = cells.Left; c <= right; ++c) {
+        const int x = h.CellStart(c);
+        if (x < 0 || h.Pitch(c) <= 0)
+            continue;
+        x0 = x0 < 0 ? x : std::min(x0, x);
+        x1 = std::max(x1, x + h.Pitch(c));
+    }
+    for (int r = std::max(0, cells.Top); r <= bottom; ++r) {
+        const int y = v.CellStart(r);
+        if (y < 0 || v.Pitch(r) <= 0)
+            continue;
+        y0 = y0 < 0 ? y : std::min(y0, y);
+        y1 = std::max(y1, y + v.Pitch(r));
+    }
+    if (x0 < 0 || y0 < 0)
+        return;
+    InvalidateRect(QRect(x0, y0, x1 - x0, y1 - y0).intersected(QRect(0, 0, ClientWidth(), ClientHeight())));
+}
+
+bool TCustomGridEh::IsActiveControl() const
+{
+    return window()->focusWidget() == this;
+}
+
 void TCustomGridEh::InvalidateRect(const QRect& rect)
 {
     viewport()->update(rect);
@@ -478,96 +512,104 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
 {
     const TGridAxisEh h = HorzAxis();
     const TGridAxisEh v = VertAxis();
-    const int lastCol = h.LastVisibleCell();
-    const int lastRow = v.LastVisibleCell();
+    const int clientWidth = ClientWidth();
+    const int clientHeight = ClientHeight();
 
-    // Visible cells of one axis: the fixed ones, then the scrollable ones shown.
-    auto cells = [](const TGridAxisEh& a, int last) {
-        std::vector<int> out;
-        for (int i = 0; i < a.FixedCount && i < a.Count(); ++i)
-            out.push_back(i);
-        for (int i = std::max(a.FirstCell, a.FixedCount); i <= last; ++i)
-            out.push_back(i);
+    // The cells of one axis in a part: the fixed ones, or the scrollable ones that show.
+    struct TSpan
+    {
+        int First, Last;  // cells
+        int Start, End;   // pixels: first pixel, first pixel after the last line
+    };
+    auto fixedSpan = [](const TGridAxisEh& a) {
+        return TSpan{0, std::min(a.FixedCount, a.Count()) - 1, 0, a.FixedBoundary()};
+    };
+    auto scrollSpan = [](const TGridAxisEh& a) {
+        const int first = std::max(a.FirstCell, a.FixedCount);
+        return TSpan{first, a.LastVisibleCell(), a.FixedBoundary(), a.GridBoundary()};
+    };
+    const TSpan cols[2] = {fixedSpan(h), scrollSpan(h)};
+    const TSpan rows[2] = {fixedSpan(v), scrollSpan(v)};
+
+    // First pixel of every cell that shows, -1 for the others.
+    auto starts = [](const TGridAxisEh& a, const TSpan (&spans)[2]) {
+        std::vector<int> out(std::size_t(a.Count()), -1);
+        for (const TSpan& span : spans) {
+            int pos = span.Start;
+            for (int i = span.First; i <= span.Last; ++i) {
+                out[std::size_t(i)] = pos;
+                pos += a.Pitch(i);
+            }
+        }
         return out;
     };
-    const std::vector<int> cols = cells(h, lastCol);
-    const std::vector<int> rows = cells(v, lastRow);
+    const std::vector<int> xs = starts(h, cols);
+    const std::vector<int> ys = starts(v, rows);
 
-    // Lines after each cell that takes room, in the fixed colour within the fixed areas.
-    const QColor fixedLine = ColorToQColor(FixedLineColor());
-    const QColor dataLine = ColorToQColor(DataLineColor());
-    const int gridRight = h.GridBoundary();
-    const int gridBottom = v.GridBoundary();
-    const int fixedRight = std::min(h.FixedBoundary(), gridRight);
-    const int fixedBottom = std::min(v.FixedBoundary(), gridBottom);
-    if (h.LineWidth > 0) {
-        for (int c : cols) {
-            if (h.Pitch(c) <= 0)
-                continue;
-            const int x = h.CellStart(c) + h.Extent(c);
-            const bool fixedCol = c < h.FixedCount;
-            // Fixed rows part, then the data part.
-            if (fixedBottom > 0 && fGridOptions.Contains(goFixedVertLine))
-                painter.fillRect(QRect(x, 0, h.LineWidth, fixedBottom), fixedLine);
-            if (gridBottom > fixedBottom) {
-                const bool on = fixedCol ? fGridOptions.Contains(goFixedVertLine) : fGridOptions.Contains(goVertLine);
-                if (on)
-                    painter.fillRect(QRect(x, fixedBottom, h.LineWidth, gridBottom - fixedBottom),
-                                     fixedCol ? fixedLine : dataLine);
-            }
-        }
-    }
-    if (v.LineWidth > 0) {
-        for (int r : rows) {
-            if (v.Pitch(r) <= 0)
-                continue;
-            const int y = v.CellStart(r) + v.Extent(r);
-            const bool fixedRow = r < v.FixedCount;
-            if (fixedRight > 0 && fGridOptions.Contains(goFixedHorzLine))
-                painter.fillRect(QRect(0, y, fixedRight, v.LineWidth), fixedLine);
-            if (gridRight > fixedRight) {
-                const bool on = fixedRow ? fGridOptions.Contains(goFixedHorzLine) : fGridOptions.Contains(goHorzLine);
-                if (on)
-                    painter.fillRect(QRect(fixedRight, y, gridRight - fixedRight, v.LineWidth),
-                                     fixedRow ? fixedLine : dataLine);
-            }
-        }
-    }
+    const QColor fixedVert = ColorToQColor(FixedLineColor(true));
+    const QColor fixedHorz = ColorToQColor(FixedLineColor(false));
+    const QColor dataVert = ColorToQColor(DataLineColor(true));
+    const QColor dataHorz = ColorToQColor(DataLineColor(false));
+    const bool activeControl = IsActiveControl();
 
-    // Cells that meet the invalid region.
-    const bool focused = hasFocus();
-    for (int r : rows) {
-        const int y = v.CellStart(r);
-        if (y < 0 || v.Extent(r) <= 0 || y >= v.ClientExtent)
+    // The corner, the fixed columns below it, the fixed rows right of it, then the data area: the
+    // lines of each part first, then its cells.
+    const int parts[4][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
+    for (const auto& part : parts) {
+        const TSpan& cs = cols[part[0]];
+        const TSpan& rs = rows[part[1]];
+        if (cs.Last < cs.First || rs.Last < rs.First)
             continue;
-        for (int c : cols) {
-            const int x = h.CellStart(c);
-            if (x < 0 || h.Extent(c) <= 0 || x >= h.ClientExtent)
+        const bool dataPart = part[0] == 1 && part[1] == 1;
+        const int right = std::min(cs.End, clientWidth);
+        const int bottom = std::min(rs.End, clientHeight);
+        const QColor& vertColor = dataPart ? dataVert : fixedVert;
+        const QColor& horzColor = dataPart ? dataHorz : fixedHorz;
+        const bool vertLines = fGridOptions.Contains(dataPart ? goVertLine : goFixedVertLine) && h.LineWidth > 0;
+        const bool horzLines = fGridOptions.Contains(dataPart ? goHorzLine : goFixedHorzLine) && v.LineWidth > 0;
+        if (vertLines)
+            for (int c = cs.First; c <= cs.Last; ++c)
+                if (h.Extent(c) + h.LineWidth > 0)
+                    painter.fillRect(QRect(xs[std::size_t(c)] + h.Extent(c), rs.Start, h.LineWidth, bottom - rs.Start),
+                                     vertColor);
+        if (horzLines)
+            for (int r = rs.First; r <= rs.Last; ++r)
+                if (v.Extent(r) + v.LineWidth > 0)
+                    painter.fillRect(QRect(cs.Start, ys[std::size_t(r)] + v.Extent(r), right - cs.Start, v.LineWidth),
+                                     horzColor);
+
+        for (int r = rs.First; r <= rs.Last; ++r) {
+            const int y = ys[std::size_t(r)];
+            if (y < 0 || v.Extent(r) <= 0)
                 continue;
-            const QRect rect(x, y, h.Extent(c), v.Extent(r));
-            if (!region.intersects(rect))
-                continue;
-            TGridDrawState state;
-            if (c < fFixedCols || r < fFixedRows)
-                state.Include(gdFixed);
-            if (c == fCol && r == fRow) {
-                state.Include(gdSelected);
-                if (focused)
-                    state.Include(gdFocused);
+            for (int c = cs.First; c <= cs.Last; ++c) {
+                const int x = xs[std::size_t(c)];
+                if (x < 0 || h.Extent(c) <= 0)
+                    continue;
+                const QRect rect(x, y, h.Extent(c), v.Extent(r));
+                if (!region.intersects(rect))
+                    continue;
+                TGridDrawState state;
+                if (c < fFixedCols || r < fFixedRows)
+                    state.Include(gdFixed);
+                if (c == fCol && r == fRow) {
+                    state.Include(gdSelected);
+                    if (activeControl)
+                        state.Include(gdFocused);
+                }
+                DrawCell(painter, c, r, rect, state);
             }
-            painter.save();
-            painter.setClipRect(rect);
-            DrawCell(painter, c, r, rect, state);
-            painter.restore();
         }
     }
 
     // The strips right of the last column and below the last row.
     const QColor back = ColorToQColor(GridBackgroundColor());
-    if (gridRight < ClientWidth())
-        painter.fillRect(QRect(gridRight, 0, ClientWidth() - gridRight, ClientHeight()), back);
-    if (gridBottom < ClientHeight())
-        painter.fillRect(QRect(0, gridBottom, gridRight, ClientHeight() - gridBottom), back);
+    const int gridRight = h.GridBoundary();
+    const int gridBottom = v.GridBoundary();
+    if (gridRight < clientWidth)
+        painter.fillRect(QRect(gridRight, 0, clientWidth - gridRight, clientHeight), back);
+    if (gridBottom < clientHeight)
+        painter.fillRect(QRect(0, gridBottom, gridRight, clientHeight - gridBottom), back);
 }
 
 void TCustomGridEh::DrawCell(QPainter& painter, int /*col*/, int /*row*/, const QRect& rect, TGridDrawState state)

@@ -93,6 +93,10 @@ public:
     // The grid has its window (it was shown at least once), which some of its rules wait for.
     bool HandleAllocated() const;
     TGridStateEh GridState() const { return fGridState; }
+    // The grid holds the keyboard focus.
+    virtual bool Focused() const { return hasFocus(); }
+    // The grid is its window's focus widget (which it stays while another window is active).
+    virtual bool IsActiveControl() const;
     // Which of the grid's own scroll bars are shown.
     bool VertScrollBarShown() const { return fVertBarShown; }
     bool HorzScrollBarShown() const { return fHorzBarShown; }
@@ -102,6 +106,8 @@ public:
     void InvalidateCell(int col, int row);
     void InvalidateCol(int col);
     void InvalidateRow(int row);
+    // The cells of a block that show (with their lines).
+    void InvalidateCells(const TGridRectEh& cells);
     virtual void InvalidateRect(const QRect& rect);
     virtual void InvalidateGrid();
     // Moves the pixels of a client rectangle and invalidates what that uncovers.
@@ -120,8 +126,9 @@ protected:
     virtual void Paint(QPainter& painter, const QRegion& region);
     virtual void DrawCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state);
     virtual TColor GridBackgroundColor() const { return clWindow; }
-    virtual TColor FixedLineColor() const { return clBlack; }
-    virtual TColor DataLineColor() const { return clSilver; }
+    // Colour of the vertical or horizontal lines in the fixed cells or the data area.
+    virtual TColor FixedLineColor(bool /*vertical*/) const { return clBlack; }
+    virtual TColor DataLineColor(bool /*vertical*/) const { return clSilver; }
     bool Painting() const { return fPainting; }
 
     // Reactions of subclasses.

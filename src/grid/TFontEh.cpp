@@ -26,6 +26,7 @@ void TFontEh::SetSize(int points)
 
 QFont TFontEh::ToQFont() const
 {
+    EnsureTahomaEh();  // before any font of the grid is resolved and measured
     QFont f(Name);
     if (Pitch == fpFixed)
         f.setFixedPitch(true);

@@ -31,3 +31,27 @@ class EInvalidGridOperationEh : public Exception
 public:
     using Exception::Exception;
 };
+
+// Where a cell of the data grid lies: in the indicator column or a data column, and in a title row,
+// the filter row under the titles, a data row or a footer row; with the data column's index and the
+// row's index within its kind (GetCellType).
+enum TCellColKindEh { cckIndicatorEh, cckDataEh };
+enum TCellRowKindEh { crkTitleEh, crkFilterEh, crkDataEh, crkFooterEh };
+struct TCellTypeEh
+{
+    TCellColKindEh ColKind = cckDataEh;
+    TCellRowKindEh RowKind = crkDataEh;
+    int DataCol = -1;  // -1 in the indicator column
+    int RowIndex = 0;  // within its kind
+};
+
+// A block of grid cells, both corners included; all -1 when there is none.
+struct TGridRectEh
+{
+    int Left = -1;
+    int Top = -1;
+    int Right = -1;
+    int Bottom = -1;
+    bool IsEmpty() const { return Left < 0 || Top < 0 || Right < Left || Bottom < Top; }
+    friend bool operator==(const TGridRectEh&, const TGridRectEh&) = default;
+};

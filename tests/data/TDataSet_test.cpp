@@ -326,10 +326,13 @@ TEST_F(TDataSetTest, SetActiveRecordReadsAnotherWindowRowForAMoment)
     link.SetActiveRecord(1);
     EXPECT_EQ(Current(), 4);
     EXPECT_EQ(link.ActiveRecord(), 1);
-    EXPECT_EQ(set.RecordNumber(), 7) << "the cursor itself does not move";
+    EXPECT_EQ(set.RecordNumber(), 4) << "numbered as the row being read";
+    const QByteArray readRow = set.Bookmark();
     link.SetActiveRecord(4);
     EXPECT_EQ(Current(), 7);
     EXPECT_EQ(link.ActiveRecord(), 4);
+    EXPECT_EQ(set.RecordNumber(), 7) << "the cursor itself does not move";
+    EXPECT_NE(set.Bookmark(), readRow);
     link.SetActiveRecord(0);
     set.MoveNext();  // a real move drops the temporary row
     EXPECT_EQ(Current(), 8);
