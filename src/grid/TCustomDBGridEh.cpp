@@ -1286,6 +1286,47 @@ void TCustomDBGridEh::LinkDisabledStateChanged(bool /*disabled*/)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Column selection and text search
+
+void TCustomDBGridEh::SelectColumn(int target, int skip)
+{
+    LinkUpdateData();
+    const int last = ColCount() - 1;
+    target = std::clamp(target, fIndicatorOffset, std::max(fIndicatorOffset, last));
+    if (skip != 0) {
+        while (target >= fIndicatorOffset && target <= last && ColWidths(target) < 1)
+            target += skip;
+        if (target < fIndicatorOffset || target > last)
+            return;
+    }
+    if (target == Col())
+        return;
+    if (OnColExit && !fInColExit) {
+        const int before = Col();
+        fInColExit = true;
+        TScopeExitEh done([this] { fInColExit = false; });
+        OnColExit(this);
+        if (Col() != before)
+            return;  // the handler chose a column itself
+    }
+    FocusCell(target, Row(), !fOptions.Contains(dgRowSelect));
+    if (OnColEnter)
+        OnColEnter(this);
+}
+
+void TCustomDBGridEh::OpenFindDialog(const QString& text, const QString& fieldName, bool modal)
+{
+    TDataServiceEh::Instance().ExecuteFindDialog(this, text, fieldName, modal);
+}
+
+bool TCustomDBGridEh::SearchGridText(const QString& fieldName, TTextSearchTreeRangeEh treeRange,
+                                     TTextSearchMatchEh matching, TTextSearchDirectionEh direction,
+                                     TTextSearchOptionsEh options, const QString& text)
+{
+    return TDataServiceEh::Instance().LocateText(this, fieldName, text, options, direction, matching, treeRange);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Cell parameters
 
 void TCustomDBGridEh::FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state)

@@ -9,6 +9,7 @@
 #include "TColumnEh.h"
 #include "TCustomGridEh.h"
 #include "TDBGridEhScrollBar.h"
+#include "TDataServiceEh.h"
 #include "TDBGridEhSelection.h"
 #include "TFontEh.h"
 #include "TFontMetricsEh.h"
@@ -218,6 +219,15 @@ public:
     // Index of the selected data column (current grid column less the indicator).
     int SelectedIndex() const { return RawToDataColumn(Col()); }
 
+    // Makes grid column target current, skipping hidden columns in direction skip (-1, 0 or +1),
+    // with OnColExit before and OnColEnter after the change.
+    void SelectColumn(int target, int skip);
+
+    // Text search: the find dialog, and one search step of it; both go through the data service.
+    void OpenFindDialog(const QString& text, const QString& fieldName, bool modal);
+    bool SearchGridText(const QString& fieldName, TTextSearchTreeRangeEh treeRange, TTextSearchMatchEh matching,
+                        TTextSearchDirectionEh direction, TTextSearchOptionsEh options, const QString& text);
+
     // Cell parameters.
     void FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state);
     // FillCellParams, row and column where known, the grid's then the column's handler.
@@ -403,4 +413,5 @@ private:
     TScrollInfoEh fVertExtInfo;
     TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
     bool fVertApplied = false;
+    bool fInColExit = false;
 };
