@@ -131,12 +131,15 @@ QString TField::PlainText() const
     case ftString: case ftFixedChar: case ftWideString: case ftMemo: case ftFmtMemo:
         return fDataSet->ReadText(fIndex);
     default:
-        break;
+        return FieldValueText(fDataType, Value());
     }
-    const QVariant v = Value();
+}
+
+QString FieldValueText(TFieldType type, const QVariant& v)
+{
     if (v.isNull())
         return {};
-    switch (fDataType) {
+    switch (type) {
     case ftBoolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:

@@ -26,6 +26,9 @@ enum TFieldType {
     ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
 };
 QString FieldTypeName(TFieldType type);
+// A value of the given type as text without display formatting (what TField::PlainText shows);
+// engines compare conditions on non-text columns with it.
+QString FieldValueText(TFieldType type, const QVariant& value);
 
 enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
