@@ -1,6 +1,8 @@
 #include "TCustomDBGridEh.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -8,6 +10,9 @@
 const QEvent::Type TCustomDBGridEh::kDeferredLayoutEvent = QEvent::Type(QEvent::User + 100);
 
 namespace {
+
+// The quote key's letter on the Russian layout (Qt names letter keys by their capital).
+constexpr int kKeyCyrillicE = 0x042D;
 
 // Runs a clean-up step on every way out of a scope.
 template <class F>
@@ -420,6 +425,23 @@ void TCustomDBGridEh::PostDeferredLayout()
 
 bool TCustomDBGridEh::event(QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Keys the grid handles itself are no window's shortcuts while it has the focus.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (ClaimsKey(key->key(), key->modifiers() & ~Qt::KeypadModifier)) {
+            event->accept();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // With dgTabs Tab moves between columns instead of to the next control.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && fOptions.Contains(dgTabs)
+            && !key->modifiers().testFlag(Qt::AltModifier)) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     if (event->type() == kDeferredLayoutEvent) {
         fDeferredLayoutPosted = false;
         // Under a lock the request waits for the lock's end instead of circling the queue.
@@ -1327,6 +1349,332 @@ bool TCustomDBGridEh::SearchGridText(const QString& fieldName, TTextSearchTreeRa
 }
 
 // ---------------------------------------------------------------------------------------------
+// Keyboard navigation
+
+bool TCustomDBGridEh::CursorOpen() const
+{
+    const TDataSet* ds = DataSet();
+    return ds && ds->Active() && fDataLink->Active();
+}
+
+void TCustomDBGridEh::PaintNow()
+{
+    if (fUpdateLock > 0 || !isVisible())
+        return;
+    // What the move invalidated is painted before the next input is read.
+    QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+}
+
+void TCustomDBGridEh::ClearSelectionIfAllowed()
+{
+    if (fOptionsEh.Contains(dghClearSelection) && fSelection->SelectionType() != gstNon)
+        fSelection->Clear();
+}
+
+void TCustomDBGridEh::MoveRows(bool /*extend*/, int distance, bool /*rowMode*/, bool toEnd)
+{
+    // Extending a selection on the way needs dgMultiSelect, which this grid's users leave off.
+    if (!CursorOpen())
+        return;
+    TDataSet* ds = DataSet();
+    if (toEnd) {
+        if (distance < 0)
+            ds->MoveFirst();
+        else
+            ds->MoveLast();
+    } else if (distance != 0) {
+        ds->MoveRelative(distance);
+    }
+    PaintNow();
+}
+
+bool TCustomDBGridEh::NewRecordAtEnd() const
+{
+    // The pending new record is the window's last and nothing follows the window.
+    const TDataSet* ds = DataSet();
+    const int inWindow = fDataLink->RecordCount();
+    return fDataLink->ActiveRecord() == inWindow - 1 && fDataLink->FirstRecord() + inWindow == ds->RecordCount() + 1;
+}
+
+void TCustomDBGridEh::StepDown(bool extend)
+{
+    if (!CursorOpen())
+        return;
+    TDataSet* ds = DataSet();
+    if (ds->CursorState() == dsInsert && !ds->Modified()) {
+        if (!NewRecordAtEnd())
+            ds->Cancel();
+        return;
+    }
+    MoveRows(extend, 1, false, false);
+    if (ds->AtEnd() && ds->CanModify() && !fReadOnly && fOptions.Contains(dgEditing)
+        && fAllowedOperations.Contains(alopAppendEh))
+        ds->Append();
+}
+
+void TCustomDBGridEh::StepUp(bool extend)
+{
+    if (!CursorOpen())
+        return;
+    TDataSet* ds = DataSet();
+    if (ds->CursorState() == dsInsert && !ds->Modified() && NewRecordAtEnd()) {
+        ds->Cancel();
+        return;
+    }
+    MoveRows(extend, -1, false, false);
+}
+
+void TCustomDBGridEh::TabToColumn(bool forward)
+{
+    ClearSelectionIfAllowed();
+    const int start = Col();
+    const int last = ColCount() - 1;
+    int c = start;
+    for (;;) {
+        if (forward) {
+            if (++c > last) {
+                StepDown();
+                c = fIndicatorOffset;
+            }
+        } else if (--c < fIndicatorOffset) {
+            StepUp();
+            c = last;
+        }
+        if (c == start)
+            return;  // round once: no other column takes the tab
+        if (TabStops(c)) {
+            SelectColumn(c, 0);
+            return;
+        }
+    }
+}
+
+bool TCustomDBGridEh::ConfirmDeletion()
+{
+    // Without a record selection the question is about the current record.
+    const int marked = 0;
+    if (!fOptions.Contains(dgConfirmDelete))
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    marked < 2 ? QStringLiteral("Delete record?") : QStringLiteral("Delete all selected records?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() != QMessageBox::Cancel;
+}
+
+void TCustomDBGridEh::DeleteWithConfirmation()
+{
+    TDataSet* ds = DataSet();
+    if (fReadOnly || ds->HasNoRows() || !ds->CanModify() || !fAllowedOperations.Contains(alopDeleteEh))
+        return;
+    if (ConfirmDeletion())
+        ds->Delete();
+}
+
+void TCustomDBGridEh::CopyFromRecordAbove()
+{
+    const int active = fDataLink->ActiveRecord();
+    TColumnEh* column = ColumnAt(Col());
+    TField* field = column ? column->Field() : nullptr;
+    TDataSet* ds = DataSet();
+    if (active < 1 || !field || fReadOnly || column->ReadOnly() || field->ReadOnly() || !ds->CanModify()
+        || !fAllowedOperations.Contains(alopUpdateEh))
+        return;
+    ds->Edit();
+    QVariant above;
+    {
+        BeginReadRow(active - 1);
+        TScopeExitEh end([this] { EndReadRow(); });
+        above = field->Value();
+    }
+    field->SetValue(above);
+    ClearSelectionIfAllowed();
+}
+
+bool TCustomDBGridEh::ClaimsKey(int key, Qt::KeyboardModifiers shift) const
+{
+    const bool ctrl = shift.testFlag(Qt::ControlModifier);
+    switch (key) {
+    case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
+    case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
+        return true;
+    case Qt::Key_Tab: case Qt::Key_Backtab:
+        return fOptions.Contains(dgTabs) && !shift.testFlag(Qt::AltModifier);
+    case Qt::Key_Delete:
+        return ctrl;
+    case Qt::Key_F:
+        return ctrl && fOptionsEh.Contains(dghDialogFind);
+    case Qt::Key_Apostrophe: case kKeyCyrillicE:
+        return ctrl;
+    default:
+        return false;
+    }
+}
+
+bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
+{
+    const bool ctrl = shift.testFlag(Qt::ControlModifier);
+    const bool withShift = shift.testFlag(Qt::ShiftModifier);
+    if (isRightToLeft()) {
+        if (key == Qt::Key_Left)
+            key = Qt::Key_Right;
+        else if (key == Qt::Key_Right)
+            key = Qt::Key_Left;
+    }
+    const int firstDataCol = fIndicatorOffset;
+    const int lastCol = ColCount() - 1;
+    if (ctrl) {
+        switch (key) {
+        case Qt::Key_Up: case Qt::Key_PageUp:
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, -fDataLink->ActiveRecord(), false, false);
+            return true;
+        case Qt::Key_Down: case Qt::Key_PageDown:
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, fDataLink->BufferCount() - fDataLink->ActiveRecord() - 1, false, false);
+            return true;
+        case Qt::Key_Home: case Qt::Key_End:
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, key == Qt::Key_Home ? -1 : 1, false, true);
+            return true;
+        case Qt::Key_Left:
+            SelectColumn(firstDataCol, +1);
+            return true;
+        case Qt::Key_Right:
+            SelectColumn(lastCol, -1);
+            return true;
+        case Qt::Key_Delete:
+            DeleteWithConfirmation();
+            return true;
+        case Qt::Key_F:
+            if (!fOptionsEh.Contains(dghDialogFind))
+                return false;
+            OpenFindDialog(QString(), QString(), true);
+            return true;
+        case Qt::Key_Apostrophe: case kKeyCyrillicE:  // the quote key, on either layout
+            CopyFromRecordAbove();
+            return true;
+        default:
+            break;
+        }
+    }
+    switch (key) {
+    case Qt::Key_Up: case Qt::Key_Down:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        if (key == Qt::Key_Up)
+            StepUp(withShift);
+        else
+            StepDown(withShift);
+        return true;
+    case Qt::Key_PageUp: case Qt::Key_PageDown:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        MoveRows(withShift, key == Qt::Key_PageUp ? -VisibleDataRowCount() : VisibleDataRowCount(), false, false);
+        return true;
+    case Qt::Key_Left: case Qt::Key_Right:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        if (key == Qt::Key_Left)
+            SelectColumn(Col() - 1, -1);
+        else
+            SelectColumn(Col() + 1, +1);
+        return true;
+    case Qt::Key_Home: case Qt::Key_End:
+        if (lastCol - firstDataCol + 1 == 1 || fOptions.Contains(dgRowSelect)) {
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, key == Qt::Key_Home ? -1 : 1, false, true);
+        } else if (key == Qt::Key_Home) {
+            SelectColumn(firstDataCol, +1);
+        } else {
+            SelectColumn(lastCol, -1);
+        }
+        return true;
+    case Qt::Key_Tab: case Qt::Key_Backtab:
+        if (!fOptions.Contains(dgTabs) || shift.testFlag(Qt::AltModifier))
+            return false;
+        TabToColumn(key == Qt::Key_Tab && !withShift);
+        return true;
+    case Qt::Key_Return: case Qt::Key_Enter:
+        if (fOptionsEh.Contains(dghEnterAsTab)) {
+            TabToColumn(!withShift);
+            return true;
+        }
+        LinkUpdateData();
+        return false;  // for the window's default button, where the window has one
+    case Qt::Key_Escape:
+        LinkReset();
+        ClearSelectionIfAllowed();
+        if (GridState() != gsNormal)
+            CancelMode();
+        return true;
+    case Qt::Key_Insert:
+        if (ctrl || withShift || !fOptions.Contains(dgEditing) || fReadOnly || !DataSet()->CanModify())
+            return false;
+        ClearSelectionIfAllowed();
+        if (fAllowedOperations.Contains(alopInsertEh))
+            DataSet()->Insert();
+        else if (fAllowedOperations.Contains(alopAppendEh))
+            DataSet()->Append();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TCustomDBGridEh::keyPressEvent(QKeyEvent* event)
+{
+    int key = event->key();
+    const Qt::KeyboardModifiers shift = event->modifiers() & ~Qt::KeypadModifier;
+    if (OnKeyDown) {
+        OnKeyDown(this, key, shift);
+        if (key == 0) {
+            event->accept();
+            return;
+        }
+    }
+    if (!CursorOpen()) {
+        event->setAccepted(ClaimsKey(key, shift));
+        return;
+    }
+    event->setAccepted(KeyDownAction(key, shift));
+    if (OnKeyPress && !event->text().isEmpty()) {
+        QChar ch = event->text().at(0);
+        OnKeyPress(this, ch);
+    }
+}
+
+void TCustomDBGridEh::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!CursorOpen() || !OnKeyUp) {
+        TCustomGridEh::keyReleaseEvent(event);
+        return;
+    }
+    int key = event->key();
+    OnKeyUp(this, key, event->modifiers() & ~Qt::KeypadModifier);
+}
+
+void TCustomDBGridEh::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    if (!CursorOpen()) {
+        fWheelDelta = 0;
+        return;
+    }
+    // A notch is 120 units; what is short of one waits for the next turn.
+    fWheelDelta += event->angleDelta().y();
+    const int notches = fWheelDelta / 120;
+    fWheelDelta -= notches * 120;
+    if (notches != 0)
+        DataSet()->MoveRelative(-notches);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Cell parameters
 
 void TCustomDBGridEh::FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state)
@@ -1616,10 +1964,34 @@ void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusInEvent(event);
     InvalidateCell(Col(), Row());
+    if (fSelection->SelectionType() != gstNon)
+        InvalidateGrid();
+    if (OnEnter && event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        OnEnter(this);
 }
 
 void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusOutEvent(event);
     InvalidateCell(Col(), Row());
+    if (fSelection->SelectionType() != gstNon)
+        InvalidateGrid();
+    // Only a move of the focus to another control leaves the grid; not the window losing it.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    if (CursorOpen()) {
+        TDataSet* ds = DataSet();
+        if (fOptions.Contains(dgCancelOnExit) && ds->CursorState() == dsInsert && !ds->Modified()) {
+            ds->Cancel();
+        } else {
+            try {
+                LinkUpdateData();
+            } catch (...) {
+                setFocus(Qt::OtherFocusReason);
+                throw;
+            }
+        }
+    }
+    if (OnExit)
+        OnExit(this);
 }

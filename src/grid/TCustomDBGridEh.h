@@ -63,6 +63,12 @@ using TDrawDataCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter&
 using TDrawFooterCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter& painter, int dataCol, int row,
                                                 TColumnEh* column, const QRect& rect, TGridDrawState state)>;
 using TTitleEhClickEvent = std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column)>;
+// Key and mouse events: a key handler may set key to 0 to keep the grid from handling it.
+using TKeyEventEh = std::function<void(TCustomDBGridEh* sender, int& key, Qt::KeyboardModifiers shift)>;
+using TKeyPressEventEh = std::function<void(TCustomDBGridEh* sender, QChar& key)>;
+using TMouseEventEh = std::function<void(TCustomDBGridEh* sender, Qt::MouseButton button,
+                                         Qt::KeyboardModifiers shift, int x, int y)>;
+using TMouseMoveEventEh = std::function<void(TCustomDBGridEh* sender, Qt::KeyboardModifiers shift, int x, int y)>;
 using TCheckTitleEhBtnEvent =
     std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column, bool& enabled)>;
 
@@ -227,6 +233,29 @@ public:
     void OpenFindDialog(const QString& text, const QString& fieldName, bool modal);
     bool SearchGridText(const QString& fieldName, TTextSearchTreeRangeEh treeRange, TTextSearchMatchEh matching,
                         TTextSearchDirectionEh direction, TTextSearchOptionsEh options, const QString& text);
+
+    // Keyboard navigation (the record set's cursor moves; the grid's current column changes).
+    // Moves the cursor by distance records, or to the first (distance < 0) or last record with
+    // toEnd, then paints at once unless an update lock is held.
+    void MoveRows(bool extend, int distance, bool rowMode, bool toEnd);
+    void StepDown(bool extend = false);
+    void StepUp(bool extend = false);
+    // Tab (forward) and Shift+Tab: to the next tab stop, wrapping to the next or previous record.
+    void TabToColumn(bool forward);
+    void ClearSelectionIfAllowed();
+    // Asks whether to delete (with dgConfirmDelete); true to go ahead.
+    bool ConfirmDeletion();
+
+    // Input events of the control, in the order they fire.
+    TKeyEventEh OnKeyDown;
+    TKeyPressEventEh OnKeyPress;
+    TKeyEventEh OnKeyUp;
+    TMouseEventEh OnMouseDown;
+    TMouseMoveEventEh OnMouseMove;
+    TMouseEventEh OnMouseUp;
+    TNotifyEventEh OnDblClick;
+    TNotifyEventEh OnEnter;
+    TNotifyEventEh OnExit;
 
     // Cell parameters.
     void FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state);
@@ -414,4 +443,19 @@ private:
     TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
     bool fVertApplied = false;
     bool fInColExit = false;
+    int fWheelDelta = 0;  // wheel rotation short of a whole notch
+
+    // Keyboard navigation.
+    bool CursorOpen() const;
+    bool KeyDownAction(int key, Qt::KeyboardModifiers shift);
+    bool ClaimsKey(int key, Qt::KeyboardModifiers shift) const;
+    bool NewRecordAtEnd() const;
+    void DeleteWithConfirmation();
+    void CopyFromRecordAbove();
+    void PaintNow();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 };

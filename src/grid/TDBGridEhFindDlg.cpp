@@ -247,13 +247,8 @@ void TDBGridEhFindDlg::FindNext()
     const int entry = cbFindIn->currentIndex();
     TColumnEh* column = entry >= 0 && entry < int(fFindInColumns.size()) ? fFindInColumns[std::size_t(entry)] : nullptr;
     // A column still in the grid, or none.
-    if (column) {
-        bool present = false;
-        for (int i = 0; i < grid->Columns().Count() && !present; ++i)
-            present = grid->Columns()[i] == column;
-        if (!present)
-            column = nullptr;
-    }
+    if (column && grid->Columns().IndexOf(column) < 0)
+        column = nullptr;
     const bool allColumns = entry == cbFindIn->count() - 1 || !column;
     TTextSearchOptionsEh options;
     options.Set(tsoIgnoreCaseEh, !cbCharCase->isChecked());
