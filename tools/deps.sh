@@ -8,7 +8,8 @@ PKGS="cmake g++ make pkg-config
   mdbtools mdbtools-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine
-  xvfb xclip xauth"
+  xvfb xclip xauth
+  libreoffice-calc libreoffice-writer"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,8 +1,106 @@
-#include <QApplication>
+// The program's entry: the window, or a search and export run from the command line.
+
+#include "TApplication.h"
+#include "TCommandLine.h"
+#include "TForm1.h"
+#include "TProgramFiles.h"
+
+#include "Exception.h"
+
+#include "TDBGridEhClipboard.h"
+
+#include <QEvent>
+#include <QLibraryInfo>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// Start-up measurement: with PB_EXIT_AFTER_FIRST_PAINT set, the program says "painted" on its
+// standard output once the window has painted for the first time, and ends.
+class TFirstPaintProbe : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !fDone) {
+            fDone = true;
+            QTimer::singleShot(0, qApp, [] {
+                std::fputs("painted\n", stdout);
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool fDone = false;
+};
+
+// Qt's own dialogs and buttons speak Russian when its translation is installed.
+void LoadRussianTranslation(QTranslator& translator)
+{
+    if (translator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
+// The grid family's shared objects, made once before any window.
+void MakeSharedObjects()
+{
+    RegisterClipboardFormatsEh();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Телефонный справочник"));
-    return 0;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    TCommandLine commandLine;
+    try {
+        commandLine = ParseCommandLine(arguments);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "phonebook: %s\n", qPrintable(e.Message()));
+        return 2;
+    }
+    if (commandLine.Help) {
+        std::fputs(qPrintable(CommandLineHelp()), stdout);
+        return 0;
+    }
+    if (commandLine.Batch) {
+        // No window and no display needed.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        TApplication app(argc, argv);
+        try {
+            MakeSharedObjects();
+        } catch (const Exception& e) {
+            std::fprintf(stderr, "phonebook: %s\n", qPrintable(e.Message()));
+            return 1;
+        }
+        return RunCommandLine(commandLine);
+    }
+
+    TApplication app(argc, argv);
+    try {
+        MakeSharedObjects();
+    } catch (...) {
+        // A missing resource stops the program before any window.
+        ShowCurrentException(nullptr);
+        return 1;
+    }
+    QTranslator russian;
+    LoadRussianTranslation(russian);
+    TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
+    TFirstPaintProbe probe;
+    if (qEnvironmentVariableIsSet("PB_EXIT_AFTER_FIRST_PAINT"))
+        form.installEventFilter(&probe);
+    form.show();
+    return app.exec();
 }

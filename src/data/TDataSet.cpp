@@ -1,6 +1,7 @@
 #include "TDataSet.h"
 
-#include <QCollator>
+#include "TRussianCollation.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
@@ -471,9 +472,9 @@ void TDataSet::Open()
     fReadPos = -1;
     fModified = false;
     fPos = 0;
+    fState = dsBrowse;  // before the row count is asked: a closed set has none
     fBof = true;
     fEof = RowCount() == 0;
-    fState = dsBrowse;
     NotifyActive();
 }
 
@@ -846,6 +847,13 @@ void TDataSet::NotifyActive()
             PlaceWindow(link, WindowMove::Top);
             return;
         }
+        if (!active && link->fActivatedQuietly) {
+            // Closed again before the resume: the link never heard of the open either.
+            link->fActive = false;
+            link->fActivatedQuietly = false;
+            link->fFirst = 0;
+            return;
+        }
         link->fActivatedQuietly = false;
         link->SetActive(active);
     });
@@ -965,21 +973,15 @@ void TDataSet::SortBy(const QString& fieldName)
             for (std::size_t i = 0; i < n; ++i)
                 fOrder[i] = keys[i].second;
         } else {
-            QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
-            collator.setCaseSensitivity(Qt::CaseInsensitive);
-            std::vector<QCollatorSortKey> keys;
-            keys.reserve(n);
-            std::vector<std::uint32_t> index(n);
-            for (std::size_t i = 0; i < n; ++i) {
-                keys.push_back(collator.sortKey(StoredText(int(fOrder[i]), fi)));
-                index[i] = std::uint32_t(i);
-            }
-            std::stable_sort(index.begin(), index.end(),
-                             [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
-            std::vector<std::uint32_t> sorted(n);
-            for (std::size_t i = 0; i < n; ++i)
-                sorted[i] = fOrder[index[i]];
-            fOrder.swap(sorted);
+            // Blank values first, in their current order, then the texts (empty ones leading).
+            const auto texts = std::stable_partition(fOrder.begin(), fOrder.end(),
+                                                     [&](std::uint32_t row) { return StoredIsNull(int(row), fi); });
+            std::vector<std::uint32_t> rest(texts, fOrder.end());
+            std::function<QByteArrayView(std::uint32_t)> utf8Of;
+            if (HasUtf8Text(fi))
+                utf8Of = [this, fi](std::uint32_t row) { return StoredUtf8(int(row), fi); };
+            SortRowsByCollation(rest, utf8Of, [this, fi](std::uint32_t row) { return StoredText(int(row), fi); });
+            std::copy(rest.begin(), rest.end(), texts);
         }
     }
     fPositionsValid = false;

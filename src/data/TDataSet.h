@@ -6,6 +6,7 @@
 #include "Exception.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -204,7 +205,7 @@ public:
     bool AtStart() const { return fBof; }
     bool HasNoRows() const { return RowCount() == 0; }
     int RecordCount() const;
-    int RecordNumber() const;  // 1-based; -1 when closed, empty or on a new record
+    int RecordNumber() const;  // 1-based; 0 when empty, -1 when closed or on a new record
     void SetRecordNumber(int number);
     bool HasExactNumbering() const { return true; }
 
@@ -244,6 +245,9 @@ protected:
     virtual QVariant StoredValue(int row, int field) const = 0;
     virtual bool StoredIsNull(int row, int field) const { return StoredValue(row, field).isNull(); }
     virtual QString StoredText(int row, int field) const;
+    // Engines that keep text as UTF-8 hand it out raw (blank for null), so sorting skips QString.
+    virtual bool HasUtf8Text(int /*field*/) const { return false; }
+    virtual QByteArrayView StoredUtf8(int /*row*/, int /*field*/) const { return {}; }
     // Write side of modifiable sets: a new stored row (returns its number), an update, a removal.
     virtual int StoreAppend(const std::vector<QVariant>& values);
     virtual void StoreUpdate(int row, const std::vector<QVariant>& values);

@@ -15,3 +15,8 @@ public:
     // Runs the statement; every row of the result is read before it returns.
     virtual std::unique_ptr<TResultTable> Select(const TSelectStatement& statement) = 0;
 };
+
+// Opens the database file at path with the engine its format needs, read-only. Throws
+// EDatabaseError saying what is wrong with the file (missing, a folder, unreadable, empty, a
+// format no engine here reads).
+std::unique_ptr<TDirectoryEngine> OpenDirectoryEngine(const QString& path);

@@ -1,16 +1,158 @@
 #include "TResultTable.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+
 namespace {
-constexpr std::uint64_t kNullBit = std::uint64_t(1) << 63;
+constexpr std::uint64_t kNullBit64 = std::uint64_t(1) << 63;
+constexpr std::uint32_t kNullBit32 = std::uint32_t(1) << 31;
+}
+
+// Blocks below kMapped bytes live on the heap; larger ones are mapped pages of their own, which
+// mremap resizes in place or moves without copying. The pages of the last results closed are
+// kept for the next ones (searches follow each other): fresh pages cost a fault each, which
+// can take longer than reading the rows. Results are filled and freed on the one thread that
+// runs the window, so the kept blocks need no lock.
+namespace {
+
+constexpr std::size_t kMapped = std::size_t(1) << 20;
+constexpr std::size_t kKeptBlocks = 4;
+constexpr std::size_t kKeptBytes = std::size_t(512) << 20;
+
+struct TKeptBlock
+{
+    void* Block;
+    std::size_t Bytes;
+    int Kind;
+};
+
+std::vector<TKeptBlock>& KeptBlocks()
+{
+    static std::vector<TKeptBlock> kept;
+    return kept;
+}
+
+// The largest kept block of the kind (a buffer's next result tends to be like its last).
+TKeptBlock TakeKept(std::size_t bytes, int kind)
+{
+    auto& kept = KeptBlocks();
+    auto best = kept.end();
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+        if (it->Kind == kind && it->Bytes >= bytes && (best == kept.end() || it->Bytes > best->Bytes))
+            best = it;
+    if (best == kept.end())
+        return {nullptr, 0, kind};
+    const TKeptBlock block = *best;
+    kept.erase(best);
+    return block;
+}
+
+void Keep(void* block, std::size_t bytes, int kind)
+{
+    auto& kept = KeptBlocks();
+    kept.push_back({block, bytes, kind});
+    std::size_t total = 0;
+    for (const TKeptBlock& b : kept)
+        total += b.Bytes;
+    // Over the limits, the oldest go back to the system.
+    while (!kept.empty() && (kept.size() > kKeptBlocks || total > kKeptBytes)) {
+        total -= kept.front().Bytes;
+        munmap(kept.front().Block, kept.front().Bytes);
+        kept.erase(kept.begin());
+    }
+}
+
+} // namespace
+
+void* ResultMemory::Resize(void* block, std::size_t oldBytes, std::size_t& newBytes, int kind)
+{
+    if (newBytes == 0) {
+        Free(block, oldBytes, kind);
+        return nullptr;
+    }
+    const bool wasMapped = oldBytes >= kMapped;
+    if (newBytes < kMapped && !wasMapped) {
+        void* p = std::realloc(block, newBytes);
+        if (!p)
+            throw std::bad_alloc();
+        return p;
+    }
+    if (wasMapped && newBytes < kMapped) {
+        void* p = std::malloc(newBytes);
+        if (!p)
+            throw std::bad_alloc();
+        std::memcpy(p, block, newBytes);
+        munmap(block, oldBytes);
+        return p;
+    }
+    if (wasMapped) {
+        void* p = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        return p;
+    }
+    // From the heap to pages of its own: a kept block serves as it is (growing into it costs
+    // nothing), else fresh pages.
+    const TKeptBlock kept = TakeKept(newBytes, kind);
+    void* p = kept.Block;
+    if (p) {
+        newBytes = kept.Bytes;
+    } else {
+        p = mmap(nullptr, newBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+    }
+    if (block)
+        std::memcpy(p, block, oldBytes);
+    std::free(block);
+    return p;
+}
+
+void ResultMemory::Free(void* block, std::size_t bytes, int kind)
+{
+    if (!block)
+        return;
+    if (bytes >= kMapped)
+        Keep(block, bytes, kind);
+    else
+        std::free(block);
 }
 
 TResultTable::TResultTable(std::vector<TResultColumn> columns) : fColumns(std::move(columns)) {}
 
+void TResultTable::Widen()
+{
+    fEnds64.reserve(std::max(fEnds32.capacity(), fEnds32.size() + 1));
+    for (std::size_t i = 0; i < fEnds32.size(); ++i) {
+        const std::uint32_t e = fEnds32[i];
+        fEnds64.push_back(std::uint64_t(e & ~kNullBit32) | ((e & kNullBit32) ? kNullBit64 : 0));
+    }
+    fEnds32.release();
+    fWideEnds = true;
+}
+
 void TResultTable::PushEnd(bool null)
 {
-    fEnds.push_back(std::uint64_t(fArena.size()) | (null ? kNullBit : 0));
+    const std::size_t end = fArena.size();
+    if (!fWideEnds && end >= kNullBit32)
+        Widen();
+    if (fWideEnds)
+        fEnds64.push_back(std::uint64_t(end) | (null ? kNullBit64 : 0));
+    else
+        fEnds32.push_back(std::uint32_t(end) | (null ? kNullBit32 : 0));
+}
+
+std::size_t TResultTable::End(std::size_t cell) const
+{
+    return fWideEnds ? std::size_t(fEnds64[cell] & ~kNullBit64) : std::size_t(fEnds32[cell] & ~kNullBit32);
+}
+
+bool TResultTable::EndIsNull(std::size_t cell) const
+{
+    return fWideEnds ? (fEnds64[cell] & kNullBit64) != 0 : (fEnds32[cell] & kNullBit32) != 0;
 }
 
 void TResultTable::AppendNull()
@@ -20,7 +162,7 @@ void TResultTable::AppendNull()
 
 void TResultTable::AppendText(QByteArrayView utf8)
 {
-    fArena.insert(fArena.end(), utf8.data(), utf8.data() + utf8.size());
+    fArena.append(utf8.data(), std::size_t(utf8.size()));
     PushEnd(false);
 }
 
@@ -31,21 +173,19 @@ void TResultTable::AppendBytes(QByteArrayView bytes)
 
 void TResultTable::AppendInteger(qint64 value)
 {
-    const char* p = reinterpret_cast<const char*>(&value);
-    fArena.insert(fArena.end(), p, p + sizeof value);
+    fArena.append(reinterpret_cast<const char*>(&value), sizeof value);
     PushEnd(false);
 }
 
 void TResultTable::AppendDouble(double value)
 {
-    const char* p = reinterpret_cast<const char*>(&value);
-    fArena.insert(fArena.end(), p, p + sizeof value);
+    fArena.append(reinterpret_cast<const char*>(&value), sizeof value);
     PushEnd(false);
 }
 
 void TResultTable::AppendBoolean(bool value)
 {
-    fArena.push_back(value ? 1 : 0);
+    fArena.push_back(value ? char(1) : char(0));
     PushEnd(false);
 }
 
@@ -56,45 +196,44 @@ void TResultTable::AppendDateTime(const QDateTime& value)
 
 void TResultTable::EndRow()
 {
-    fRowStartCells = fEnds.size();
+    fRowStartCells = Cells();
     fRowStartBytes = fArena.size();
     ++fRows;
 }
 
 void TResultTable::DiscardRow()
 {
-    fEnds.resize(fRowStartCells);
-    fArena.resize(fRowStartBytes);
+    fEnds64.truncate(fRowStartCells);
+    fEnds32.truncate(fRowStartCells);
+    fArena.truncate(fRowStartBytes);
 }
 
 void TResultTable::Reserve(std::size_t rows, std::size_t bytes)
 {
-    fEnds.reserve(rows * fColumns.size());
+    if (fWideEnds)
+        fEnds64.reserve(rows * fColumns.size());
+    else
+        fEnds32.reserve(rows * fColumns.size());
     fArena.reserve(bytes);
 }
 
 void TResultTable::Squeeze()
 {
-    fEnds.shrink_to_fit();
+    fEnds32.shrink_to_fit();
+    fEnds64.shrink_to_fit();
     fArena.shrink_to_fit();
-}
-
-std::uint32_t TResultTable::Start(std::size_t cell) const
-{
-    return cell == 0 ? 0 : std::uint32_t(fEnds[cell - 1] & ~kNullBit);
 }
 
 bool TResultTable::IsNull(int row, int column) const
 {
-    return (fEnds[std::size_t(row) * fColumns.size() + std::size_t(column)] & kNullBit) != 0;
+    return EndIsNull(std::size_t(row) * fColumns.size() + std::size_t(column));
 }
 
 QByteArrayView TResultTable::Raw(int row, int column) const
 {
     const std::size_t cell = std::size_t(row) * fColumns.size() + std::size_t(column);
-    const std::uint64_t start = cell == 0 ? 0 : (fEnds[cell - 1] & ~kNullBit);
-    const std::uint64_t end = fEnds[cell] & ~kNullBit;
-    return QByteArrayView(fArena.data() + start, qsizetype(end - start));
+    const std::size_t start = cell == 0 ? 0 : End(cell - 1);
+    return QByteArrayView(fArena.data() + start, qsizetype(End(cell) - start));
 }
 
 QVariant TResultTable::Value(int row, int column) const
@@ -140,5 +279,6 @@ QString TResultTable::Text(int row, int column) const
 
 std::size_t TResultTable::MemoryUsed() const
 {
-    return fArena.capacity() + fEnds.capacity() * sizeof(std::uint64_t);
+    return fArena.capacity() + fEnds32.capacity() * sizeof(std::uint32_t)
+           + fEnds64.capacity() * sizeof(std::uint64_t);
 }

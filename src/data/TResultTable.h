@@ -10,7 +10,99 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
+
+// Memory blocks for large buffers: mapped pages that grow and shrink by remapping, never by
+// copying (a result of hundreds of megabytes is filled without being copied on the way).
+namespace ResultMemory {
+// Resizes a block to at least newBytes (set to what the block holds now); throws std::bad_alloc.
+// Blocks of one kind (one kind of buffer) are reused for that kind only.
+void* Resize(void* block, std::size_t oldBytes, std::size_t& newBytes, int kind);
+void Free(void* block, std::size_t bytes, int kind);
+}
+
+// A growable array of plain values in one block of ResultMemory.
+template <class T>
+class TPlainBuffer
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    TPlainBuffer() = default;
+    ~TPlainBuffer() { release(); }
+    TPlainBuffer(TPlainBuffer&& other) noexcept
+        : fData(std::exchange(other.fData, nullptr)), fSize(std::exchange(other.fSize, 0)),
+          fCapacity(std::exchange(other.fCapacity, 0))
+    {
+    }
+    TPlainBuffer& operator=(TPlainBuffer&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            fData = std::exchange(other.fData, nullptr);
+            fSize = std::exchange(other.fSize, 0);
+            fCapacity = std::exchange(other.fCapacity, 0);
+        }
+        return *this;
+    }
+    TPlainBuffer(const TPlainBuffer&) = delete;
+    TPlainBuffer& operator=(const TPlainBuffer&) = delete;
+
+    std::size_t size() const { return fSize; }
+    std::size_t capacity() const { return fCapacity; }
+    const T* data() const { return fData; }
+    const T& operator[](std::size_t i) const { return fData[i]; }
+
+    void push_back(T value)
+    {
+        if (fSize == fCapacity)
+            Grow(fSize + 1);
+        fData[fSize++] = value;
+    }
+    void append(const T* values, std::size_t count)
+    {
+        if (count == 0)
+            return;
+        if (fSize + count > fCapacity)
+            Grow(fSize + count);
+        std::memcpy(fData + fSize, values, count * sizeof(T));
+        fSize += count;
+    }
+    void truncate(std::size_t size) { fSize = std::min(fSize, size); }
+    void reserve(std::size_t capacity)
+    {
+        if (capacity > fCapacity)
+            Reallocate(capacity);
+    }
+    void shrink_to_fit()
+    {
+        if (fCapacity > fSize)
+            Reallocate(fSize);
+    }
+    void release()
+    {
+        ResultMemory::Free(fData, fCapacity * sizeof(T), int(sizeof(T)));
+        fData = nullptr;
+        fSize = fCapacity = 0;
+    }
+
+private:
+    void Grow(std::size_t needed) { Reallocate(std::max({needed, fCapacity * 2, std::size_t(4096 / sizeof(T))})); }
+    void Reallocate(std::size_t capacity)
+    {
+        std::size_t bytes = capacity * sizeof(T);
+        fData = static_cast<T*>(ResultMemory::Resize(fData, fCapacity * sizeof(T), bytes, int(sizeof(T))));
+        fCapacity = bytes / sizeof(T);
+    }
+
+    T* fData = nullptr;
+    std::size_t fSize = 0;
+    std::size_t fCapacity = 0;
+};
 
 struct TResultColumn
 {
@@ -50,13 +142,19 @@ public:
     std::size_t MemoryUsed() const;
 
 private:
-    std::uint32_t Start(std::size_t cell) const;
+    std::size_t Cells() const { return fWideEnds ? fEnds64.size() : fEnds32.size(); }
+    std::size_t End(std::size_t cell) const;  // without the null mark
+    bool EndIsNull(std::size_t cell) const;
     void PushEnd(bool null);
+    void Widen();
 
     std::vector<TResultColumn> fColumns;
-    std::vector<char> fArena;
-    // End offset of each value in the arena; the top bit marks a null value.
-    std::vector<std::uint64_t> fEnds;
+    TPlainBuffer<char> fArena;
+    // End offset of each value in the arena; the top bit marks a null value. Offsets take 32 bits
+    // until the arena outgrows them, then every offset moves to 64 bits.
+    TPlainBuffer<std::uint32_t> fEnds32;
+    TPlainBuffer<std::uint64_t> fEnds64;
+    bool fWideEnds = false;
     std::size_t fRowStartCells = 0;
     std::size_t fRowStartBytes = 0;
     int fRows = 0;

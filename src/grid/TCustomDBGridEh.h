@@ -141,6 +141,9 @@ public:
     void SetVTitleMargin(int value) { fVTitleMargin = value; }
     bool Flat() const { return fFlat; }
     void SetFlat(bool value);
+    // Three-dimensional look of the control (the exporters' table borders follow it).
+    bool Ctl3D() const { return fCtl3D; }
+    void SetCtl3D(bool value) { fCtl3D = value; }
     int IndicatorWidth() const { return fIndicatorWidth; }
     int TitleTextPadding() const { return 4; }
 
@@ -400,6 +403,7 @@ private:
     bool fUseMultiTitle = false;
     int fVTitleMargin = 10;
     bool fFlat = false;
+    bool fCtl3D = true;
     int fIndicatorWidth = 11;
 
     TColor fColor = clWindow;

@@ -1,0 +1,61 @@
+#pragma once
+// The connection to the directory database: a connection string naming the file ("Data Source"),
+// opened read-only and kept until it is closed. The engine that reads the file is chosen by the
+// file's format when the connection opens.
+
+#include "TDirectoryEngine.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class TADOQuery;
+
+enum TConnectMode { cmUnknown, cmRead, cmWrite, cmReadWrite, cmShareDenyRead, cmShareDenyWrite,
+                    cmShareExclusive, cmShareDenyNone };
+
+class TADOConnection
+{
+public:
+    explicit TADOConnection(QString name = QStringLiteral("ADOConnection1"));
+    ~TADOConnection();
+    TADOConnection(const TADOConnection&) = delete;
+    TADOConnection& operator=(const TADOConnection&) = delete;
+
+    const QString& Name() const { return fName; }
+
+    // "Provider=...;Data Source=<path>;Persist Security Info=False". Setting it closes an open
+    // connection.
+    const QString& ConnectionString() const { return fConnectionString; }
+    void SetConnectionString(const QString& text);
+    // The database file the connection string names (empty when it names none).
+    QString DataSource() const;
+    // The value of one key of a connection string: keys in any letter case, blanks around keys
+    // and values ignored, values optionally in single or double quotes (then ';' may appear).
+    static QString ConnectionStringValue(const QString& connectionString, const QString& key);
+
+    // Access is always read-only.
+    TConnectMode Mode() const { return cmRead; }
+    bool LoginPrompt = false;
+
+    bool Connected() const { return fEngine != nullptr; }
+    void SetConnected(bool connected);
+    // Opens the file; on failure the connection stays closed and EDatabaseError says why.
+    void Open();
+    // Closes the queries that use the connection, then the file.
+    void Close();
+
+    // The open engine; throws when the connection is closed.
+    TDirectoryEngine& Engine() const;
+
+private:
+    friend class TADOQuery;
+    void Attach(TADOQuery* query);
+    void Detach(TADOQuery* query);
+
+    QString fName;
+    QString fConnectionString;
+    std::unique_ptr<TDirectoryEngine> fEngine;
+    std::vector<TADOQuery*> fQueries;
+};

@@ -1,0 +1,81 @@
+#include "TADOQuery.h"
+
+#include "TADOConnection.h"
+#include "TSelectStatement.h"
+
+TADOQuery::TADOQuery(QString name) : TDataSet(std::move(name)) {}
+
+TADOQuery::~TADOQuery()
+{
+    Close();
+    SetConnection(nullptr);
+}
+
+void TADOQuery::SetConnection(TADOConnection* connection)
+{
+    if (connection == fConnection)
+        return;
+    Close();
+    if (fConnection)
+        fConnection->Detach(this);
+    fConnection = connection;
+    if (fConnection)
+        fConnection->Attach(this);
+}
+
+void TADOQuery::SetSQL(const QString& text)
+{
+    Close();
+    fSQL = text;
+}
+
+void TADOQuery::DoOpen()
+{
+    if (!fConnection)
+        throw EDatabaseError(FormatMessage(QStringLiteral("%s: Missing Connection or ConnectionString"), {Name()}));
+    const TSelectStatement statement = ParseSelectStatement(fSQL);
+    fConnection->Open();
+    fResult = fConnection->Engine().Select(statement);
+    for (const TResultColumn& column : fResult->Columns())
+        AddField(std::make_unique<TField>(this, column.Name, column.DataType, column.Size));
+}
+
+void TADOQuery::DoClose()
+{
+    fResult.reset();
+}
+
+int TADOQuery::StoredRowCount() const
+{
+    return fResult ? fResult->RowCount() : 0;
+}
+
+QVariant TADOQuery::StoredValue(int row, int field) const
+{
+    return fResult->Value(row, field);
+}
+
+bool TADOQuery::StoredIsNull(int row, int field) const
+{
+    return fResult->IsNull(row, field);
+}
+
+QString TADOQuery::StoredText(int row, int field) const
+{
+    return fResult->Text(row, field);
+}
+
+bool TADOQuery::HasUtf8Text(int field) const
+{
+    switch (fResult->Columns().at(std::size_t(field)).DataType) {
+    case ftString: case ftFixedChar: case ftWideString: case ftMemo: case ftFmtMemo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QByteArrayView TADOQuery::StoredUtf8(int row, int field) const
+{
+    return fResult->Raw(row, field);
+}

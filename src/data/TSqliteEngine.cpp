@@ -1,0 +1,640 @@
+#include "TSqliteEngine.h"
+
+#include "TTextMatcher.h"
+
+#include <QByteArray>
+#include <QChar>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimeZone>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Engine handles
+
+[[noreturn]] void Fail(sqlite3* db)
+{
+    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+class TSqliteDb
+{
+public:
+    TSqliteDb() = default;
+    explicit TSqliteDb(sqlite3* db) : fDb(db) {}
+    ~TSqliteDb() { sqlite3_close_v2(fDb); }
+    TSqliteDb(TSqliteDb&& other) noexcept : fDb(std::exchange(other.fDb, nullptr)) {}
+    TSqliteDb& operator=(TSqliteDb&& other) noexcept
+    {
+        if (this != &other) {
+            sqlite3_close_v2(fDb);
+            fDb = std::exchange(other.fDb, nullptr);
+        }
+        return *this;
+    }
+    TSqliteDb(const TSqliteDb&) = delete;
+    TSqliteDb& operator=(const TSqliteDb&) = delete;
+
+    sqlite3* Get() const { return fDb; }
+
+private:
+    sqlite3* fDb = nullptr;
+};
+
+class TSqliteStatement
+{
+public:
+    TSqliteStatement(sqlite3* db, const QByteArray& sql) : fDb(db)
+    {
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &fStmt, nullptr) != SQLITE_OK)
+            Fail(db);
+    }
+    ~TSqliteStatement() { sqlite3_finalize(fStmt); }
+    TSqliteStatement(TSqliteStatement&& other) noexcept
+        : fDb(other.fDb), fStmt(std::exchange(other.fStmt, nullptr))
+    {
+    }
+    TSqliteStatement& operator=(TSqliteStatement&& other) noexcept
+    {
+        if (this != &other) {
+            sqlite3_finalize(fStmt);
+            fDb = other.fDb;
+            fStmt = std::exchange(other.fStmt, nullptr);
+        }
+        return *this;
+    }
+    TSqliteStatement(const TSqliteStatement&) = delete;
+    TSqliteStatement& operator=(const TSqliteStatement&) = delete;
+
+    sqlite3_stmt* Get() const { return fStmt; }
+
+    void BindText(int index, const QByteArray& utf8)
+    {
+        if (sqlite3_bind_text(fStmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+            Fail(fDb);
+    }
+    void BindEmptyBlob(int index)
+    {
+        if (sqlite3_bind_zeroblob(fStmt, index, 0) != SQLITE_OK)
+            Fail(fDb);
+    }
+    // True while a row is there; false when done.
+    bool Step()
+    {
+        const int rc = sqlite3_step(fStmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        Fail(fDb);
+    }
+    QString Text(int column) const
+    {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(fStmt, column));
+        return QString::fromUtf8(p, sqlite3_column_bytes(fStmt, column));
+    }
+
+private:
+    sqlite3* fDb;
+    sqlite3_stmt* fStmt = nullptr;
+};
+
+QByteArray QuoteIdentifier(const QString& name)
+{
+    QByteArray quoted = name.toUtf8();
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
+}
+
+// ---------------------------------------------------------------------------------------------
+// Matching inside SQLite: pb_like(value, pattern) and pb_equal(value, pattern). The pattern is
+// a bound parameter; its matcher is built on the first row and kept with the statement.
+
+const TCondition::Op kLikeOp = TCondition::Like;
+const TCondition::Op kEqualOp = TCondition::Equal;
+
+void MatchFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    auto* matcher = static_cast<TTextMatcher*>(sqlite3_get_auxdata(context, 1));
+    if (!matcher) {
+        const auto op = *static_cast<const TCondition::Op*>(sqlite3_user_data(context));
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+        const QString pattern = QString::fromUtf8(p, sqlite3_value_bytes(argv[1]));
+        try {
+            matcher = new TTextMatcher(pattern, op);
+        } catch (const std::exception& e) {
+            sqlite3_result_error(context, e.what(), -1);
+            return;
+        }
+        sqlite3_set_auxdata(context, 1, matcher, [](void* m) { delete static_cast<TTextMatcher*>(m); });
+        matcher = static_cast<TTextMatcher*>(sqlite3_get_auxdata(context, 1));
+        if (!matcher) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+    }
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);  // a blank value matches nothing
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    try {
+        sqlite3_result_int(context, matcher->MatchesUtf8(text, sqlite3_value_bytes(argv[0])) ? 1 : 0);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(context, e.what(), -1);
+    }
+}
+
+void RegisterFunctions(sqlite3* db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    if (sqlite3_create_function_v2(db, "pb_like", 2, flags, const_cast<TCondition::Op*>(&kLikeOp),
+                                   MatchFunction, nullptr, nullptr, nullptr) != SQLITE_OK
+        || sqlite3_create_function_v2(db, "pb_equal", 2, flags, const_cast<TCondition::Op*>(&kEqualOp),
+                                      MatchFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(db);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Letter-case classes: every character that any case mapping connects with a given one. The
+// index ranges of a prefix search cover all combinations of these for its first characters.
+
+const std::unordered_map<char32_t, std::vector<char32_t>>& CaseClasses()
+{
+    static const auto classes = [] {
+        constexpr char32_t kLimit = 0x20000;  // no cased letters above the first two planes
+        std::vector<char32_t> parent(kLimit);
+        for (char32_t c = 0; c < kLimit; ++c)
+            parent[c] = c;
+        const auto find = [&](char32_t c) {
+            while (parent[c] != c)
+                c = parent[c] = parent[parent[c]];
+            return c;
+        };
+        for (char32_t c = 0; c < kLimit; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF)
+                continue;
+            for (char32_t m : {QChar::toLower(c), QChar::toUpper(c), QChar::toCaseFolded(c), QChar::toTitleCase(c)}) {
+                if (m == c || m >= kLimit)
+                    continue;
+                const char32_t a = find(c), b = find(m);
+                if (a != b)
+                    parent[std::max(a, b)] = std::min(a, b);
+            }
+        }
+        std::unordered_map<char32_t, std::vector<char32_t>> members;
+        for (char32_t c = 0; c < kLimit; ++c)
+            if (find(c) != c)
+                members[find(c)].push_back(c);
+        std::unordered_map<char32_t, std::vector<char32_t>> byMember;
+        for (auto& [root, list] : members) {
+            list.push_back(root);
+            std::sort(list.begin(), list.end());
+            for (char32_t m : list)
+                byMember[m] = list;
+        }
+        return byMember;
+    }();
+    return classes;
+}
+
+// Texts that every value matching the prefix starts with: the letter-case variants of its first
+// characters, as many characters as keep the variants at most kMaxVariants.
+constexpr std::size_t kMaxVariants = 64;
+
+std::vector<QByteArray> PrefixVariants(const QString& prefix)
+{
+    std::vector<std::u32string> variants = {std::u32string()};
+    for (char32_t c : prefix.toUcs4()) {
+        const auto& classes = CaseClasses();
+        const auto it = classes.find(c);
+        const std::vector<char32_t> single = {c};
+        const std::vector<char32_t>& members = it != classes.end() ? it->second : single;
+        if (variants.size() * members.size() > kMaxVariants)
+            break;
+        std::vector<std::u32string> next;
+        for (const auto& v : variants)
+            for (char32_t m : members)
+                next.push_back(v + m);
+        variants.swap(next);
+    }
+    std::vector<QByteArray> out;
+    if (variants.front().empty())
+        return out;
+    for (const auto& v : variants)
+        out.push_back(QString::fromUcs4(v.data(), qsizetype(v.size())).toUtf8());
+    return out;
+}
+
+// The smallest text above every text that starts with utf8 (UTF-8 orders as its code points).
+QByteArray PrefixSuccessor(QByteArray utf8)
+{
+    while (!utf8.isEmpty() && quint8(utf8.back()) == 0xFF)
+        utf8.chop(1);
+    if (!utf8.isEmpty())
+        utf8.back() = char(quint8(utf8.back()) + 1);
+    return utf8;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Column types from declared types, after SQLite's own affinity rules.
+
+bool Contains(const QByteArray& declared, const char* word)
+{
+    return declared.contains(word);
+}
+
+TResultColumn ColumnFromDeclared(const QString& name, const char* declaredType)
+{
+    TResultColumn column;
+    column.Name = name;
+    const QByteArray declared = QByteArray(declaredType ? declaredType : "").toUpper();
+    const qsizetype open = declared.indexOf('(');
+    if (open >= 0)
+        column.Size = std::max(0, declared.mid(open + 1).split(')').front().split(',').front().trimmed().toInt());
+    if (Contains(declared, "INT")) {
+        if (Contains(declared, "BIGINT") || Contains(declared, "INT8") || Contains(declared, "LARGEINT")
+            || Contains(declared, "UNSIGNED BIG INT"))
+            column.DataType = ftLargeint;
+        else if (Contains(declared, "SMALLINT") || Contains(declared, "TINYINT") || Contains(declared, "INT2"))
+            column.DataType = ftSmallint;
+        else
+            column.DataType = ftInteger;
+        column.Size = 0;
+    } else if (Contains(declared, "CHAR") || Contains(declared, "CLOB") || Contains(declared, "TEXT")) {
+        column.DataType = ftString;
+    } else if (Contains(declared, "BLOB")) {
+        column.DataType = ftBlob;
+        column.Size = 0;
+    } else if (Contains(declared, "REAL") || Contains(declared, "FLOA") || Contains(declared, "DOUB")) {
+        column.DataType = ftFloat;
+        column.Size = 0;
+    } else if (Contains(declared, "BOOL")) {
+        column.DataType = ftBoolean;
+    } else if (Contains(declared, "DATETIME") || Contains(declared, "TIMESTAMP")) {
+        column.DataType = ftDateTime;
+    } else if (Contains(declared, "DATE")) {
+        column.DataType = ftDate;
+    } else if (Contains(declared, "TIME")) {
+        column.DataType = ftTime;
+    } else if (Contains(declared, "MONEY") || Contains(declared, "CURRENCY")) {
+        column.DataType = ftCurrency;
+    } else if (Contains(declared, "NUMERIC") || Contains(declared, "DECIMAL")) {
+        column.DataType = ftFloat;
+    } else {
+        column.DataType = ftString;  // no or unknown type: whatever is stored, shown as text
+    }
+    if (column.DataType != ftString)
+        column.Size = 0;
+    return column;
+}
+
+bool IsTextAffinity(const char* declaredType)
+{
+    const QByteArray declared = QByteArray(declaredType ? declaredType : "").toUpper();
+    return !declared.contains("INT")
+           && (declared.contains("CHAR") || declared.contains("CLOB") || declared.contains("TEXT"));
+}
+
+// A stored value that the column's declared type cannot hold: the column is read as text instead.
+struct TTypeMismatch
+{
+    int Column;
+};
+
+const QDateTime& UnixEpoch()
+{
+    static const QDateTime epoch(QDate(1970, 1, 1), QTime(0, 0), QTimeZone::utc());
+    return epoch;
+}
+
+QDateTime ParseDateTime(const QString& text, TFieldType type)
+{
+    const QString t = text.trimmed();
+    if (type == ftTime) {
+        QTime time = QTime::fromString(t, Qt::ISODateWithMs);
+        if (!time.isValid())
+            time = QTime::fromString(t, Qt::ISODate);
+        return time.isValid() ? QDateTime(QDate(1899, 12, 30), time, QTimeZone::utc()) : QDateTime();
+    }
+    if (t.size() == 10) {
+        const QDate date = QDate::fromString(t, Qt::ISODate);
+        return date.isValid() ? QDateTime(date, QTime(0, 0), QTimeZone::utc()) : QDateTime();
+    }
+    QString iso = t;
+    if (iso.size() > 10 && iso[10] == u' ')
+        iso[10] = u'T';
+    QDateTime dt = QDateTime::fromString(iso, Qt::ISODateWithMs);
+    if (!dt.isValid())
+        return {};
+    if (dt.timeSpec() == Qt::LocalTime)
+        dt = QDateTime(dt.date(), dt.time(), QTimeZone::utc());
+    return dt;
+}
+
+void AppendValue(TResultTable& table, sqlite3_stmt* stmt, int column, TFieldType type)
+{
+    const int storage = sqlite3_column_type(stmt, column);
+    if (storage == SQLITE_NULL) {
+        table.AppendNull();
+        return;
+    }
+    const auto text = [&] {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return QByteArrayView(p, sqlite3_column_bytes(stmt, column));
+    };
+    switch (type) {
+    case ftSmallint: case ftInteger: case ftLargeint: {
+        if (storage == SQLITE_INTEGER) {
+            table.AppendInteger(sqlite3_column_int64(stmt, column));
+            return;
+        }
+        if (storage == SQLITE_FLOAT) {
+            const double d = sqlite3_column_double(stmt, column);
+            if (d == std::floor(d) && std::abs(d) < 9.0e18) {
+                table.AppendInteger(qint64(d));
+                return;
+            }
+        } else if (storage == SQLITE_TEXT) {
+            bool ok = false;
+            const qint64 v = text().trimmed().toLongLong(&ok);
+            if (ok) {
+                table.AppendInteger(v);
+                return;
+            }
+        }
+        throw TTypeMismatch{column};
+    }
+    case ftFloat: case ftCurrency: {
+        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+            table.AppendDouble(sqlite3_column_double(stmt, column));
+            return;
+        }
+        if (storage == SQLITE_TEXT) {
+            bool ok = false;
+            const double v = text().trimmed().toDouble(&ok);
+            if (ok) {
+                table.AppendDouble(v);
+                return;
+            }
+        }
+        throw TTypeMismatch{column};
+    }
+    case ftBoolean: {
+        if (storage == SQLITE_INTEGER) {
+            table.AppendBoolean(sqlite3_column_int64(stmt, column) != 0);
+            return;
+        }
+        if (storage == SQLITE_TEXT) {
+            const QByteArray t = text().trimmed().toByteArray().toLower();
+            if (t == "true" || t == "false" || t == "1" || t == "0") {
+                table.AppendBoolean(t == "true" || t == "1");
+                return;
+            }
+        }
+        throw TTypeMismatch{column};
+    }
+    case ftDate: case ftTime: case ftDateTime: {
+        QDateTime dt;
+        if (storage == SQLITE_TEXT)
+            dt = ParseDateTime(QString::fromUtf8(text()), type);
+        else if (storage == SQLITE_INTEGER)  // seconds since 1970, as SQLite's 'unixepoch'
+            dt = UnixEpoch().addSecs(sqlite3_column_int64(stmt, column));
+        else if (storage == SQLITE_FLOAT)  // a Julian day number, as SQLite's julianday()
+            dt = UnixEpoch().addMSecs(qint64(std::llround((sqlite3_column_double(stmt, column) - 2440587.5) * 86400000.0)));
+        if (!dt.isValid())
+            throw TTypeMismatch{column};
+        table.AppendDateTime(dt);
+        return;
+    }
+    case ftBlob: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, column));
+        table.AppendBytes(QByteArrayView(p, sqlite3_column_bytes(stmt, column)));
+        return;
+    }
+    default:
+        table.AppendText(text());
+        return;
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+struct TSqliteEngine::Impl
+{
+    TSqliteDb Db;
+    QString Path;
+    bool Utf8 = true;  // text stored as UTF-8, so its byte order is its code-point order
+
+    // A statement compiled for SQLite: its SQL, its parameters, the result's columns.
+    struct TCompiled
+    {
+        QByteArray Sql;
+        std::vector<QByteArray> Texts;  // ?1..?n
+        std::vector<int> EmptyBlobs;    // parameters bound to an empty blob instead
+        std::vector<TResultColumn> Columns;
+    };
+
+    TCompiled Compile(const TSelectStatement& statement);
+    bool HasBinaryIndexOn(const QString& table, const QString& column);
+    TSqliteStatement Prepare(const TCompiled& compiled);
+};
+
+TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
+{
+    d->Path = path;
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/")
+                           + "?mode=ro&immutable=1";
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    d->Db = TSqliteDb(db);
+    const auto failOpen = [&](const QString& message) {
+        throw EDatabaseError(FormatMessage(QStringLiteral("Cannot open database '%s': %s"), {path, message}));
+    };
+    if (rc != SQLITE_OK)
+        failOpen(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
+    try {
+        RegisterFunctions(db);
+        // Reading the schema proves the file is a database we can read; the encoding decides
+        // whether index ranges may be computed on UTF-8 bytes.
+        TSqliteStatement schema(db, "SELECT count(*) FROM sqlite_schema");
+        schema.Step();
+        TSqliteStatement encoding(db, "PRAGMA encoding");
+        if (encoding.Step())
+            d->Utf8 = encoding.Text(0).compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0;
+        TSqliteStatement queryOnly(db, "PRAGMA query_only = 1");
+        queryOnly.Step();
+    } catch (const EDatabaseError& e) {
+        failOpen(e.Message());
+    }
+}
+
+TSqliteEngine::~TSqliteEngine() = default;
+
+bool TSqliteEngine::Impl::HasBinaryIndexOn(const QString& table, const QString& column)
+{
+    TSqliteStatement indexes(Db.Get(),
+                             "SELECT ii.name, ii.coll FROM pragma_index_list(?1) AS il, pragma_index_xinfo(il.name) AS ii"
+                             " WHERE il.partial = 0 AND ii.seqno = 0");
+    indexes.BindText(1, table.toUtf8());
+    while (indexes.Step()) {
+        if (sqlite3_column_type(indexes.Get(), 0) == SQLITE_NULL)
+            continue;  // an index on an expression
+        if (indexes.Text(0).compare(column, Qt::CaseInsensitive) == 0
+            && indexes.Text(1).compare(QLatin1String("BINARY"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStatement& statement)
+{
+    TCompiled compiled;
+    const QByteArray table = QuoteIdentifier(statement.Table);
+    compiled.Sql = "SELECT * FROM " + table;
+
+    // The table's columns, as "*" gives them (a missing table fails here with SQLite's message).
+    std::vector<bool> textAffinity;
+    {
+        TSqliteStatement probe(Db.Get(), compiled.Sql);
+        const int count = sqlite3_column_count(probe.Get());
+        for (int i = 0; i < count; ++i) {
+            const char* declared = sqlite3_column_decltype(probe.Get(), i);
+            compiled.Columns.push_back(
+                ColumnFromDeclared(QString::fromUtf8(sqlite3_column_name(probe.Get(), i)), declared));
+            textAffinity.push_back(IsTextAffinity(declared));
+        }
+    }
+
+    // Every condition becomes a call of our matcher with its literal bound as a parameter.
+    QByteArray where;
+    QByteArray narrowColumn;  // the indexed column whose prefix narrows the search, if any
+    QString narrowPrefix;
+    for (const TCondition& condition : statement.Conditions) {
+        const auto column = std::find_if(compiled.Columns.begin(), compiled.Columns.end(), [&](const TResultColumn& c) {
+            return c.Name.compare(condition.Field, Qt::CaseInsensitive) == 0;
+        });
+        if (column == compiled.Columns.end())
+            throw EDatabaseError(FormatMessage(QStringLiteral("no such column: %s"), {condition.Field}));
+        const QByteArray name = QuoteIdentifier(column->Name);
+        compiled.Texts.push_back(condition.Literal.toUtf8());
+        where += where.isEmpty() ? " WHERE " : " AND ";
+        where += (condition.Operator == TCondition::Like ? "pb_like(" : "pb_equal(") + name + ", ?"
+                 + QByteArray::number(compiled.Texts.size()) + ")";
+
+        const TTextMatcher matcher(condition.Literal, condition.Operator);
+        const std::size_t index = std::size_t(column - compiled.Columns.begin());
+        if (Utf8 && matcher.LiteralPrefix().size() > narrowPrefix.size() && textAffinity[index]
+            && HasBinaryIndexOn(statement.Table, column->Name)) {
+            narrowColumn = name;
+            narrowPrefix = matcher.LiteralPrefix();
+        }
+    }
+    const std::vector<QByteArray> variants = PrefixVariants(narrowPrefix);
+    if (variants.empty()) {
+        compiled.Sql += where;
+        return compiled;
+    }
+
+    // Every value a condition with a literal prefix can match starts with one of the letter-case
+    // variants of the prefix's first characters. On an indexed text column each variant becomes
+    // one index range, read by a SELECT of its own (the matcher still decides each row, on the
+    // index entry before the row is fetched); the ranges do not overlap, so the SELECTs are
+    // simply chained. Blob values sort after all text and get a range of their own.
+    const QByteArray select = compiled.Sql + where + " AND " + narrowColumn + " COLLATE BINARY";
+    compiled.Sql.clear();
+    for (const QByteArray& variant : variants) {
+        compiled.Texts.push_back(variant);
+        compiled.Texts.push_back(PrefixSuccessor(variant));
+        compiled.Sql += select + " >= ?" + QByteArray::number(compiled.Texts.size() - 1) + " AND " + narrowColumn
+                        + " COLLATE BINARY < ?" + QByteArray::number(compiled.Texts.size()) + " UNION ALL ";
+    }
+    compiled.Texts.emplace_back();
+    compiled.EmptyBlobs.push_back(int(compiled.Texts.size()));
+    compiled.Sql += select + " >= ?" + QByteArray::number(compiled.Texts.size());
+    return compiled;
+}
+
+TSqliteStatement TSqliteEngine::Impl::Prepare(const TCompiled& compiled)
+{
+    TSqliteStatement stmt(Db.Get(), compiled.Sql);
+    for (std::size_t i = 0; i < compiled.Texts.size(); ++i) {
+        const int n = int(i + 1);
+        if (std::find(compiled.EmptyBlobs.begin(), compiled.EmptyBlobs.end(), n) != compiled.EmptyBlobs.end())
+            stmt.BindEmptyBlob(n);
+        else
+            stmt.BindText(n, compiled.Texts[i]);
+    }
+    return stmt;
+}
+
+std::unique_ptr<TResultTable> TSqliteEngine::Select(const TSelectStatement& statement)
+{
+    Impl::TCompiled compiled = d->Compile(statement);
+    // A stored value the declared type cannot hold turns that column into text, and the rows are
+    // read again: SQLite lets any column hold anything, and nothing may be lost on the way.
+    for (;;) {
+        auto table = std::make_unique<TResultTable>(compiled.Columns);
+        TSqliteStatement stmt = d->Prepare(compiled);
+        const int columns = int(compiled.Columns.size());
+        std::vector<TFieldType> types;
+        bool allText = true;
+        for (const TResultColumn& c : compiled.Columns) {
+            types.push_back(c.DataType);
+            allText &= c.DataType == ftString;
+        }
+        try {
+            sqlite3_stmt* s = stmt.Get();
+            if (allText) {
+                // The directory's usual case: every column text, copied as SQLite hands it out.
+                while (stmt.Step()) {
+                    for (int i = 0; i < columns; ++i) {
+                        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+                        if (p)
+                            table->AppendText(QByteArrayView(p, sqlite3_column_bytes(s, i)));
+                        else if (sqlite3_column_type(s, i) == SQLITE_NULL)
+                            table->AppendNull();
+                        else
+                            throw std::bad_alloc();  // SQLite could not convert the value
+                    }
+                    table->EndRow();
+                }
+            } else {
+                while (stmt.Step()) {
+                    for (int i = 0; i < columns; ++i)
+                        AppendValue(*table, s, i, types[std::size_t(i)]);
+                    table->EndRow();
+                }
+            }
+        } catch (const TTypeMismatch& mismatch) {
+            compiled.Columns[std::size_t(mismatch.Column)].DataType = ftString;
+            continue;
+        }
+        table->Squeeze();
+        return table;
+    }
+}
+
+QStringList TSqliteEngine::QueryPlan(const TSelectStatement& statement)
+{
+    Impl::TCompiled compiled = d->Compile(statement);
+    compiled.Sql = "EXPLAIN QUERY PLAN " + compiled.Sql;
+    TSqliteStatement stmt = d->Prepare(compiled);
+    QStringList plan;
+    while (stmt.Step())
+        plan << stmt.Text(3);
+    return plan;
+}

@@ -1,0 +1,242 @@
+#include "TDBGridEhClipboard.h"
+
+#include "TCustomDBGridEh.h"
+#include "TDBGridEhExportAsRTF.h"
+#include "TDBGridEhExportAsText.h"
+#include "TDBGridEhExportAsVCLDBIF.h"
+#include "TDBGridEhSelection.h"
+#include "TMemoryStreamEh.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStringDecoder>
+
+#include <memory>
+
+QString InternalClipboardFormat;
+QString CsvClipboardFormat;
+QString RtfClipboardFormat;
+
+namespace {
+
+bool ShowConfirmBox(const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
+                    QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+TConfirmEh& ConfirmHook()
+{
+    static TConfirmEh hook = ShowConfirmBox;
+    return hook;
+}
+
+// Resumes the record set's notifications on every way out.
+class TSuspendGuard
+{
+public:
+    explicit TSuspendGuard(TDataSet* dataSet) : fDataSet(dataSet)
+    {
+        if (fDataSet)
+            fDataSet->SuspendNotify();
+    }
+    ~TSuspendGuard()
+    {
+        if (fDataSet)
+            fDataSet->ResumeNotify();
+    }
+    TSuspendGuard(const TSuspendGuard&) = delete;
+    TSuspendGuard& operator=(const TSuspendGuard&) = delete;
+
+private:
+    TDataSet* fDataSet;
+};
+
+void ExportInto(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, bool wholeGrid,
+                TMemoryStreamEh& stream, const TExportProgressEh& progress, bool terminate)
+{
+    stream.Clear();
+    stream.open(QIODevice::ReadWrite);
+    ExportGridToStream(exportClass, grid, &stream, wholeGrid, progress);
+    if (terminate)
+        stream.Write("", 1);
+}
+
+// The field whose value stands for a column's cell: for a lookup field, the key it looks up by.
+TField* ValueField(TColumnEh* column)
+{
+    TField* field = column->Field();
+    if (field && field->FieldKind == fkLookup)
+        field = field->DataSet()->FieldNamed(field->KeyFields);
+    return field;
+}
+
+void ClearCells(const std::vector<TColumnEh*>& columns)
+{
+    for (TColumnEh* column : columns) {
+        if (column->ReadOnly())
+            continue;
+        TField* field = ValueField(column);
+        if (!field || !field->DataSet()->CanModify())
+            continue;
+        TDataSet* ds = field->DataSet();
+        ds->Edit();
+        if (ds->CursorState() == dsEdit || ds->CursorState() == dsInsert)
+            field->Clear();
+    }
+}
+
+} // namespace
+
+void RegisterClipboardFormatsEh()
+{
+    InternalClipboardFormat = QStringLiteral("VCLDBIF");
+    CsvClipboardFormat = QStringLiteral("Csv");
+    RtfClipboardFormat = QStringLiteral("Rich Text Format");
+}
+
+QString WindowsMimeTypeEh(const QString& formatName)
+{
+    return QStringLiteral("application/x-qt-windows-mime;value=\"") + formatName + u'"';
+}
+
+bool RunsOnNTFamily()
+{
+    return true;
+}
+
+void SetConfirmEh(TConfirmEh confirm)
+{
+    ConfirmHook() = confirm ? std::move(confirm) : TConfirmEh(ShowConfirmBox);
+}
+
+bool ConfirmEh(const QString& question)
+{
+    return ConfirmHook()(question);
+}
+
+QMimeData* GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
+{
+    if (InternalClipboardFormat.isEmpty())
+        RegisterClipboardFormatsEh();
+    auto mime = std::make_unique<QMimeData>();
+    TSuspendGuard suspend(grid->DataSet());
+    TMemoryStreamEh stream;
+    stream.SetHalfGrowthStep(65536);
+
+    // Unicode text: the text export's windows-1251 bytes, converted. The terminating zero the
+    // desktop clipboard needs is added by Qt where it is needed.
+    ExportInto(&ExportClassEh<TDBGridEhExportAsText>, grid, wholeGrid, stream, progress, true);
+    if (RunsOnNTFamily()) {
+        QStringDecoder ansi("windows-1251");
+        QString text = ansi.decode(stream.View());
+        if (text.endsWith(QChar(0)))
+            text.chop(1);
+        mime->setText(text);
+    }
+
+    ExportInto(&ExportClassEh<TDBGridEhExportAsCSV>, grid, wholeGrid, stream, progress, true);
+    mime->setData(WindowsMimeTypeEh(CsvClipboardFormat), stream.Bytes());
+    mime->setData(QStringLiteral("text/csv"), stream.Bytes().chopped(1));
+
+    ExportInto(&ExportClassEh<TDBGridEhExportAsRTF>, grid, wholeGrid, stream, progress, true);
+    mime->setData(WindowsMimeTypeEh(RtfClipboardFormat), stream.Bytes());
+    const QByteArray rtf = stream.Bytes().chopped(1);
+    mime->setData(QStringLiteral("text/rtf"), rtf);
+    mime->setData(QStringLiteral("text/richtext"), rtf);
+
+    ExportInto(&ExportClassEh<TDBGridEhExportAsVCLDBIF>, grid, wholeGrid, stream, progress, false);
+    mime->setData(WindowsMimeTypeEh(InternalClipboardFormat), stream.Bytes());
+    stream.Clear();
+    return mime.release();
+}
+
+void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
+{
+    QGuiApplication::clipboard()->setMimeData(GridClipboardDataEh(grid, wholeGrid, progress));
+}
+
+void CutGridData(TCustomDBGridEh* grid, bool wholeGrid)
+{
+    CopyGridData(grid, wholeGrid);
+    DeleteGridData(grid, wholeGrid);
+}
+
+void DeleteGridData(TCustomDBGridEh* grid, bool wholeGrid)
+{
+    TDBGridEhSelection& selection = grid->Selection();
+    const TDBGridEhSelectionType kind = wholeGrid ? gstAll : selection.SelectionType();
+    TDataSet* ds = grid->DataSet();
+    if (kind == gstNon || !ds)
+        return;
+    if (grid->Options().Contains(dgConfirmDelete)) {
+        QString question;
+        if (kind == gstRecordBookmarks)
+            question = selection.Rows().Count() <= 1 ? QStringLiteral("Delete record?")
+                                                     : QStringLiteral("Delete all selected records?");
+        else if (kind == gstRectangle)
+            question = QStringLiteral("Clear selected cells?");
+        if (!question.isEmpty() && !ConfirmEh(question))
+            return;
+    }
+    grid->SaveCursorPosition();
+    TSuspendGuard suspend(ds);
+    switch (kind) {
+    case gstRecordBookmarks: {
+        const std::vector<QByteArray> rows = [&] {
+            std::vector<QByteArray> list;
+            for (int i = 0; i < selection.Rows().Count(); ++i)
+                list.push_back(selection.Rows().Items(i));
+            return list;
+        }();
+        for (const QByteArray& bookmark : rows) {
+            ds->SetBookmark(bookmark);
+            ds->Delete();
+        }
+        selection.Clear();
+        break;
+    }
+    case gstRectangle: {
+        std::vector<TColumnEh*> columns;
+        const TColumnsEhList& visible = grid->VisibleColumnList();
+        for (int c = selection.Rect().LeftCol(); c <= selection.Rect().RightCol() && c < visible.Count(); ++c)
+            if (c >= 0)
+                columns.push_back(visible.Items(c));
+        const QByteArray bottom = selection.Rect().GetBottomRow();
+        ds->SetBookmark(selection.Rect().TopRow());
+        while (true) {
+            ClearCells(columns);
+            if (ds->BookmarkOrder(bottom, ds->Bookmark()) == 0)
+                break;
+            ds->MoveNext();
+            if (ds->AtEnd())
+                break;
+        }
+        grid->RestoreCursorPosition();
+        break;
+    }
+    case gstColumns: {
+        std::vector<TColumnEh*> columns;
+        for (int i = 0; i < selection.Columns().Count(); ++i)
+            columns.push_back(selection.Columns().Items(i));
+        ds->MoveFirst();
+        while (!ds->AtEnd()) {
+            ClearCells(columns);
+            ds->MoveNext();
+        }
+        grid->RestoreCursorPosition();
+        break;
+    }
+    case gstAll:
+        ds->MoveFirst();
+        while (!ds->AtEnd() && !ds->HasNoRows())
+            ds->Delete();
+        break;
+    case gstNon:
+        break;
+    }
+}

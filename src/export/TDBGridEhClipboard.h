@@ -1,0 +1,38 @@
+#pragma once
+// Copying a grid to the clipboard in four representations at once (Unicode text, "Csv",
+// "Rich Text Format" and the typed "VCLDBIF" stream), and the cut and delete commands beside it.
+
+#include "TDBGridEhExport.h"
+
+#include <QString>
+#include <functional>
+
+class QMimeData;
+class TCustomDBGridEh;
+
+// The registered clipboard formats, by the names other programs look for. Set once at start by
+// RegisterClipboardFormatsEh, in this order.
+extern QString InternalClipboardFormat;  // "VCLDBIF"
+extern QString CsvClipboardFormat;       // "Csv"
+extern QString RtfClipboardFormat;       // "Rich Text Format"
+void RegisterClipboardFormatsEh();
+
+// The mime type under which a desktop format name travels between programs.
+QString WindowsMimeTypeEh(const QString& formatName);
+
+// Builds the four representations of the grid (the whole grid, or its selection) in the copy's
+// placing order. The caller owns the result; CopyGridData places it on the clipboard.
+QMimeData* GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress = {});
+
+void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress = {});
+void CutGridData(TCustomDBGridEh* grid, bool wholeGrid);
+void DeleteGridData(TCustomDBGridEh* grid, bool wholeGrid);
+
+// Asks the user a yes-or-no question in a "Confirm" box with OK and Cancel; closing the box counts
+// as Cancel. Tests replace it.
+using TConfirmEh = std::function<bool(const QString& question)>;
+void SetConfirmEh(TConfirmEh confirm);
+bool ConfirmEh(const QString& question);
+
+// The system this runs on offers Unicode text on its clipboard (always so here).
+bool RunsOnNTFamily();

@@ -1,0 +1,125 @@
+#include "TDBGridEhExportAsText.h"
+
+char DefaultCsvSeparator = ';';
+
+void WriteCsvQuoted(TByteWriterEh& w, QStringView value)
+{
+    QByteArray& bytes = w.Scratch();
+    bytes.clear();
+    AnsiAppend(bytes, value);
+    // Every byte may double: in pieces of half the buffer.
+    w.WriteByte('"');
+    const char* p = bytes.constData();
+    const char* end = p + bytes.size();
+    while (p != end) {
+        const qsizetype chunk = std::min<qsizetype>(end - p, TByteWriterEh::kCapacity / 2);
+        char* out = w.Reserve(2 * chunk);
+        char* o = out;
+        for (const char* stop = p + chunk; p != stop; ++p) {
+            if (*p == '"')
+                *o++ = '"';
+            *o++ = *p;
+        }
+        w.Commit(o - out);
+    }
+    w.WriteByte('"');
+}
+
+void TDBGridEhExportAsText::BeginDocument() {}
+
+void TDBGridEhExportAsText::EndDocument() {}
+
+void TDBGridEhExportAsText::StartLine()
+{
+    if (NeedLineBreak)
+        Out().WriteCrLf();
+    else
+        NeedLineBreak = true;
+}
+
+void TDBGridEhExportAsText::StartCell()
+{
+    if (NeedSeparator)
+        Out().WriteByte('\t');
+    else
+        NeedSeparator = true;
+}
+
+void TDBGridEhExportAsText::EmitTitleRow(const TColumnsEhList& columns)
+{
+    StartLine();
+    for (int i = 0; i < columns.Count(); ++i) {
+        Out().WriteAnsi(columns[i]->Title()->Caption());
+        if (i + 1 < columns.Count())
+            Out().WriteByte('\t');
+    }
+}
+
+void TDBGridEhExportAsText::EmitDataRow(const TColumnsEhList& columns)
+{
+    StartLine();
+    NeedSeparator = false;
+    TDBGridEhExport::EmitDataRow(columns);
+}
+
+void TDBGridEhExportAsText::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& params)
+{
+    StartCell();
+    Out().WriteAnsi(params.Text);
+}
+
+void TDBGridEhExportAsText::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
+{
+    StartLine();
+    NeedSeparator = false;
+    TDBGridEhExport::EmitFooterRow(columns, footerRow);
+}
+
+void TDBGridEhExportAsText::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
+                                           const TFontEh& /*font*/, TColor /*background*/,
+                                           TAlignment /*alignment*/, const QString& text)
+{
+    StartCell();
+    Out().WriteAnsi(text);
+}
+
+void TDBGridEhExportAsText::WriteToStream(QIODevice* stream, bool exportAll)
+{
+    NeedLineBreak = false;
+    NeedSeparator = false;
+    TDBGridEhExport::WriteToStream(stream, exportAll);
+}
+
+TDBGridEhExportAsCSV::TDBGridEhExportAsCSV() : FieldSeparator(DefaultCsvSeparator) {}
+
+void TDBGridEhExportAsCSV::StartCell()
+{
+    if (NeedSeparator)
+        Out().WriteByte(FieldSeparator);
+    else
+        NeedSeparator = true;
+}
+
+void TDBGridEhExportAsCSV::EmitTitleRow(const TColumnsEhList& columns)
+{
+    StartLine();
+    for (int i = 0; i < columns.Count(); ++i) {
+        WriteCsvQuoted(Out(), columns[i]->Title()->Caption());
+        if (i + 1 < columns.Count())
+            Out().WriteByte(FieldSeparator);
+    }
+}
+
+void TDBGridEhExportAsCSV::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& params)
+{
+    StartCell();
+    WriteCsvQuoted(Out(), params.Text);
+}
+
+void TDBGridEhExportAsCSV::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
+                                          const TFontEh& /*font*/, TColor /*background*/,
+                                          TAlignment /*alignment*/, const QString& text)
+{
+    StartCell();
+    WriteCsvQuoted(Out(), text);
+}

@@ -1,0 +1,183 @@
+#include "TDBGridEhExportAsXLS.h"
+
+#include "Exception.h"
+#include "TCustomDBGridEh.h"
+
+namespace {
+
+// Record type, length of the data that follows, then row, column and XF index of a cell record.
+void WriteCellHeader(TByteWriterEh& w, quint16 type, quint16 length, quint16 row, quint16 col,
+                     quint16 xf)
+{
+    char* out = w.Reserve(10);
+    const quint16 words[5] = {type, length, row, col, xf};
+    for (int i = 0; i < 5; ++i) {
+        out[2 * i] = char(words[i] & 0xFF);
+        out[2 * i + 1] = char(words[i] >> 8);
+    }
+    w.Commit(10);
+}
+
+}  // namespace
+
+void WriteXlsBof(TByteWriterEh& w)
+{
+    w.WriteUInt16(0x0809);
+    w.WriteUInt16(0x0008);
+    w.WriteUInt16(0x0000);  // BIFF version
+    w.WriteUInt16(0x0010);  // worksheet
+    w.WriteUInt16(0x0000);  // build
+    w.WriteUInt16(0x0000);  // year
+}
+
+void WriteXlsCodepage(TByteWriterEh& w)
+{
+    w.WriteUInt16(0x0042);
+    w.WriteUInt16(0x0002);
+    w.WriteUInt16(1251);
+}
+
+void WriteXlsLabel(TByteWriterEh& w, quint16 row, quint16 col, QStringView text)
+{
+    QByteArray& bytes = w.Scratch();
+    bytes.clear();
+    AnsiAppend(bytes, text);
+    const quint16 n = quint16(std::min(bytes.size(), kXlsMaxLabelBytes));
+    WriteCellHeader(w, 0x0204, quint16(n + 8), row, col, 0);
+    w.WriteUInt16(n);
+    w.WriteBytes(bytes.constData(), n);
+}
+
+void WriteXlsNumber(TByteWriterEh& w, quint16 row, quint16 col, double value)
+{
+    WriteCellHeader(w, 0x0203, 0x000E, row, col, 0);
+    w.WriteDouble(value);
+}
+
+void WriteXlsRk(TByteWriterEh& w, quint16 row, quint16 col, qint32 value)
+{
+    WriteCellHeader(w, 0x027E, 0x000A, row, col, 0);
+    // Bit 1 marks an integer, bit 0 clear: not divided by 100.
+    w.WriteInt32(qint32(quint32(value) << 2 | 2u));
+}
+
+void WriteXlsBlank(TByteWriterEh& w, quint16 row, quint16 col)
+{
+    WriteCellHeader(w, 0x0201, 0x0006, row, col, 0x0017);
+}
+
+void WriteXlsEof(TByteWriterEh& w)
+{
+    w.WriteUInt16(0x000A);
+    w.WriteUInt16(0x0000);
+}
+
+void TDBGridEhExportAsXLS::WriteToStream(QIODevice* stream, bool exportAll)
+{
+    CellCol = 0;
+    CellRow = 0;
+    TDBGridEhExport::WriteToStream(stream, exportAll);
+}
+
+void TDBGridEhExportAsXLS::AdvanceCell()
+{
+    if (CellCol + 1 >= ExportColumns().Count()) {
+        ++CellRow;
+        CellCol = 0;
+    } else {
+        ++CellCol;
+    }
+}
+
+void TDBGridEhExportAsXLS::BeginDocument()
+{
+    // Row numbers are 16-bit: refuse what a sheet cannot hold before anything is written.
+    const TCustomDBGridEh* grid = SourceGrid();
+    const qint64 rows = (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() +
+                        grid->FooterRowCount();
+    if (rows > kXlsMaxRows)
+        throw Exception(QStringLiteral("Cannot export %1 rows to an Excel worksheet: a worksheet "
+                                       "holds at most %2 rows")
+                            .arg(rows)
+                            .arg(kXlsMaxRows));
+    WriteXlsBof(Out());
+    WriteXlsCodepage(Out());
+}
+
+void TDBGridEhExportAsXLS::EndDocument()
+{
+    WriteXlsEof(Out());
+}
+
+void TDBGridEhExportAsXLS::WriteBlankCell()
+{
+    WriteXlsBlank(Out(), CellRow, CellCol);
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::WriteNumberCell(double value)
+{
+    WriteXlsNumber(Out(), CellRow, CellCol, value);
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::WriteIntegerCell(qint64 value)
+{
+    if (FitsXlsRk(value))
+        WriteXlsRk(Out(), CellRow, CellCol, qint32(value));
+    else
+        WriteXlsNumber(Out(), CellRow, CellCol, double(value));
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::WriteLabelCell(const QString& text)
+{
+    WriteXlsLabel(Out(), CellRow, CellCol, text);
+    AdvanceCell();
+}
+
+void TDBGridEhExportAsXLS::EmitTitleRow(const TColumnsEhList& columns)
+{
+    for (TColumnEh* column : columns)
+        WriteLabelCell(column->Title()->Caption());
+}
+
+void TDBGridEhExportAsXLS::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
+{
+    // Numbers come from the stored value, not from the display text.
+    const TField* field = column->Field();
+    if (!field) {
+        WriteBlankCell();
+        return;
+    }
+    if (column->CellKind() == ctKeyPickList) {
+        WriteLabelCell(params.Text);
+        return;
+    }
+    if (field->IsBlank()) {
+        WriteBlankCell();
+        return;
+    }
+    switch (field->DataType()) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+        WriteIntegerCell(field->AsInteger());
+        break;
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+        WriteNumberCell(field->AsFloat());
+        break;
+    default:
+        WriteLabelCell(params.Text);
+        break;
+    }
+}
+
+void TDBGridEhExportAsXLS::EmitFooterCell(int dataCol, int row, TColumnEh* column,
+                                          const TFontEh& /*font*/, TColor /*background*/,
+                                          TAlignment /*alignment*/, const QString& text)
+{
+    const TFooterValueType kind = column->UsedFooter(row)->ValueType();
+    if (kind == fvtSum || kind == fvtCount)
+        WriteNumberCell(double(FooterTotal(row, dataCol)) / 10000.0);
+    else
+        WriteLabelCell(text);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// A growable in-memory byte stream. Its capacity grows in steps of twice HalfGrowthStep, so that a
+// large document is assembled with few reallocations; the RTF body and the clipboard copy use it.
+// It is a QIODevice, so every exporter writes to it as to a file; Write and SetCapacity raise
+// "Out of memory while expanding memory stream" when memory cannot be had.
+
+#include <QIODevice>
+
+class TMemoryStreamEh : public QIODevice
+{
+    Q_OBJECT
+
+public:
+    explicit TMemoryStreamEh(QObject* parent = nullptr);
+    ~TMemoryStreamEh() override;
+
+    int HalfGrowthStep() const { return fHalfGrowthStep; }
+    void SetHalfGrowthStep(int step);
+
+    // Bytes reserved; any request other than the current size is rounded up to a multiple of
+    // twice HalfGrowthStep, a request of exactly the current size is taken as it stands, and 0
+    // frees the memory.
+    qint64 Capacity() const { return fCapacity; }
+    void SetCapacity(qint64 capacity);
+    void SetSize(qint64 size);
+    // Empties the stream and frees its memory.
+    void Clear();
+
+    // The bytes from 0 to size(); valid until the next change of capacity.
+    const char* Memory() const { return fMemory; }
+    QByteArrayView View() const { return {fMemory, qsizetype(fSize)}; }
+    QByteArray Bytes() const { return QByteArray(fMemory, qsizetype(fSize)); }
+
+    // Writes at the current position, growing the stream; raises on failure.
+    void Write(const char* data, qint64 count);
+
+    qint64 size() const override { return fSize; }
+    bool isSequential() const override { return false; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 maxSize) override;
+
+private:
+    void WriteAt(qint64 at, const char* data, qint64 count);
+
+    char* fMemory = nullptr;
+    qint64 fSize = 0;
+    qint64 fCapacity = 0;
+    int fHalfGrowthStep = 4096;
+};

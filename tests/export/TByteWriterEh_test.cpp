@@ -1,0 +1,124 @@
+#include "TByteWriterEh.h"
+
+#include "Exception.h"
+#include "GoldenBytes.h"
+#include "TMemoryStreamEh.h"
+#include "TestDevices.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+struct AnsiCase
+{
+    const char* name;
+    QString text;
+    const char* hex;
+};
+
+class AnsiText : public ::testing::TestWithParam<AnsiCase>
+{
+};
+
+TEST_P(AnsiText, IsWrittenInWindows1251)
+{
+    const AnsiCase& c = GetParam();
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { w.WriteAnsi(c.text); }), HexBytes(c.hex));
+    EXPECT_BYTES(AnsiEncode(c.text), HexBytes(c.hex));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AnsiText,
+    ::testing::Values(
+        AnsiCase{"Ascii", QStringLiteral("T1\t\"x\"\r\n"), "54 31 09 22 78 22 0D 0A"},
+        AnsiCase{"Cyrillic", QStringLiteral("Иван Ёж ё"), "C8 E2 E0 ED 20 A8 E6 20 B8"},
+        AnsiCase{"NumeroEuroAndDash", QStringLiteral("№€–"), "B9 88 96"},
+        AnsiCase{"NoByteBecomesQuestionMark", QStringLiteral("a中ѐb"), "61 3F 3F 62"},
+        AnsiCase{"PairOutsideThePlaneIsOneMark", QString::fromUtf8("x\xF0\x9F\x98\x80y"),
+                 "78 3F 79"},
+        AnsiCase{"LoneSurrogate", QString(QChar(0xD83D)) + u'z', "3F 7A"},
+        AnsiCase{"SubstituteCharacterItselfStays", QString(QChar(0x1A)), "1A"},
+        AnsiCase{"Empty", QString(), ""}),
+    NamedCase());
+
+TEST(ByteWriter, WritesLinesNumbersAndBinaryValues)
+{
+    const QByteArray bytes = WrittenBytes([](TByteWriterEh& w) {
+        w.WriteLine(QStringLiteral("Ж"));
+        w.WriteLine("<HTML>");
+        w.WriteDecimal(0);
+        w.WriteByte(' ');
+        w.WriteDecimal(-1);
+        w.WriteByte(' ');
+        w.WriteDecimal(std::numeric_limits<qint64>::min());
+        w.WriteUInt16(0x0809);
+        w.WriteInt32(-2);
+        w.WriteDouble(1.5);
+    });
+    EXPECT_BYTES(bytes, QByteArray("\xC6\r\n<HTML>\r\n0 -1 -9223372036854775808") +
+                            HexBytes("09 08 FE FF FF FF 00 00 00 00 00 00 F8 3F"));
+}
+
+TEST(ByteWriter, LongTextsCrossTheBufferWhole)
+{
+    // A text longer than the buffer, with a surrogate pair right at the buffer's edge.
+    QString text(TByteWriterEh::kCapacity - 1, QChar(u'Я'));
+    text += QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10, u'b');
+    const QByteArray bytes = WrittenBytes([&](TByteWriterEh& w) {
+        w.WriteByte('<');
+        w.WriteAnsi(text);
+        w.WriteBytes(QByteArray(3 * TByteWriterEh::kCapacity, 'c'));
+    });
+    const QByteArray expected = '<' + QByteArray(TByteWriterEh::kCapacity - 1, '\xDF') + '?' +
+                                QByteArray(10, 'b') + QByteArray(3 * TByteWriterEh::kCapacity, 'c');
+    EXPECT_BYTES(bytes, expected);
+}
+
+TEST(ByteWriter, NothingReachesTheDeviceBeforeFlush)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        TByteWriterEh w(&buffer);
+        w.WriteAscii("abc");
+        EXPECT_EQ(buffer.size(), 0);
+        EXPECT_EQ(w.Written(), 3);
+        w.Flush();
+        EXPECT_EQ(buffer.data(), QByteArray("abc"));
+        w.WriteAscii("dropped");
+    }
+    EXPECT_EQ(buffer.data(), QByteArray("abc"));
+}
+
+TEST(ByteWriter, AShortWriteFailsWithStreamWriteError)
+{
+    for (const qint64 limit : {0, 1, 4}) {
+        TFailingDevice device(limit);
+        TByteWriterEh w(&device);
+        w.WriteAscii("hello");
+        try {
+            w.Flush();
+            FAIL() << "no failure with limit " << limit;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Stream write error"));
+        }
+        EXPECT_EQ(device.Data(), QByteArray("hello").left(limit));
+    }
+}
+
+TEST(ByteWriter, SwitchingDevicesFlushesToTheFirst)
+{
+    TMemoryStreamEh first, second;
+    TByteWriterEh w(&first);
+    w.WriteAscii("one");
+    w.SetDevice(&second);
+    w.WriteAscii("two");
+    w.Flush();
+    EXPECT_EQ(first.Bytes(), QByteArray("one"));
+    EXPECT_EQ(second.Bytes(), QByteArray("two"));
+}
+
+}  // namespace

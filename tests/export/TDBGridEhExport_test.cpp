@@ -1,0 +1,354 @@
+#include "TDBGridEhExport.h"
+
+#include "Exception.h"
+#include "ExportGrid.h"
+#include "GoldenBytes.h"
+#include "TDBGridEhExportAsText.h"
+#include "TMemoryStreamEh.h"
+
+#include <QDir>
+#include <functional>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Writes what the framework asks for as lines of text: "begin", "title T1|T2", "row a|b",
+// "footer 0: x|y", "end".
+class TRecordingExport : public TDBGridEhExport
+{
+public:
+    void BeginDocument() override { Line("begin"); }
+    void EndDocument() override { Line("end"); }
+    void EmitTitleRow(const TColumnsEhList& columns) override
+    {
+        QStringList captions;
+        for (TColumnEh* column : columns)
+            captions << column->Title()->Caption();
+        Line("title " + captions.join(u'|'));
+    }
+    void EmitDataRow(const TColumnsEhList& columns) override
+    {
+        fCells.clear();
+        TDBGridEhExport::EmitDataRow(columns);
+        Line("row " + fCells.join(u'|'));
+    }
+    void EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& params) override
+    {
+        QString cell = params.Text;
+        if (params.Background != clWindow)
+            cell += QStringLiteral(" bg=%1").arg(params.Background, 0, 16);
+        if (params.Font && params.Font->Style.Contains(fsBold))
+            cell += QStringLiteral(" bold");
+        fCells << cell;
+    }
+    void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override
+    {
+        fCells.clear();
+        TDBGridEhExport::EmitFooterRow(columns, footerRow);
+        Line(QStringLiteral("footer %1: ").arg(footerRow) + fCells.join(u'|'));
+    }
+    void EmitFooterCell(int dataCol, int /*row*/, TColumnEh* /*column*/, const TFontEh& /*font*/,
+                        TColor /*background*/, TAlignment /*alignment*/, const QString& text) override
+    {
+        fCells << QStringLiteral("%1=%2").arg(dataCol).arg(text);
+    }
+
+private:
+    void Line(const QString& text)
+    {
+        Out().WriteAnsi(text);
+        Out().WriteCrLf();
+    }
+    QStringList fCells;
+};
+
+QString Record(TExportGrid& g, bool exportAll = true)
+{
+    QStringDecoder fromAnsi("windows-1251");
+    return fromAnsi(g.Export(ExportClassEh<TRecordingExport>, exportAll));
+}
+
+std::unique_ptr<TExportGrid> NumberGrid(int records)
+{
+    std::vector<std::vector<QVariant>> rows;
+    for (int i = 1; i <= records; ++i)
+        rows.push_back({i});
+    auto g = std::make_unique<TExportGrid>(std::vector<TFieldDef>{{QStringLiteral("n"), ftInteger}},
+                                           std::move(rows));
+    g->AddColumn(QStringLiteral("n"), QStringLiteral("N"));
+    g->Open();
+    return g;
+}
+
+TEST(ExportWalk, WholeGridInOrder)
+{
+    auto g = TwoColumnGrid({{"a1", "a2"}, {"b1", "b2"}});
+    EXPECT_EQ(Record(*g), "begin\r\ntitle T1|T2\r\nrow a1|a2\r\nrow b1|b2\r\nend\r\n");
+    g->Grid->SetOptions(g->Grid->Options() - dgTitles);
+    EXPECT_EQ(Record(*g), "begin\r\nrow a1|a2\r\nrow b1|b2\r\nend\r\n");
+}
+
+// Four columns a..d over six records; column c is hidden. Cells read "<column><record>".
+std::unique_ptr<TExportGrid> SelectionGrid()
+{
+    std::vector<std::vector<QVariant>> rows;
+    for (int r = 1; r <= 6; ++r)
+        rows.push_back({QStringLiteral("a%1").arg(r), QStringLiteral("b%1").arg(r),
+                        QStringLiteral("c%1").arg(r), QStringLiteral("d%1").arg(r)});
+    std::vector<TFieldDef> fields;
+    for (const char* name : {"a", "b", "c", "d"})
+        fields.push_back({QString::fromLatin1(name), ftString, 5});
+    auto g = std::make_unique<TExportGrid>(fields, rows);
+    for (const char* name : {"a", "b", "c", "d"})
+        g->AddColumn(QString::fromLatin1(name), QString::fromLatin1(name).toUpper());
+    g->Grid->Columns()[2]->SetVisible(false);
+    g->Open();
+    g->Grid->Columns()[3]->Footer()->SetValueType(fvtCount);
+    g->Grid->SetFooterRowCount(1);
+    return g;
+}
+
+QByteArray BookmarkOf(TExportGrid& g, int record)
+{
+    g.DataSet.SetRecordNumber(record);
+    return g.DataSet.Bookmark();
+}
+
+struct SelectionCase
+{
+    const char* name;
+    std::function<void(TExportGrid&)> select;
+    const char* log;
+};
+
+class ExportSelection : public ::testing::TestWithParam<SelectionCase>
+{
+};
+
+TEST_P(ExportSelection, WritesTheSelectedRowsAndColumns)
+{
+    auto g = SelectionGrid();
+    GetParam().select(*g);
+    g->DataSet.SetRecordNumber(3);
+    EXPECT_EQ(Record(*g, false), QString::fromLatin1(GetParam().log));
+    EXPECT_EQ(g->DataSet.RecordNumber(), 3);
+    EXPECT_FALSE(g->DataSet.NotifySuspended());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ExportSelection,
+    ::testing::Values(
+        SelectionCase{"NothingSelected", [](TExportGrid&) {}, ""},
+        SelectionCase{"All",
+                      [](TExportGrid& g) { g.Grid->Selection().SetSelectionType(gstAll); },
+                      "begin\r\ntitle A|B|D\r\nrow a1|b1|d1\r\nrow a2|b2|d2\r\nrow a3|b3|d3\r\n"
+                      "row a4|b4|d4\r\nrow a5|b5|d5\r\nrow a6|b6|d6\r\nfooter 0: 0=|1=|2=6\r\nend\r\n"},
+        SelectionCase{"ColumnsInCollectionOrderOverEveryRecord",
+                      [](TExportGrid& g) {
+                          g.Grid->Selection().Columns().Select(g.Grid->Columns()[3], false);
+                          g.Grid->Selection().Columns().Select(g.Grid->Columns()[0], true);
+                      },
+                      "begin\r\ntitle A|D\r\nrow a1|d1\r\nrow a2|d2\r\nrow a3|d3\r\nrow a4|d4\r\n"
+                      "row a5|d5\r\nrow a6|d6\r\nfooter 0: 0=|1=6\r\nend\r\n"},
+        SelectionCase{"RecordsInBookmarkOrder",
+                      [](TExportGrid& g) {
+                          for (int record : {5, 2}) {
+                              g.DataSet.SetRecordNumber(record);
+                              g.Grid->Selection().Rows().SetCurrentRowSelected(true);
+                          }
+                      },
+                      "begin\r\ntitle A|B|D\r\nrow a2|b2|d2\r\nrow a5|b5|d5\r\nfooter 0: 0=|1=|2=2\r\n"
+                      "end\r\n"},
+        SelectionCase{"RectangleSkipsHiddenColumns",
+                      [](TExportGrid& g) {
+                          g.Grid->Selection().Rect().Select(1, BookmarkOf(g, 2), false);
+                          g.Grid->Selection().Rect().Select(3, BookmarkOf(g, 4), true);
+                      },
+                      "begin\r\ntitle B|D\r\nrow b2|d2\r\nrow b3|d3\r\nrow b4|d4\r\n"
+                      "footer 0: 0=|1=3\r\nend\r\n"},
+        SelectionCase{"RectangleMadeUpwards",
+                      [](TExportGrid& g) {
+                          g.Grid->Selection().Rect().Select(3, BookmarkOf(g, 5), false);
+                          g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 4), true);
+                      },
+                      "begin\r\ntitle A|B|D\r\nrow a4|b4|d4\r\nrow a5|b5|d5\r\n"
+                      "footer 0: 0=|1=|2=2\r\nend\r\n"},
+        SelectionCase{"RectangleWhoseBottomIsGoneRunsToTheEnd",
+                      [](TExportGrid& g) {
+                          g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 3), false);
+                          g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 5), true);
+                          g.DataSet.SetRecordNumber(5);
+                          g.DataSet.Delete();
+                      },
+                      "begin\r\ntitle A\r\nrow a3\r\nrow a4\r\nrow a6\r\nfooter 0: 0=\r\nend\r\n"}),
+    NamedCase());
+
+TEST(ExportWalk, HiddenColumnsAreNotWritten)
+{
+    auto g = TwoColumnGrid({{"a1", "a2"}});
+    g->Grid->Columns()[0]->SetVisible(false);
+    g->Grid->RequestLayout();
+    EXPECT_EQ(Record(*g), "begin\r\ntitle T2\r\nrow a2\r\nend\r\n");
+}
+
+TEST(ExportWalk, NoSelectionWritesNothingAndLeavesTheRecordSetAlone)
+{
+    auto g = TwoColumnGrid({{"a1", "a2"}, {"b1", "b2"}});
+    g->DataSet.MoveNext();
+    EXPECT_EQ(Record(*g, false), QString());
+    EXPECT_EQ(g->DataSet.RecordNumber(), 2);
+}
+
+TEST(ExportWalk, CursorAndRowWindowArePutBack)
+{
+    auto g = NumberGrid(200);
+    g->DataSet.SetRecordNumber(120);
+    g->DataSet.MoveRelative(-3);
+    const QByteArray current = g->DataSet.Bookmark();
+    const int first = g->Grid->DataLink()->FirstRecord();
+    const int active = g->Grid->DataLink()->ActiveRecord();
+    g->Export(ExportClassEh<TDBGridEhExportAsCSV>);
+    EXPECT_EQ(g->DataSet.Bookmark(), current);
+    EXPECT_EQ(g->Grid->DataLink()->FirstRecord(), first);
+    EXPECT_EQ(g->Grid->DataLink()->ActiveRecord(), active);
+    EXPECT_FALSE(g->DataSet.NotifySuspended());
+}
+
+TEST(ExportCellParams, GridHandlerBackgroundWinsColumnHandlerText)
+{
+    auto g = TwoColumnGrid({{"a1", "a2"}});
+    g->Grid->OnGetCellParams = [](TCustomDBGridEh*, TColumnEh* column, TFontEh& font,
+                                  TColor& background, TGridDrawState state) {
+        EXPECT_TRUE(state.IsEmpty());
+        if (column->Index() == 0) {
+            background = clYellow;
+            font.Style.Include(fsBold);
+        }
+    };
+    g->Grid->Columns()[0]->OnGetCellParams = [](TColumnEh*, bool editMode, TColCellParamsEh& p) {
+        EXPECT_FALSE(editMode);
+        EXPECT_EQ(p.Row, -1);
+        EXPECT_EQ(p.Col, -1);
+        p.Text += QStringLiteral("!");
+        p.Background = clRed;  // replaced by the grid handler's colour
+    };
+    g->Grid->Columns()[1]->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh& p) {
+        p.Background = clRed;  // replaced by the column's own colour
+    };
+    EXPECT_EQ(Record(*g), "begin\r\ntitle T1|T2\r\nrow a1! bg=ffff bold|a2\r\nend\r\n");
+    // The column's own font is not touched by the handler's change of the copy.
+    EXPECT_FALSE(g->Grid->Columns()[0]->Font().Style.Contains(fsBold));
+}
+
+TEST(ExportFooters, SumCountAndOtherKinds)
+{
+    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat},
+                   {QStringLiteral("c"), ftBCD}, {QStringLiteral("s"), ftString, 5}},
+                  {{1, 0.25, 1.5, "x"}, {QVariant(), 0.5, QVariant(), QVariant()}, {4, 1.0, 2.25, "y"}});
+    g.AddColumn(QStringLiteral("i"), QStringLiteral("I"))->Footer()->SetValueType(fvtSum);
+    g.AddColumn(QStringLiteral("f"), QStringLiteral("F"))->Footer()->SetValueType(fvtSum);
+    g.AddColumn(QStringLiteral("c"), QStringLiteral("C"))->Footer()->SetValueType(fvtSum);
+    TColumnEh* s = g.AddColumn(QStringLiteral("s"), QStringLiteral("S"));
+    s->Footer()->SetValueType(fvtCount);
+    TColumnEh* none = g.AddColumn(QString(), QStringLiteral("X"));
+    none->Footer()->SetValueType(fvtSum);
+    TColumnFooterEh* text = s->Footers()->Add();
+    text->SetValueType(fvtStaticText);
+    text->SetValue(QStringLiteral("Итого"));
+    g.Grid->SetFooterRowCount(2);
+    g.Open();
+    g.Grid->SetOptions(g.Grid->Options() - dgTitles);
+    const QString log = Record(g);
+    // Row 0 of s uses its Footers item (static text); row 1 its Footer (count).
+    EXPECT_TRUE(log.endsWith(QStringLiteral("footer 0: 0=5|1=1.75|2=3.75|3=Итого|4=\r\n"
+                                            "footer 1: 0=5|1=1.75|2=3.75|3=3|4=\r\nend\r\n")))
+        << log.toUtf8().toStdString();
+}
+
+TEST(ExportFooters, HandlerMayChangeTheFooterText)
+{
+    auto g = TwoColumnGrid({{"a", "b"}});
+    g->Grid->Columns()[1]->Footer()->SetValueType(fvtCount);
+    g->Grid->SetFooterRowCount(1);
+    g->Grid->OnGetFooterParams = [](TCustomDBGridEh*, int dataCol, int row, TColumnEh*, TFontEh&,
+                                    TColor&, TAlignment&, TGridDrawState, QString& text) {
+        text = QStringLiteral("[%1,%2:%3]").arg(dataCol).arg(row).arg(text);
+    };
+    EXPECT_BYTES(g->Export(ExportClassEh<TDBGridEhExportAsText>),
+                 "T1\tT2\r\na\tb\r\n[0,0:]\t[1,0:1]");
+}
+
+TEST(ExportProgress, ReportsEveryFewThousandRecordsAndMayStop)
+{
+    auto g = NumberGrid(10000);
+    std::vector<std::pair<qint64, qint64>> calls;
+    g->Export(ExportClassEh<TDBGridEhExportAsCSV>, true, [&](qint64 done, qint64 total) {
+        calls.emplace_back(done, total);
+        return true;
+    });
+    const std::vector<std::pair<qint64, qint64>> expected = {
+        {0, 10000}, {4096, 10000}, {8192, 10000}, {10000, 10000}};
+    EXPECT_EQ(calls, expected);
+
+    g->DataSet.SetRecordNumber(77);
+    TMemoryStreamEh stream;
+    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(), &stream,
+                                    true, [](qint64 done, qint64) { return done < 4096; }),
+                 EAbort);
+    EXPECT_EQ(g->DataSet.RecordNumber(), 77);
+    EXPECT_FALSE(g->DataSet.NotifySuspended());
+}
+
+TEST(ExportToFile, CannotCreateNamesTheFullPathAndTheReason)
+{
+    auto g = TwoColumnGrid({});
+    QTemporaryDir dir;
+    const QString relative = QDir(QDir::currentPath()).relativeFilePath(dir.filePath("missing/x.csv"));
+    try {
+        ExportGridToFile(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(), relative, true);
+        FAIL() << "no failure";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Cannot create file \"%1\". No such file or directory")
+                                   .arg(dir.filePath("missing/x.csv")));
+    }
+}
+
+TEST(ExportToFile, WritesTruncatesAndLeavesAnEmptyFileWithoutSelection)
+{
+    auto g = TwoColumnGrid({{"a1", "a2"}, {"b1", "b2"}});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.txt");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(100, 'z'));
+    }
+    ExportGridToFile(ExportClassEh<TDBGridEhExportAsText>, g->Grid.get(), path, true);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_BYTES(f.readAll(), Golden("example.txt"));
+    f.close();
+    ExportGridToFile(ExportClassEh<TDBGridEhExportAsText>, g->Grid.get(), path, false);
+    EXPECT_EQ(QFile(path).size(), 0);
+}
+
+TEST(ExportFailure, AHandlerErrorRestoresTheCursorAndKeepsWhatWasWritten)
+{
+    auto g = NumberGrid(5);
+    g->DataSet.SetRecordNumber(4);
+    g->Grid->Columns()[0]->OnGetCellParams = [](TColumnEh* column, bool, TColCellParamsEh&) {
+        if (column->Field()->AsInteger() == 3)
+            throw Exception(QStringLiteral("no three"));
+    };
+    TMemoryStreamEh stream;
+    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsText>, g->Grid.get(), &stream, true),
+                 Exception);
+    EXPECT_BYTES(stream.Bytes(), "N\r\n1\r\n2\r\n");
+    EXPECT_EQ(g->DataSet.RecordNumber(), 4);
+    EXPECT_FALSE(g->DataSet.NotifySuspended());
+}
+
+}  // namespace
