@@ -1451,8 +1451,7 @@ void TCustomDBGridEh::TabToColumn(bool forward)
 
 bool TCustomDBGridEh::ConfirmDeletion()
 {
-    // Without a record selection the question is about the current record.
-    const int marked = 0;
+    const int marked = fSelection->Rows().Count();
     if (!fOptions.Contains(dgConfirmDelete))
         return true;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
@@ -1468,8 +1467,25 @@ void TCustomDBGridEh::DeleteWithConfirmation()
     TDataSet* ds = DataSet();
     if (fReadOnly || ds->HasNoRows() || !ds->CanModify() || !fAllowedOperations.Contains(alopDeleteEh))
         return;
-    if (ConfirmDeletion())
+    if (!ConfirmDeletion())
+        return;
+    const TBookmarkListEh& rows = fSelection->Rows();
+    if (rows.Count() == 0) {
         ds->Delete();
+        return;
+    }
+    // Every listed record, from the last to the first, with one resynchronisation at the end.
+    ds->SuspendNotify();
+    TScopeExitEh resume([ds] { ds->ResumeNotify(); });
+    std::vector<QByteArray> listed;
+    for (int i = 0; i < rows.Count(); ++i)
+        listed.push_back(rows.Items(i));
+    for (auto it = listed.rbegin(); it != listed.rend(); ++it)
+        if (ds->BookmarkValid(*it)) {
+            ds->SetBookmark(*it);
+            ds->Delete();
+        }
+    fSelection->Clear();
 }
 
 void TCustomDBGridEh::CopyFromRecordAbove()

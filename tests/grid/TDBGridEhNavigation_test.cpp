@@ -357,6 +357,48 @@ TEST(KeyNavigation, CtrlDeleteAsksOnAModifiableResultOnly)
     }
 }
 
+TEST(KeyNavigation, CtrlDeleteDeletesEveryListedRecord)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<int> listed;
+        const char* question;
+        std::vector<QString> gone;
+    };
+    const Case cases[] = {
+        {"one listed record", {7}, "Delete record?", {QStringLiteral("Owner 6")}},
+        {"three listed records", {3, 7, 5}, "Delete all selected records?",
+         {QStringLiteral("Owner 2"), QStringLiteral("Owner 4"), QStringLiteral("Owner 6")}},
+    };
+    for (const Case& c : cases) {
+        TNavGrid g;
+        for (int r : c.listed) {
+            g.GoTo(r, cVlad);
+            g.Grid->Selection().Rows().SetCurrentRowSelected(true);
+        }
+        g.GoTo(10, cVlad);
+        QString asked;
+        WithModalBox([&] { g.Key(Qt::Key_Delete, Qt::ControlModifier); },
+                     [&](QMessageBox& box) {
+                         asked = box.text();
+                         box.button(QMessageBox::Ok)->click();
+                     });
+        EXPECT_EQ(asked, QString::fromUtf8(c.question)) << c.name;
+        EXPECT_EQ(g.Data->RecordCount(), 100 - int(c.listed.size())) << c.name;
+        EXPECT_EQ(g.Grid->Selection().Rows().Count(), 0) << c.name;
+        EXPECT_EQ(g.Grid->Selection().SelectionType(), gstNon) << c.name;
+        EXPECT_FALSE(g.Data->NotifySuspended()) << c.name;
+        std::vector<QString> left;
+        g.Data->MoveFirst();
+        for (int i = 0; i < 12; ++i, g.Data->MoveNext())
+            left.push_back(g.Data->FieldNamed(QStringLiteral("vlad"))->PlainText());
+        for (const QString& name : c.gone)
+            EXPECT_EQ(std::count(left.begin(), left.end(), name), 0) << c.name << ": " << name.toStdString();
+        EXPECT_EQ(std::count(left.begin(), left.end(), QStringLiteral("Owner 9")), 1) << c.name;
+    }
+}
+
 TEST(KeyNavigation, CtrlQuoteCopiesTheValueAbove)
 {
     struct Case
