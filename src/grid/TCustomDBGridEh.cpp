@@ -51,6 +51,7 @@ TCustomDBGridEh::TCustomDBGridEh(QWidget* parent) : TCustomGridEh(parent)
     OptionsToGridOptions();
     SetScrollBars(ssHorizontal);
     RequestLayout();
+    connect(&fDragTimer, &QTimer::timeout, this, [this] { AutoScrollStep(); });
 }
 
 TCustomDBGridEh::~TCustomDBGridEh()
@@ -1688,6 +1689,86 @@ void TCustomDBGridEh::wheelEvent(QWheelEvent* event)
     fWheelDelta -= notches * 120;
     if (notches != 0)
         DataSet()->MoveRelative(-notches);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse tracking in the data area
+
+QRect TCustomDBGridEh::DataAreaRect() const
+{
+    const TGridAxisEh h = HorzAxis();
+    const TGridAxisEh v = VertAxis();
+    return QRect(QPoint(h.FixedBoundary(), v.FixedBoundary()), QPoint(h.GridBoundary() - 1, v.GridBoundary() - 1));
+}
+
+void TCustomDBGridEh::StartTracking(bool inData)
+{
+    fTrackingMouse = true;
+    fDraggingInData = inData;
+}
+
+void TCustomDBGridEh::StopTracking()
+{
+    fTrackingMouse = false;
+    fDraggingInData = false;
+    fDragTimer.stop();
+}
+
+void TCustomDBGridEh::TrackMouseMove(const QPoint& pos)
+{
+    if (!fTrackingMouse || !CursorOpen())
+        return;
+    const QPoint p(std::clamp(pos.x(), 0, std::max(0, ClientWidth() - 1)),
+                   std::clamp(pos.y(), 0, std::max(0, ClientHeight() - 1)));
+    const QRect area = DataAreaRect();
+    const QPoint cell = MouseCoord(p.x(), p.y());
+    // Over another row or column inside the area: that record and column become current.
+    if (p.y() >= area.top() && p.y() <= area.bottom() && cell.y() >= fTitleRowCount && cell.y() != Row())
+        DataSet()->MoveRelative(cell.y() - Row());
+    if (p.x() >= area.left() && p.x() <= area.right() && cell.x() >= fIndicatorOffset && cell.x() != Col())
+        SelectColumn(cell.x(), cell.x() < Col() ? -1 : +1);
+    fTrackPos = p;
+    AutoScrollStep();
+}
+
+void TCustomDBGridEh::AutoScrollStep()
+{
+    if (!fTrackingMouse || !CursorOpen()) {
+        fDragTimer.stop();
+        return;
+    }
+    const QRect area = DataAreaRect();
+    const int x = fTrackPos.x();
+    const int y = fTrackPos.y();
+    const bool above = y < area.top();
+    const bool below = y > area.bottom();
+    const bool left = x < area.left();
+    const bool right = x > area.right();
+    if (!above && !below && !left && !right) {
+        fDragTimer.stop();
+        return;
+    }
+    const int dy = above ? area.top() - y : below ? y - (area.bottom() + 1) + 1 : 0;
+    const int dx = right ? x - (area.right() + 1) : left ? area.left() - x : 0;
+    const int d = std::max(dx, dy);
+    if (above || below) {
+        const int rows = DragScrollRows(d);
+        if (rows > 0)
+            DataSet()->MoveRelative(above ? -rows : rows);
+    }
+    if (left || right) {
+        if (fDraggingInData) {
+            if (right && HorzAxis().LastFullVisibleCell() < ColCount() - 1)
+                SetLeftCol(LeftCol() + 1);
+            else if (LeftCol() > FixedCols())
+                SetLeftCol(LeftCol() - 1);
+        }
+        SelectColumn(right ? Col() + 1 : Col() - 1, right ? +1 : -1);
+    }
+    PaintNow();
+    const int interval = DragScrollInterval(d);
+    if (!fDragTimer.isActive() || fDragTimer.interval() != interval)
+        fDragTimer.start(interval);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 
 #include <QByteArray>
 #include <QEvent>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -246,6 +247,17 @@ public:
     // Tab (forward) and Shift+Tab: to the next tab stop, wrapping to the next or previous record.
     void TabToColumn(bool forward);
     void ClearSelectionIfAllowed();
+    // The data cells' area in client coordinates: from the first data column to the last column
+    // shown and from the first data row to the last row.
+    QRect DataAreaRect() const;
+    // While a press in the data area is held: whether it is tracked, and the drag timer.
+    bool TrackingMouse() const { return fTrackingMouse; }
+    bool DragTimerActive() const { return fDragTimer.isActive(); }
+    int DragTimerInterval() const { return fDragTimer.interval(); }
+    // Rows one auto-scroll step moves and the drag timer's interval, for a pointer d pixels
+    // outside the data area.
+    static int DragScrollRows(int d) { return std::min(d / 6, 8); }
+    static int DragScrollInterval(int d) { return std::max(0, 200 - 15 * d); }
     // Asks whether to delete (with dgConfirmDelete); true to go ahead.
     bool ConfirmDeletion();
 
@@ -457,6 +469,17 @@ private:
     void DeleteWithConfirmation();
     void CopyFromRecordAbove();
     void PaintNow();
+
+    // Tracking a press in the data area until its release: the pointer's remembered place and the
+    // drag timer that keeps the grid scrolling while the pointer is held outside the data area.
+    bool fTrackingMouse = false;
+    bool fDraggingInData = false;
+    QPoint fTrackPos;
+    QTimer fDragTimer;
+    void StartTracking(bool inData);
+    void StopTracking();
+    void TrackMouseMove(const QPoint& pos);
+    void AutoScrollStep();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
