@@ -1627,6 +1627,7 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
     case Qt::Key_Escape:
         LinkReset();
         ClearSelectionIfAllowed();
+        StopTracking();
         if (GridState() != gsNormal)
             CancelMode();
         return true;
