@@ -1991,26 +1991,30 @@ void TCustomDBGridEh::DrawGridCell(QPainter& painter, int col, int row, const QR
 
 void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
 {
-    if (isEnabled() && focusPolicy() != Qt::NoFocus)
-        setFocus(Qt::MouseFocusReason);
+    // The grid takes the focus first; a grid that cannot take it ignores the press.
+    if (!TakeFocusForAction())
+        return;
+    GridMouseDown(event);
+    if (OnMouseDown) {
+        const QPoint pos = event->position().toPoint();
+        OnMouseDown(this, event->button(), event->modifiers(), pos.x(), pos.y());
+    }
+}
+
+void TCustomDBGridEh::GridMouseDown(QMouseEvent* event)
+{
     const QPoint pos = event->position().toPoint();
     fPressStartedSizing = false;
-    if (event->button() == Qt::LeftButton && GridState() == gsNormal) {
+    const bool left = event->button() == Qt::LeftButton;
+    if ((left || event->button() == Qt::RightButton) && GridState() == gsNormal) {
         int index = -1;
         int boundary = -1;
-        if (CalcColSizing(pos.x(), pos.y(), index, boundary)) {
+        if (left && CalcColSizing(pos.x(), pos.y(), index, boundary)) {
             fPressStartedSizing = true;
         } else {
             const QPoint cell = MouseCoord(pos.x(), pos.y());
             if (cell.y() >= fTitleRowCount && cell.x() >= 0) {
-                // A data or indicator cell: that record (and column) becomes current.
-                if (fDataLink->Active()) {
-                    const int dataRow = cell.y() - fTitleRowCount;
-                    if (dataRow < fDataLink->RecordCount() && cell.y() != Row())
-                        DataSet()->MoveRelative(cell.y() - Row());
-                    if (cell.x() >= fIndicatorOffset)
-                        FocusCell(cell.x(), Row(), true);
-                }
+                DataMouseDown(event, cell);
                 return;
             }
         }
@@ -2018,12 +2022,61 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
     TCustomGridEh::mousePressEvent(event);
 }
 
+void TCustomDBGridEh::DataMouseDown(QMouseEvent* event, const QPoint& cell)
+{
+    if (!CursorOpen())
+        return;
+    {
+        // One repaint for the move and the column change together.
+        BeginUpdate();
+        TScopeExitEh end([this] { EndUpdate(); });
+        LinkUpdateData();
+        const int dataRow = cell.y() - fTitleRowCount;
+        if (dataRow < fDataLink->RecordCount() && cell.y() != Row())
+            DataSet()->MoveRelative(cell.y() - Row());
+        if (cell.x() >= fIndicatorOffset)
+            SelectColumn(cell.x(), 0);
+    }
+    const QPoint pos = event->position().toPoint();
+    if (cell.x() < fIndicatorOffset || !DataAreaRect().contains(pos))
+        return;
+    StartTracking(true);
+    fTrackPos = pos;
+    const Qt::KeyboardModifiers shift = event->modifiers();
+    if (!shift.testFlag(Qt::ControlModifier) && !shift.testFlag(Qt::ShiftModifier)) {
+        // A right press keeps a selection it falls into (its menu may act on it).
+        if (event->button() == Qt::LeftButton || fSelection->SelectionType() == gstNon)
+            ClearSelectionIfAllowed();
+    }
+}
+
+void TCustomDBGridEh::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (fTrackingMouse)
+        TrackMouseMove(pos);
+    else
+        TCustomGridEh::mouseMoveEvent(event);
+    if (OnMouseMove)
+        OnMouseMove(this, event->modifiers(), pos.x(), pos.y());
+}
+
 void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
+{
+    StopTracking();
+    GridMouseUp(event);
+    event->accept();
+    if (OnMouseUp) {
+        const QPoint pos = event->position().toPoint();
+        OnMouseUp(this, event->button(), event->modifiers(), pos.x(), pos.y());
+    }
+}
+
+void TCustomDBGridEh::GridMouseUp(QMouseEvent* event)
 {
     const bool wasSizing = GridState() == gsColSizing || fPressStartedSizing;
     fPressStartedSizing = false;
     TCustomGridEh::mouseReleaseEvent(event);
-    event->accept();
     if (wasSizing || event->button() != Qt::LeftButton)
         return;
     const QPoint pos = event->position().toPoint();
@@ -2044,18 +2097,23 @@ void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
 
 void TCustomDBGridEh::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    if (!TakeFocusForAction())
+        return;
     const QPoint pos = event->position().toPoint();
     int index = -1;
     int boundary = -1;
-    if (event->button() == Qt::LeftButton && fOptionsEh.Contains(dghDblClickOptimizeColWidth)
-        && CalcColSizing(pos.x(), pos.y(), index, boundary)) {
-        if (TColumnEh* column = ColumnAt(index)) {
+    if (event->button() == Qt::LeftButton) {
+        TColumnEh* column = nullptr;
+        if (fOptionsEh.Contains(dghDblClickOptimizeColWidth) && CalcColSizing(pos.x(), pos.y(), index, boundary))
+            column = ColumnAt(index);
+        if (column)
             column->OptimizeWidth();
-            event->accept();
-            return;
-        }
+        else if (OnDblClick)
+            OnDblClick(this);
     }
-    TCustomGridEh::mouseDoubleClickEvent(event);
+    event->accept();
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
@@ -2071,6 +2129,7 @@ void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
 void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusOutEvent(event);
+    StopTracking();  // the mouse goes with the focus
     InvalidateCell(Col(), Row());
     if (fSelection->SelectionType() != gstNon)
         InvalidateGrid();

@@ -372,6 +372,7 @@ protected:
 
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool TraceColSizing() const override { return fOptionsEh.Contains(dghTraceColSizing); }
@@ -480,6 +481,10 @@ private:
     void StopTracking();
     void TrackMouseMove(const QPoint& pos);
     void AutoScrollStep();
+    // The grid's own handling of a press and a release, before the events reach the handlers.
+    void GridMouseDown(QMouseEvent* event);
+    void DataMouseDown(QMouseEvent* event, const QPoint& cell);
+    void GridMouseUp(QMouseEvent* event);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
