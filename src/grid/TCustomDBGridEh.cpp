@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -14,6 +15,9 @@
 const QEvent::Type TCustomDBGridEh::kDeferredLayoutEvent = QEvent::Type(QEvent::User + 100);
 
 namespace {
+
+// The quote key's letter on the Russian layout (Qt names letter keys by their capital).
+constexpr int kKeyCyrillicE = 0x042D;
 
 // Runs a clean-up step on every way out of a scope.
 template <class F>
@@ -53,6 +57,7 @@ TCustomDBGridEh::TCustomDBGridEh(QWidget* parent) : TCustomGridEh(parent)
     OptionsToGridOptions();
     SetScrollBars(ssHorizontal);
     RequestLayout();
+    connect(&fDragTimer, &QTimer::timeout, this, [this] { AutoScrollStep(); });
 }
 
 TCustomDBGridEh::~TCustomDBGridEh()
@@ -428,6 +433,23 @@ void TCustomDBGridEh::PostDeferredLayout()
 
 bool TCustomDBGridEh::event(QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Keys the grid handles itself are no window's shortcuts while it has the focus.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (ClaimsKey(key->key(), key->modifiers() & ~Qt::KeypadModifier)) {
+            event->accept();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // With dgTabs Tab moves between columns instead of to the next control.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && fOptions.Contains(dgTabs)
+            && !key->modifiers().testFlag(Qt::AltModifier)) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     if (event->type() == kDeferredLayoutEvent) {
         fDeferredLayoutPosted = false;
         // Under a lock the request waits for the lock's end instead of circling the queue.
@@ -1293,6 +1315,460 @@ void TCustomDBGridEh::LinkDisabledStateChanged(bool /*disabled*/)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Column selection and text search
+
+void TCustomDBGridEh::SelectColumn(int target, int skip)
+{
+    LinkUpdateData();
+    const int last = ColCount() - 1;
+    target = std::clamp(target, fIndicatorOffset, std::max(fIndicatorOffset, last));
+    if (skip != 0) {
+        while (target >= fIndicatorOffset && target <= last && ColWidths(target) < 1)
+            target += skip;
+        if (target < fIndicatorOffset || target > last)
+            return;
+    }
+    if (target == Col())
+        return;
+    if (OnColExit && !fInColExit) {
+        const int before = Col();
+        fInColExit = true;
+        TScopeExitEh done([this] { fInColExit = false; });
+        OnColExit(this);
+        if (Col() != before)
+            return;  // the handler chose a column itself
+    }
+    FocusCell(target, Row(), !fOptions.Contains(dgRowSelect));
+    if (OnColEnter)
+        OnColEnter(this);
+}
+
+void TCustomDBGridEh::OpenFindDialog(const QString& text, const QString& fieldName, bool modal)
+{
+    TDataServiceEh::Instance().ExecuteFindDialog(this, text, fieldName, modal);
+}
+
+bool TCustomDBGridEh::SearchGridText(const QString& fieldName, TTextSearchTreeRangeEh treeRange,
+                                     TTextSearchMatchEh matching, TTextSearchDirectionEh direction,
+                                     TTextSearchOptionsEh options, const QString& text)
+{
+    return TDataServiceEh::Instance().LocateText(this, fieldName, text, options, direction, matching, treeRange);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard navigation
+
+bool TCustomDBGridEh::CursorOpen() const
+{
+    const TDataSet* ds = DataSet();
+    return ds && ds->Active() && fDataLink->Active();
+}
+
+void TCustomDBGridEh::PaintNow()
+{
+    if (fUpdateLock > 0 || !isVisible())
+        return;
+    // What the move invalidated is painted before the next input is read.
+    QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+}
+
+void TCustomDBGridEh::ClearSelectionIfAllowed()
+{
+    if (fOptionsEh.Contains(dghClearSelection) && fSelection->SelectionType() != gstNon)
+        fSelection->Clear();
+}
+
+void TCustomDBGridEh::MoveRows(bool /*extend*/, int distance, bool /*rowMode*/, bool toEnd)
+{
+    // Extending a selection on the way needs dgMultiSelect, which this grid's users leave off.
+    if (!CursorOpen())
+        return;
+    TDataSet* ds = DataSet();
+    if (toEnd) {
+        if (distance < 0)
+            ds->MoveFirst();
+        else
+            ds->MoveLast();
+    } else if (distance != 0) {
+        ds->MoveRelative(distance);
+    }
+    PaintNow();
+}
+
+bool TCustomDBGridEh::NewRecordAtEnd() const
+{
+    // The pending new record is the window's last and nothing follows the window.
+    const TDataSet* ds = DataSet();
+    const int inWindow = fDataLink->RecordCount();
+    return fDataLink->ActiveRecord() == inWindow - 1 && fDataLink->FirstRecord() + inWindow == ds->RecordCount() + 1;
+}
+
+void TCustomDBGridEh::StepDown(bool extend)
+{
+    if (!CursorOpen())
+        return;
+    TDataSet* ds = DataSet();
+    if (ds->CursorState() == dsInsert && !ds->Modified()) {
+        if (!NewRecordAtEnd())
+            ds->Cancel();
+        return;
+    }
+    MoveRows(extend, 1, false, false);
+    if (ds->AtEnd() && ds->CanModify() && !fReadOnly && fOptions.Contains(dgEditing)
+        && fAllowedOperations.Contains(alopAppendEh))
+        ds->Append();
+}
+
+void TCustomDBGridEh::StepUp(bool extend)
+{
+    if (!CursorOpen())
+        return;
+    TDataSet* ds = DataSet();
+    if (ds->CursorState() == dsInsert && !ds->Modified() && NewRecordAtEnd()) {
+        ds->Cancel();
+        return;
+    }
+    MoveRows(extend, -1, false, false);
+}
+
+void TCustomDBGridEh::TabToColumn(bool forward)
+{
+    ClearSelectionIfAllowed();
+    const int start = Col();
+    const int last = ColCount() - 1;
+    int c = start;
+    for (;;) {
+        if (forward) {
+            if (++c > last) {
+                StepDown();
+                c = fIndicatorOffset;
+            }
+        } else if (--c < fIndicatorOffset) {
+            StepUp();
+            c = last;
+        }
+        if (c == start)
+            return;  // round once: no other column takes the tab
+        if (TabStops(c)) {
+            SelectColumn(c, 0);
+            return;
+        }
+    }
+}
+
+bool TCustomDBGridEh::ConfirmDeletion()
+{
+    const int marked = fSelection->Rows().Count();
+    if (!fOptions.Contains(dgConfirmDelete))
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    marked < 2 ? QStringLiteral("Delete record?") : QStringLiteral("Delete all selected records?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() != QMessageBox::Cancel;
+}
+
+void TCustomDBGridEh::DeleteWithConfirmation()
+{
+    TDataSet* ds = DataSet();
+    if (fReadOnly || ds->HasNoRows() || !ds->CanModify() || !fAllowedOperations.Contains(alopDeleteEh))
+        return;
+    if (!ConfirmDeletion())
+        return;
+    const TBookmarkListEh& rows = fSelection->Rows();
+    if (rows.Count() == 0) {
+        ds->Delete();
+        return;
+    }
+    // Every listed record, from the last to the first, with one resynchronisation at the end.
+    ds->SuspendNotify();
+    TScopeExitEh resume([ds] { ds->ResumeNotify(); });
+    std::vector<QByteArray> listed;
+    for (int i = 0; i < rows.Count(); ++i)
+        listed.push_back(rows.Items(i));
+    for (auto it = listed.rbegin(); it != listed.rend(); ++it)
+        if (ds->BookmarkValid(*it)) {
+            ds->SetBookmark(*it);
+            ds->Delete();
+        }
+    fSelection->Clear();
+}
+
+void TCustomDBGridEh::CopyFromRecordAbove()
+{
+    const int active = fDataLink->ActiveRecord();
+    TColumnEh* column = ColumnAt(Col());
+    TField* field = column ? column->Field() : nullptr;
+    TDataSet* ds = DataSet();
+    if (active < 1 || !field || fReadOnly || column->ReadOnly() || field->ReadOnly() || !ds->CanModify()
+        || !fAllowedOperations.Contains(alopUpdateEh))
+        return;
+    ds->Edit();
+    QVariant above;
+    {
+        BeginReadRow(active - 1);
+        TScopeExitEh end([this] { EndReadRow(); });
+        above = field->Value();
+    }
+    field->SetValue(above);
+    ClearSelectionIfAllowed();
+}
+
+bool TCustomDBGridEh::ClaimsKey(int key, Qt::KeyboardModifiers shift) const
+{
+    const bool ctrl = shift.testFlag(Qt::ControlModifier);
+    switch (key) {
+    case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
+    case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
+        return true;
+    case Qt::Key_Tab: case Qt::Key_Backtab:
+        return fOptions.Contains(dgTabs) && !shift.testFlag(Qt::AltModifier);
+    case Qt::Key_Delete:
+        return ctrl;
+    case Qt::Key_F:
+        return ctrl && fOptionsEh.Contains(dghDialogFind);
+    case Qt::Key_Apostrophe: case kKeyCyrillicE:
+        return ctrl;
+    default:
+        return false;
+    }
+}
+
+bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
+{
+    const bool ctrl = shift.testFlag(Qt::ControlModifier);
+    const bool withShift = shift.testFlag(Qt::ShiftModifier);
+    if (isRightToLeft()) {
+        if (key == Qt::Key_Left)
+            key = Qt::Key_Right;
+        else if (key == Qt::Key_Right)
+            key = Qt::Key_Left;
+    }
+    const int firstDataCol = fIndicatorOffset;
+    const int lastCol = ColCount() - 1;
+    if (ctrl) {
+        switch (key) {
+        case Qt::Key_Up: case Qt::Key_PageUp:
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, -fDataLink->ActiveRecord(), false, false);
+            return true;
+        case Qt::Key_Down: case Qt::Key_PageDown:
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, fDataLink->BufferCount() - fDataLink->ActiveRecord() - 1, false, false);
+            return true;
+        case Qt::Key_Home: case Qt::Key_End:
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, key == Qt::Key_Home ? -1 : 1, false, true);
+            return true;
+        case Qt::Key_Left:
+            SelectColumn(firstDataCol, +1);
+            return true;
+        case Qt::Key_Right:
+            SelectColumn(lastCol, -1);
+            return true;
+        case Qt::Key_Delete:
+            DeleteWithConfirmation();
+            return true;
+        case Qt::Key_F:
+            if (!fOptionsEh.Contains(dghDialogFind))
+                return false;
+            OpenFindDialog(QString(), QString(), true);
+            return true;
+        case Qt::Key_Apostrophe: case kKeyCyrillicE:  // the quote key, on either layout
+            CopyFromRecordAbove();
+            return true;
+        default:
+            break;
+        }
+    }
+    switch (key) {
+    case Qt::Key_Up: case Qt::Key_Down:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        if (key == Qt::Key_Up)
+            StepUp(withShift);
+        else
+            StepDown(withShift);
+        return true;
+    case Qt::Key_PageUp: case Qt::Key_PageDown:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        MoveRows(withShift, key == Qt::Key_PageUp ? -VisibleDataRowCount() : VisibleDataRowCount(), false, false);
+        return true;
+    case Qt::Key_Left: case Qt::Key_Right:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        if (key == Qt::Key_Left)
+            SelectColumn(Col() - 1, -1);
+        else
+            SelectColumn(Col() + 1, +1);
+        return true;
+    case Qt::Key_Home: case Qt::Key_End:
+        if (lastCol - firstDataCol + 1 == 1 || fOptions.Contains(dgRowSelect)) {
+            if (!withShift)
+                ClearSelectionIfAllowed();
+            MoveRows(withShift, key == Qt::Key_Home ? -1 : 1, false, true);
+        } else if (key == Qt::Key_Home) {
+            SelectColumn(firstDataCol, +1);
+        } else {
+            SelectColumn(lastCol, -1);
+        }
+        return true;
+    case Qt::Key_Tab: case Qt::Key_Backtab:
+        if (!fOptions.Contains(dgTabs) || shift.testFlag(Qt::AltModifier))
+            return false;
+        TabToColumn(key == Qt::Key_Tab && !withShift);
+        return true;
+    case Qt::Key_Return: case Qt::Key_Enter:
+        if (fOptionsEh.Contains(dghEnterAsTab)) {
+            TabToColumn(!withShift);
+            return true;
+        }
+        LinkUpdateData();
+        return false;  // for the window's default button, where the window has one
+    case Qt::Key_Escape:
+        LinkReset();
+        ClearSelectionIfAllowed();
+        StopTracking();
+        if (GridState() != gsNormal)
+            CancelMode();
+        return true;
+    case Qt::Key_Insert:
+        if (ctrl || withShift || !fOptions.Contains(dgEditing) || fReadOnly || !DataSet()->CanModify())
+            return false;
+        ClearSelectionIfAllowed();
+        if (fAllowedOperations.Contains(alopInsertEh))
+            DataSet()->Insert();
+        else if (fAllowedOperations.Contains(alopAppendEh))
+            DataSet()->Append();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TCustomDBGridEh::keyPressEvent(QKeyEvent* event)
+{
+    int key = event->key();
+    const Qt::KeyboardModifiers shift = event->modifiers() & ~Qt::KeypadModifier;
+    if (OnKeyDown) {
+        OnKeyDown(this, key, shift);
+        if (key == 0) {
+            event->accept();
+            return;
+        }
+    }
+    if (!CursorOpen()) {
+        event->setAccepted(ClaimsKey(key, shift));
+        return;
+    }
+    event->setAccepted(KeyDownAction(key, shift));
+    if (OnKeyPress && !event->text().isEmpty()) {
+        QChar ch = event->text().at(0);
+        OnKeyPress(this, ch);
+    }
+}
+
+void TCustomDBGridEh::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    if (!CursorOpen()) {
+        fWheelDelta = 0;
+        return;
+    }
+    // A notch is 120 units; what is short of one waits for the next turn.
+    fWheelDelta += event->angleDelta().y();
+    const int notches = fWheelDelta / 120;
+    fWheelDelta -= notches * 120;
+    if (notches != 0)
+        DataSet()->MoveRelative(-notches);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse tracking in the data area
+
+QRect TCustomDBGridEh::DataAreaRect() const
+{
+    const TGridAxisEh h = HorzAxis();
+    const TGridAxisEh v = VertAxis();
+    return QRect(QPoint(h.FixedBoundary(), v.FixedBoundary()), QPoint(h.GridBoundary() - 1, v.GridBoundary() - 1));
+}
+
+void TCustomDBGridEh::StartTracking(bool inData)
+{
+    fTrackingMouse = true;
+    fDraggingInData = inData;
+}
+
+void TCustomDBGridEh::StopTracking()
+{
+    fTrackingMouse = false;
+    fDraggingInData = false;
+    fDragTimer.stop();
+}
+
+void TCustomDBGridEh::TrackMouseMove(const QPoint& pos)
+{
+    if (!fTrackingMouse || !CursorOpen())
+        return;
+    const QPoint p(std::clamp(pos.x(), 0, std::max(0, ClientWidth() - 1)),
+                   std::clamp(pos.y(), 0, std::max(0, ClientHeight() - 1)));
+    const QRect area = DataAreaRect();
+    const QPoint cell = MouseCoord(p.x(), p.y());
+    // Over another row or column inside the area: that record and column become current.
+    if (p.y() >= area.top() && p.y() <= area.bottom() && cell.y() >= fTitleRowCount && cell.y() != Row())
+        DataSet()->MoveRelative(cell.y() - Row());
+    if (p.x() >= area.left() && p.x() <= area.right() && cell.x() >= fIndicatorOffset && cell.x() != Col())
+        SelectColumn(cell.x(), cell.x() < Col() ? -1 : +1);
+    fTrackPos = p;
+    AutoScrollStep();
+}
+
+void TCustomDBGridEh::AutoScrollStep()
+{
+    if (!fTrackingMouse || !CursorOpen()) {
+        fDragTimer.stop();
+        return;
+    }
+    const QRect area = DataAreaRect();
+    const int x = fTrackPos.x();
+    const int y = fTrackPos.y();
+    const bool above = y < area.top();
+    const bool below = y > area.bottom();
+    const bool left = x < area.left();
+    const bool right = x > area.right();
+    if (!above && !below && !left && !right) {
+        fDragTimer.stop();
+        return;
+    }
+    const int dy = above ? area.top() - y : below ? y - (area.bottom() + 1) + 1 : 0;
+    const int dx = right ? x - (area.right() + 1) : left ? area.left() - x : 0;
+    const int d = std::max(dx, dy);
+    if (above || below) {
+        const int rows = DragScrollRows(d);
+        if (rows > 0)
+            DataSet()->MoveRelative(above ? -rows : rows);
+    }
+    if (left || right) {
+        if (fDraggingInData) {
+            if (right && HorzAxis().LastFullVisibleCell() < ColCount() - 1)
+                SetLeftCol(LeftCol() + 1);
+            else if (LeftCol() > FixedCols())
+                SetLeftCol(LeftCol() - 1);
+        }
+        SelectColumn(right ? Col() + 1 : Col() - 1, right ? +1 : -1);
+    }
+    PaintNow();
+    const int interval = DragScrollInterval(d);
+    if (!fDragTimer.isActive() || fDragTimer.interval() != interval)
+        fDragTimer.start(interval);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Cell parameters
 
 void TCustomDBGridEh::FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state)
@@ -1753,8 +2229,18 @@ bool TCustomDBGridEh::IsTitleCell(const QPoint& cell) const
 
 void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
 {
-    if (isEnabled() && focusPolicy() != Qt::NoFocus)
-        setFocus(Qt::MouseFocusReason);
+    // The grid takes the focus first; a grid that cannot take it ignores the press.
+    if (!TakeFocusForAction())
+        return;
+    GridMouseDown(event);
+    if (OnMouseDown) {
+        const QPoint pos = event->position().toPoint();
+        OnMouseDown(this, event->button(), event->modifiers(), pos.x(), pos.y());
+    }
+}
+
+void TCustomDBGridEh::GridMouseDown(QMouseEvent* event)
+{
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
         fRightButtonDown = true;
@@ -1765,15 +2251,16 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
             fRightAsLeft = true;
             QMouseEvent left(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
                              Qt::LeftButton, Qt::LeftButton, event->modifiers(), event->pointingDevice());
-            mousePressEvent(&left);
+            GridMouseDown(&left);
             return;
         }
     }
     fPressStartedSizing = false;
-    if (event->button() == Qt::LeftButton && GridState() == gsNormal) {
+    const bool left = event->button() == Qt::LeftButton;
+    if ((left || event->button() == Qt::RightButton) && GridState() == gsNormal) {
         int index = -1;
         int boundary = -1;
-        if (CalcColSizing(pos.x(), pos.y(), index, boundary)) {
+        if (left && CalcColSizing(pos.x(), pos.y(), index, boundary)) {
             fPressStartedSizing = true;
         } else {
             const QPoint cell = MouseCoord(pos.x(), pos.y());
@@ -1782,19 +2269,40 @@ void TCustomDBGridEh::mousePressEvent(QMouseEvent* event)
             if (IsTitleCell(cell) && TitleButtonDown(RawToDataColumn(cell.x())))
                 return;  // a title button takes the press: no sizing or moving
             if (cell.y() >= fTitleRowCount && cell.x() >= 0) {
-                // A data or indicator cell: that record (and column) becomes current.
-                if (fDataLink->Active()) {
-                    const int dataRow = cell.y() - fTitleRowCount;
-                    if (dataRow < fDataLink->RecordCount() && cell.y() != Row())
-                        DataSet()->MoveRelative(cell.y() - Row());
-                    if (cell.x() >= fIndicatorOffset)
-                        FocusCell(cell.x(), Row(), true);
-                }
+                DataMouseDown(event, cell);
                 return;
             }
         }
     }
     TCustomGridEh::mousePressEvent(event);
+}
+
+void TCustomDBGridEh::DataMouseDown(QMouseEvent* event, const QPoint& cell)
+{
+    if (!CursorOpen())
+        return;
+    {
+        // One repaint for the move and the column change together.
+        BeginUpdate();
+        TScopeExitEh end([this] { EndUpdate(); });
+        LinkUpdateData();
+        const int dataRow = cell.y() - fTitleRowCount;
+        if (dataRow < fDataLink->RecordCount() && cell.y() != Row())
+            DataSet()->MoveRelative(cell.y() - Row());
+        if (cell.x() >= fIndicatorOffset)
+            SelectColumn(cell.x(), 0);
+    }
+    const QPoint pos = event->position().toPoint();
+    if (cell.x() < fIndicatorOffset || !DataAreaRect().contains(pos))
+        return;
+    StartTracking(true);
+    fTrackPos = pos;
+    const Qt::KeyboardModifiers shift = event->modifiers();
+    if (!shift.testFlag(Qt::ControlModifier) && !shift.testFlag(Qt::ShiftModifier)) {
+        // A right press keeps a selection it falls into (its menu may act on it).
+        if (event->button() == Qt::LeftButton || fSelection->SelectionType() == gstNon)
+            ClearSelectionIfAllowed();
+    }
 }
 
 void TCustomDBGridEh::mouseMoveEvent(QMouseEvent* event)
@@ -1804,21 +2312,36 @@ void TCustomDBGridEh::mouseMoveEvent(QMouseEvent* event)
         TitleButtonMove(pos);
     if (fSelectDrag != sdNone) {
         SelectionMouseMove(pos);
-        return;
+    } else if (fTrackingMouse) {
+        TrackMouseMove(pos);
+    } else {
+        TCustomGridEh::mouseMoveEvent(event);
+        if (GridState() == gsNormal && event->buttons() == Qt::NoButton)
+            UpdateSelectionCursor(pos);
     }
-    TCustomGridEh::mouseMoveEvent(event);
-    if (GridState() == gsNormal && event->buttons() == Qt::NoButton)
-        UpdateSelectionCursor(pos);
+    if (OnMouseMove)
+        OnMouseMove(this, event->modifiers(), pos.x(), pos.y());
 }
 
 void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
+{
+    StopTracking();
+    GridMouseUp(event);
+    event->accept();
+    if (OnMouseUp) {
+        const QPoint pos = event->position().toPoint();
+        OnMouseUp(this, event->button(), event->modifiers(), pos.x(), pos.y());
+    }
+}
+
+void TCustomDBGridEh::GridMouseUp(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
         fRightButtonDown = false;
         if (fRightAsLeft) {
             QMouseEvent left(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
                              Qt::LeftButton, Qt::NoButton, event->modifiers(), event->pointingDevice());
-            mouseReleaseEvent(&left);
+            GridMouseUp(&left);
             fRightAsLeft = false;
         } else {
             TCustomGridEh::mouseReleaseEvent(event);
@@ -1841,7 +2364,6 @@ void TCustomDBGridEh::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && fTitlePressCol >= 0)
         TitleButtonUp(pos, event->modifiers());
     TCustomGridEh::mouseReleaseEvent(event);
-    event->accept();
     if (wasSizing || event->button() != Qt::LeftButton)
         return;
     // The cell under the pointer at the release counts, not the one pressed.
@@ -2121,7 +2643,12 @@ void TCustomDBGridEh::keyReleaseEvent(QKeyEvent* event)
         fSortCtrlClicked = false;
         SortMarkingChanged();
     }
-    TCustomGridEh::keyReleaseEvent(event);
+    if (!CursorOpen() || !OnKeyUp) {
+        TCustomGridEh::keyReleaseEvent(event);
+        return;
+    }
+    int key = event->key();
+    OnKeyUp(this, key, event->modifiers() & ~Qt::KeypadModifier);
 }
 
 void TCustomDBGridEh::changeEvent(QEvent* event)
@@ -2136,18 +2663,23 @@ void TCustomDBGridEh::changeEvent(QEvent* event)
 
 void TCustomDBGridEh::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    if (!TakeFocusForAction())
+        return;
     const QPoint pos = event->position().toPoint();
     int index = -1;
     int boundary = -1;
-    if (event->button() == Qt::LeftButton && fOptionsEh.Contains(dghDblClickOptimizeColWidth)
-        && CalcColSizing(pos.x(), pos.y(), index, boundary)) {
-        if (TColumnEh* column = ColumnAt(index)) {
+    if (event->button() == Qt::LeftButton) {
+        TColumnEh* column = nullptr;
+        if (fOptionsEh.Contains(dghDblClickOptimizeColWidth) && CalcColSizing(pos.x(), pos.y(), index, boundary))
+            column = ColumnAt(index);
+        if (column)
             column->OptimizeWidth();
-            event->accept();
-            return;
-        }
+        else if (OnDblClick)
+            OnDblClick(this);
     }
-    TCustomGridEh::mouseDoubleClickEvent(event);
+    event->accept();
+    if (OnMouseDown)
+        OnMouseDown(this, event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
@@ -2156,11 +2688,14 @@ void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
     InvalidateCell(Col(), Row());
     if (fSelection->SelectionType() != gstNon)
         InvalidateCells(fSelection->GridRect());
+    if (OnEnter && event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        OnEnter(this);
 }
 
 void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusOutEvent(event);
+    StopTracking();  // the mouse goes with the focus
     // Losing the focus loses the mouse too: a title held down as a button comes up unclicked.
     if (fTitlePressCol >= 0) {
         InvalidateCell(DataToRawColumn(fTitlePressCol), 0);
@@ -2171,4 +2706,22 @@ void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
     InvalidateCell(Col(), Row());
     if (fSelection->SelectionType() != gstNon)
         InvalidateCells(fSelection->GridRect());
+    // Only a move of the focus to another control leaves the grid; not the window losing it.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    if (CursorOpen()) {
+        TDataSet* ds = DataSet();
+        if (fOptions.Contains(dgCancelOnExit) && ds->CursorState() == dsInsert && !ds->Modified()) {
+            ds->Cancel();
+        } else {
+            try {
+                LinkUpdateData();
+            } catch (...) {
+                setFocus(Qt::OtherFocusReason);
+                throw;
+            }
+        }
+    }
+    if (OnExit)
+        OnExit(this);
 }

@@ -10,6 +10,7 @@
 #include "TColumnEh.h"
 #include "TCustomGridEh.h"
 #include "TDBGridEhScrollBar.h"
+#include "TDataServiceEh.h"
 #include "TDBGridEhSelection.h"
 #include "TDBGridEhStyle.h"
 #include "TFontEh.h"
@@ -21,6 +22,7 @@
 #include <QByteArray>
 #include <QEvent>
 #include <QPoint>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -68,6 +70,12 @@ using TDrawDataCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter&
 using TDrawFooterCellEvent = std::function<void(TCustomDBGridEh* sender, QPainter& painter, int dataCol, int row,
                                                 TColumnEh* column, const QRect& rect, TGridDrawState state)>;
 using TTitleEhClickEvent = std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column)>;
+// Key and mouse events: a key handler may set key to 0 to keep the grid from handling it.
+using TKeyEventEh = std::function<void(TCustomDBGridEh* sender, int& key, Qt::KeyboardModifiers shift)>;
+using TKeyPressEventEh = std::function<void(TCustomDBGridEh* sender, QChar& key)>;
+using TMouseEventEh = std::function<void(TCustomDBGridEh* sender, Qt::MouseButton button,
+                                         Qt::KeyboardModifiers shift, int x, int y)>;
+using TMouseMoveEventEh = std::function<void(TCustomDBGridEh* sender, Qt::KeyboardModifiers shift, int x, int y)>;
 using TCheckTitleEhBtnEvent =
     std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column, bool& enabled)>;
 
@@ -286,6 +294,49 @@ public:
     int SortMarkerAreaWidth(const TColumnEh* column) const;
     // The font the ordinals of sort-marked columns are written in.
     static const TFontEh& SortOrdinalFont();
+
+    // Makes grid column target current, skipping hidden columns in direction skip (-1, 0 or +1),
+    // with OnColExit before and OnColEnter after the change.
+    void SelectColumn(int target, int skip);
+
+    // Text search: the find dialog, and one search step of it; both go through the data service.
+    void OpenFindDialog(const QString& text, const QString& fieldName, bool modal);
+    bool SearchGridText(const QString& fieldName, TTextSearchTreeRangeEh treeRange, TTextSearchMatchEh matching,
+                        TTextSearchDirectionEh direction, TTextSearchOptionsEh options, const QString& text);
+
+    // Keyboard navigation (the record set's cursor moves; the grid's current column changes).
+    // Moves the cursor by distance records, or to the first (distance < 0) or last record with
+    // toEnd, then paints at once unless an update lock is held.
+    void MoveRows(bool extend, int distance, bool rowMode, bool toEnd);
+    void StepDown(bool extend = false);
+    void StepUp(bool extend = false);
+    // Tab (forward) and Shift+Tab: to the next tab stop, wrapping to the next or previous record.
+    void TabToColumn(bool forward);
+    void ClearSelectionIfAllowed();
+    // The data cells' area in client coordinates: from the first data column to the last column
+    // shown and from the first data row to the last row.
+    QRect DataAreaRect() const;
+    // While a press in the data area is held: whether it is tracked, and the drag timer.
+    bool TrackingMouse() const { return fTrackingMouse; }
+    bool DragTimerActive() const { return fDragTimer.isActive(); }
+    int DragTimerInterval() const { return fDragTimer.interval(); }
+    // Rows one auto-scroll step moves and the drag timer's interval, for a pointer d pixels
+    // outside the data area.
+    static int DragScrollRows(int d) { return std::min(d / 6, 8); }
+    static int DragScrollInterval(int d) { return std::max(0, 200 - 15 * d); }
+    // Asks whether to delete (with dgConfirmDelete); true to go ahead.
+    bool ConfirmDeletion();
+
+    // Input events of the control, in the order they fire.
+    TKeyEventEh OnKeyDown;
+    TKeyPressEventEh OnKeyPress;
+    TKeyEventEh OnKeyUp;
+    TMouseEventEh OnMouseDown;
+    TMouseMoveEventEh OnMouseMove;
+    TMouseEventEh OnMouseUp;
+    TNotifyEventEh OnDblClick;
+    TNotifyEventEh OnEnter;
+    TNotifyEventEh OnExit;
 
     // Cell parameters.
     void FireGridCellParams(TColumnEh* column, TFontEh& font, TColor& background, TGridDrawState state);
@@ -522,4 +573,34 @@ private:
     TScrollInfoEh fVertExtInfo;
     TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
     bool fVertApplied = false;
+    bool fInColExit = false;
+    int fWheelDelta = 0;  // wheel rotation short of a whole notch
+
+    // Keyboard navigation.
+    bool CursorOpen() const;
+    bool KeyDownAction(int key, Qt::KeyboardModifiers shift);
+    bool ClaimsKey(int key, Qt::KeyboardModifiers shift) const;
+    bool NewRecordAtEnd() const;
+    void DeleteWithConfirmation();
+    void CopyFromRecordAbove();
+    void PaintNow();
+
+    // Tracking a press in the data area until its release: the pointer's remembered place and the
+    // drag timer that keeps the grid scrolling while the pointer is held outside the data area.
+    bool fTrackingMouse = false;
+    bool fDraggingInData = false;
+    QPoint fTrackPos;
+    QTimer fDragTimer;
+    void StartTracking(bool inData);
+    void StopTracking();
+    void TrackMouseMove(const QPoint& pos);
+    void AutoScrollStep();
+    // The grid's own handling of a press and a release, before the events reach the handlers.
+    void GridMouseDown(QMouseEvent* event);
+    void DataMouseDown(QMouseEvent* event, const QPoint& cell);
+    void GridMouseUp(QMouseEvent* event);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 };
