@@ -99,6 +99,28 @@ void RegisterClipboardFormatsEh()
     InternalClipboardFormat = QStringLiteral("VCLDBIF");
     CsvClipboardFormat = QStringLiteral("Csv");
     RtfClipboardFormat = QStringLiteral("Rich Text Format");
+    TCustomDBGridEh::SetEditActionHandler([](TCustomDBGridEh* grid, TDBGridEhEditAction action) {
+        switch (action) {
+        case geaCopyEh:
+            CopyGridData(grid, false);
+            break;
+        case geaCutEh:
+            // What cannot be deleted is copied and stays.
+            CopyGridData(grid, false);
+            if (grid->SelectionCanBeDeleted())
+                DeleteGridData(grid, false);
+            break;
+        case geaPasteEh:
+            if (CanPasteGridData(grid, QGuiApplication::clipboard()->mimeData()))
+                PasteGridData(grid, false);
+            break;
+        case geaDeleteEh:
+            DeleteGridData(grid, false);
+            break;
+        case geaSelectAllEh:
+            break;
+        }
+    });
 }
 
 QString WindowsMimeTypeEh(const QString& formatName)

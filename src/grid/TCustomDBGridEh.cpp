@@ -1469,9 +1469,77 @@ bool TCustomDBGridEh::ConfirmDeletion()
     return box.exec() != QMessageBox::Cancel;
 }
 
+namespace {
+TCustomDBGridEh::TEditActionHandlerEh& EditActionHandler()
+{
+    static TCustomDBGridEh::TEditActionHandlerEh handler;
+    return handler;
+}
+} // namespace
+
+void TCustomDBGridEh::SetEditActionHandler(TEditActionHandlerEh handler)
+{
+    EditActionHandler() = std::move(handler);
+}
+
+bool TCustomDBGridEh::SelectionCanBeDeleted() const
+{
+    const TDataSet* ds = DataSet();
+    if (!fDataLink->Active() || !ds || ds->HasNoRows() || !ds->CanModify() || fReadOnly)
+        return false;
+    switch (fSelection->SelectionType()) {
+    case gstRecordBookmarks: case gstAll:
+        return fAllowedOperations.Contains(alopDeleteEh);
+    case gstRectangle: case gstColumns:
+        return fAllowedOperations.Contains(alopUpdateEh);
+    case gstNon:
+        break;
+    }
+    return false;
+}
+
+bool TCustomDBGridEh::EditActionKey(int key, Qt::KeyboardModifiers shift)
+{
+    const bool ctrl = shift.testFlag(Qt::ControlModifier);
+    const bool withShift = shift.testFlag(Qt::ShiftModifier);
+    const bool ctrlOnly = ctrl && !withShift;
+    const bool shiftOnly = withShift && !ctrl;
+    std::optional<TDBGridEhEditAction> action;
+    if (ctrlOnly && (key == Qt::Key_C || key == Qt::Key_Insert))
+        action = geaCopyEh;
+    else if ((ctrlOnly && key == Qt::Key_X) || (shiftOnly && key == Qt::Key_Delete))
+        action = geaCutEh;
+    else if ((ctrlOnly && key == Qt::Key_V) || (shiftOnly && key == Qt::Key_Insert))
+        action = geaPasteEh;
+    else if (ctrlOnly && key == Qt::Key_A)
+        action = geaSelectAllEh;
+    if (!action || !fEditActions.Contains(*action))
+        return false;
+    switch (*action) {
+    case geaSelectAllEh:
+        fSelection->SelectAll();
+        return true;
+    case geaCopyEh: case geaCutEh:
+        // Without a selection there is nothing to copy.
+        if (fSelection->SelectionType() == gstNon)
+            return true;
+        break;
+    default:
+        break;
+    }
+    if (EditActionHandler())
+        EditActionHandler()(this, *action);
+    return true;
+}
+
 void TCustomDBGridEh::DeleteWithConfirmation()
 {
     TDataSet* ds = DataSet();
+    if (fEditActions.Contains(geaDeleteEh) && fSelection->SelectionType() != gstNon && SelectionCanBeDeleted()
+        && EditActionHandler()) {
+        EditActionHandler()(this, geaDeleteEh);
+        return;
+    }
     if (fReadOnly || ds->HasNoRows() || !ds->CanModify() || !fAllowedOperations.Contains(alopDeleteEh))
         return;
     if (!ConfirmDeletion())
@@ -1547,6 +1615,8 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
     }
     const int firstDataCol = fIndicatorOffset;
     const int lastCol = ColCount() - 1;
+    if (EditActionKey(key, shift))
+        return true;
     if (ctrl) {
         switch (key) {
         case Qt::Key_Up: case Qt::Key_PageUp:

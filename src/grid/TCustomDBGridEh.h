@@ -146,6 +146,13 @@ public:
     void SetAllowedSelections(TDBGridEhAllowedSelections value);
     TDBGridEhEditActions EditActions() const { return fEditActions; }
     void SetEditActions(TDBGridEhEditActions value) { fEditActions = value; }
+    // Copy, cut, paste and deleting a selection live with the clipboard code, above the grid: it
+    // installs what the edit-action keys run (never with the whole-grid flag).
+    using TEditActionHandlerEh = std::function<void(TCustomDBGridEh* grid, TDBGridEhEditAction action)>;
+    static void SetEditActionHandler(TEditActionHandlerEh handler);
+    // Whether the selection may be deleted: an open, non-empty, modifiable record set, a grid that
+    // is not read-only, and deleting (records, whole grid) or updating (rectangle, columns) allowed.
+    bool SelectionCanBeDeleted() const;
 
     // Layout settings.
     bool AutoFitColWidths() const { return fAutoFitColWidths; }
@@ -582,6 +589,9 @@ private:
     bool ClaimsKey(int key, Qt::KeyboardModifiers shift) const;
     bool NewRecordAtEnd() const;
     void DeleteWithConfirmation();
+    // Ctrl+C / Ctrl+Insert, Ctrl+X / Shift+Delete, Ctrl+V / Shift+Insert, Ctrl+A: true when the key
+    // is one of them and its action is among EditActions.
+    bool EditActionKey(int key, Qt::KeyboardModifiers shift);
     void CopyFromRecordAbove();
     void PaintNow();
 

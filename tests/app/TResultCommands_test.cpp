@@ -10,7 +10,10 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QProcess>
+#include <QTest>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -179,5 +182,30 @@ TEST_F(ResultCommandsTest, TheCommandLineWritesWhatTheWindowsExportWrites)
     ASSERT_TRUE(bad.waitForFinished(60000));
     EXPECT_NE(bad.exitCode(), 0);
     EXPECT_TRUE(bad.readAllStandardError().contains("--street needs a value"));
+    EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
+}
+
+TEST_F(ResultCommandsTest, RightClickOnATitleSortsAndOpensTheMenu)
+{
+    TForm1 form(fFiles);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.street->setText("Мира");
+    form.searchClick();
+    ASSERT_EQ(form.DBS->DataSet()->FieldRequired("numer")->PlainText(), "2-34-56");
+    // The flat's title: the record without a flat number comes first.
+    const QPoint title = form.DBS->CellRect(form.DBS->DataToRawColumn(4), 0).center();
+    QTest::mousePress(form.DBS->viewport(), Qt::RightButton, {}, title);
+    // On X11 the desktop asks for the context menu with the press.
+    QContextMenuEvent request(QContextMenuEvent::Mouse, title, form.DBS->viewport()->mapToGlobal(title));
+    QCoreApplication::sendEvent(form.DBS->viewport(), &request);
+    EXPECT_FALSE(form.PopupMenu1->isVisible()) << "the menu waits for the release";
+    QTest::mouseRelease(form.DBS->viewport(), Qt::RightButton, {}, title);
+    for (int i = 0; i < 50 && !form.PopupMenu1->isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(form.PopupMenu1->isVisible());
+    form.PopupMenu1->close();
+    form.DBS->DataSet()->MoveFirst();
+    EXPECT_EQ(form.DBS->DataSet()->FieldRequired("numer")->PlainText(), "3-22-22");
     EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
 }

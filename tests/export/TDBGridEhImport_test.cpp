@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -400,6 +401,56 @@ TEST(Paste, CanPasteNeedsEditActionAndAModifiableRecordSet)
     g->Grid->SetEditActions({geaPasteEh});
     g->DataSet.SetReadOnly(true);
     EXPECT_FALSE(CanPasteGridData(g->Grid.get(), &text));
+}
+
+// The grid's edit-action keys go to the clipboard code, and only for the actions the grid lists.
+TEST(EditActionKeys, PasteCopyCutAndSelectAll)
+{
+    RegisterClipboardFormatsEh();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    auto source = PasteGrid(Strings({"a", "b"}), {{"x1", "y1"}, {"x2", "y2"}});
+
+    // Ctrl+C without a selection leaves the clipboard alone; Ctrl+A selects all when allowed.
+    source->Grid->SetEditActions({geaCopyEh});
+    clipboard->setText(QStringLiteral("before"));
+    QTest::keyClick(source->Grid.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
+    QTest::keyClick(source->Grid.get(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(source->Grid->Selection().SelectionType(), gstNon) << "select all is not listed";
+    source->Grid->SetEditActions({geaCopyEh, geaSelectAllEh});
+    QTest::keyClick(source->Grid.get(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(source->Grid->Selection().SelectionType(), gstAll);
+    QTest::keyClick(source->Grid.get(), Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_TRUE(clipboard->text().contains(QStringLiteral("x2\ty2"))) << qPrintable(clipboard->text());
+
+    struct Case
+    {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        TDBGridEhEditActions actions;
+        int records;
+    };
+    for (const Case& c : {Case{"Shift+Insert pastes", Qt::Key_Insert, Qt::ShiftModifier, {geaPasteEh}, 2},
+                          Case{"Ctrl+V pastes", Qt::Key_V, Qt::ControlModifier, {geaPasteEh}, 2},
+                          Case{"Ctrl+V without the paste action does nothing", Qt::Key_V, Qt::ControlModifier,
+                               {geaCopyEh, geaCutEh}, 0},
+                          Case{"Ctrl+Shift+V is no paste key", Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier,
+                               {geaPasteEh}, 0}}) {
+        SCOPED_TRACE(c.name);
+        auto target = PasteGrid(Strings({"a", "b"}), {});
+        target->Grid->SetEditActions(c.actions);
+        QTest::keyClick(target->Grid.get(), c.key, c.modifiers);
+        EXPECT_EQ(target->DataSet.RecordCount(), c.records);
+    }
+
+    // Cut copies; it deletes only what may be deleted.
+    source->Grid->SetEditActions({geaCutEh});
+    clipboard->clear();
+    source->DataSet.SetReadOnly(true);
+    QTest::keyClick(source->Grid.get(), Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_TRUE(clipboard->text().contains(QStringLiteral("x1\ty1")));
+    EXPECT_EQ(source->DataSet.RecordCount(), 2);
 }
 
 }  // namespace
