@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "MdbExport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -92,6 +93,22 @@ namespace {
 
 const QString kProgram = QStringLiteral(PB_BINARY_DIR "/src/app/phonebook");
 const QString kNwindFile = QStringLiteral(PB_FIXTURES_DIR "/nwind.mdb");
+
+// A small Cyrillic directory (table kray) in an SQLite file.
+bool WriteSmallDirectory(const QString& path)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
+        return false;
+    const int rc = sqlite3_exec(db,
+                                "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT);"
+                                "INSERT INTO kray VALUES('2-34-56','Иванов Иван','ул. Мира','12','5');"
+                                "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');"
+                                "INSERT INTO kray VALUES('3-22-22','ООО \"Ромашка\" {1}','ул. Мира','12а','');",
+                                nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rc == SQLITE_OK;
+}
 
 struct TRun
 {
@@ -326,14 +343,10 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
     // An SQLite directory in a folder whose name would cut a connection string short.
     ASSERT_TRUE(QDir(dir.path()).mkpath("a;b"));
     const QString directory = dir.filePath("a;b/city.db");
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(directory.toUtf8().constData(), &db), SQLITE_OK);
-    sqlite3_exec(db,
-                 "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT);"
-                 "INSERT INTO kray VALUES('2-34-56','Иванов Иван','ул. Мира','12','5');"
-                 "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    ASSERT_TRUE(WriteSmallDirectory(directory));
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        noDisplay.remove(name);
 
     const struct
     {
@@ -342,22 +355,155 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
         int exitCode;
         QString out;
         QString errorPart;  // of standard error
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     } cases[] = {
-        {"a search of the directory table", {"--database", directory, "--street", "Мира"}, 0, "Найдено 1 записей.\n", ""},
+        {"a search of the directory table", {"--database", directory, "--street", "Мира"}, 0, "Найдено 2 записей.\n", ""},
         {"a whole table, sorted", {"--database", directory, "--table", "kray", "--sort", "vlad"}, 0,
-         "Найдено 2 записей.\n", ""},
+         "Найдено 3 записей.\n", ""},
         {"a missing table", {"--database", directory, "--table", "nope"}, 1, "", "no such table: nope"},
         {"a missing Jet table", {"--database", kNwindFile, "--table", "kray"}, 1, "",
          "Table 'kray' not found in the database"},
         {"a missing file", {"--database", dir.filePath("none.mdb"), "--street", "Мира"}, 1, "", "none.mdb"},
         {"a field the table lacks", {"--database", directory, "--table", "kray", "--sort", "City"}, 1, "",
          "No column shows the field 'City'"},
+        {"a copy without a display", {"--database", directory, "--street", "Мира", "--copy"}, 1, "",
+         "--copy needs a display to hold the clipboard, and neither DISPLAY nor WAYLAND_DISPLAY is set", noDisplay},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const TRun run = RunProgram(c.arguments);
+        const TRun run = RunProgram(c.arguments, c.env);
         EXPECT_EQ(run.ExitCode, c.exitCode) << run.Err.toStdString();
         EXPECT_EQ(run.Out, c.out);
         EXPECT_TRUE(run.Err.contains(c.errorPart)) << run.Err.toStdString();
     }
+}
+
+namespace {
+
+// An X server of the test's own, on a display number it picks itself; it ends with the object,
+// and every client of it with it.
+class TXvfb
+{
+public:
+    TXvfb() = default;
+    TXvfb(const TXvfb&) = delete;
+    TXvfb& operator=(const TXvfb&) = delete;
+    ~TXvfb()
+    {
+        fProcess.kill();
+        fProcess.waitForFinished(10000);
+    }
+
+    // Starts the server; returns its display (":N"), or an empty string with the reason in why.
+    QString Start(QString& why)
+    {
+        fProcess.start(QStandardPaths::findExecutable("Xvfb"),
+                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        QByteArray number;
+        QDeadlineTimer deadline(20000);
+        while (!number.contains('\n') && !deadline.hasExpired() && fProcess.state() != QProcess::NotRunning) {
+            fProcess.waitForReadyRead(200);
+            number += fProcess.readAllStandardOutput();
+        }
+        if (!number.contains('\n')) {
+            why = "Xvfb gave no display number: " + QString::fromLocal8Bit(fProcess.readAllStandardError());
+            return {};
+        }
+        return u':' + QString::fromLatin1(number.trimmed());
+    }
+
+private:
+    QProcess fProcess;
+};
+
+// The first offset where two byte strings differ, for messages.
+::testing::AssertionResult SameBytes(const QByteArray& actual, const QByteArray& expected)
+{
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    qsizetype at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return ::testing::AssertionFailure()
+           << "the bytes differ first at offset " << at << " (" << actual.size() << " bytes, " << expected.size()
+           << " expected): got '" << actual.mid(at, 40).toStdString() << "', expected '"
+           << expected.mid(at, 40).toStdString() << "'";
+}
+
+} // namespace
+
+TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
+{
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xclip").isEmpty())
+        GTEST_SKIP() << "Xvfb or xclip is not installed (Debian packages xvfb, xclip): no display to copy to";
+    QTemporaryDir dir;
+    const QString directory = dir.filePath("city.db");
+    ASSERT_TRUE(WriteSmallDirectory(directory));
+    TXvfb xvfb;
+    QString why;
+    const QString display = xvfb.Start(why);
+    ASSERT_FALSE(display.isEmpty()) << why.toStdString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");  // the program finds the display itself
+    env.remove("XAUTHORITY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("DISPLAY", display);
+
+    // The RTF export of the same result on the same display (system colours are the display's).
+    QProcessEnvironment exportEnv = env;
+    exportEnv.insert("QT_QPA_PLATFORM", "xcb");
+    const QString rtfFile = dir.filePath("result.rtf");
+    const TRun exported = RunProgram({"--database", directory, "--street", "Мира", "--export", rtfFile}, exportEnv);
+    ASSERT_EQ(exported.ExitCode, 0) << exported.Err.toStdString();
+    QFile rtf(rtfFile);
+    ASSERT_TRUE(rtf.open(QIODevice::ReadOnly));
+    const QByteArray expectedRtf = rtf.readAll();
+
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(kProgram, {"--database", directory, "--street", "Мира", "--copy", "--copy-wait", "120"});
+    QByteArray out;
+    QDeadlineTimer deadline(60000);
+    while (!out.contains("Copied to the clipboard") && !deadline.hasExpired() && program.state() != QProcess::NotRunning) {
+        program.waitForReadyRead(200);
+        out += program.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains("Copied to the clipboard"))
+        << out.toStdString() << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.startsWith("Найдено 2 записей.\n")) << out.toStdString();
+
+    auto xclip = [&](const QStringList& arguments) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStandardPaths::findExecutable("xclip"), QStringList{"-selection", "clipboard"} + arguments);
+        EXPECT_TRUE(p.waitForFinished(20000)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return p.readAllStandardOutput();
+    };
+    const QStringList targets = QString::fromUtf8(xclip({"-o", "-t", "TARGETS"})).split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(targets.contains("text/plain") || targets.contains("UTF8_STRING")) << targets.join(' ').toStdString();
+    for (const char* name : {"text/csv", "text/rtf", "text/richtext", "application/x-qt-windows-mime;value=\"Csv\"",
+                             "application/x-qt-windows-mime;value=\"Rich Text Format\"",
+                             "application/x-qt-windows-mime;value=\"VCLDBIF\""})
+        EXPECT_TRUE(targets.contains(name)) << name << " is not among " << targets.join(' ').toStdString();
+    EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "text/rtf"}), expectedRtf));
+    EXPECT_EQ(QString::fromUtf8(xclip({"-o", "-t", "UTF8_STRING"})),
+              "Телефон\tВладелец\tУлица\tДом\tКвартира\r\n"
+              "2-34-56\tИванов Иван\tул. Мира\t12\t5\r\n"
+              "3-22-22\tООО \"Ромашка\" {1}\tул. Мира\t12а\t");
+
+    // Another program takes the clipboard over: the copy has done its work and ends.
+    QProcess taker;
+    taker.setProcessEnvironment(env);
+    taker.start(QStandardPaths::findExecutable("xclip"), {"-quiet", "-selection", "clipboard"});
+    ASSERT_TRUE(taker.waitForStarted(10000));
+    taker.write("x");
+    EXPECT_TRUE(taker.waitForBytesWritten(10000));
+    taker.closeWriteChannel();  // xclip takes the clipboard over once its input ends
+    EXPECT_TRUE(program.waitForFinished(30000)) << "the program still holds the clipboard";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    program.kill();
+    taker.kill();
+    taker.waitForFinished(10000);
 }
