@@ -35,6 +35,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -76,7 +77,7 @@ const TExportType kExportTypes[] = {
 
 // A file name as a connection string value: in quotes when it holds a ';' or would lose blanks
 // or quotes at its ends, so that the connection opens this very file.
-QString ConnectionStringValue(const QString& path)
+QString QuotedConnectionValue(const QString& path)
 {
     const bool plain = !path.contains(u';') && path.trimmed() == path && !path.startsWith(u'"') &&
                        !path.startsWith(u'\'');
@@ -254,7 +255,7 @@ void TForm1::FormCreate()
     setWindowTitle(ReadProfileString(fFiles.SettingsPath(), QStringLiteral("main"), QStringLiteral("title"),
                                      kApplicationTitle));
     ADOConnection1.SetConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                                       ConnectionStringValue(fFiles.DatabasePath()) +
+                                       QuotedConnectionValue(fFiles.DatabasePath()) +
                                        QStringLiteral(";Persist Security Info=False"));
     ADOConnection1.LoginPrompt = false;
     ADOConnection1.Open();
@@ -458,17 +459,17 @@ int RunCommandLine(const TCommandLine& commandLine)
         step([&] { form.ShowTable(commandLine.Table); });
     else
         step([&] {
-        form.fio->setText(c.Fio);
-        form.fio_style->setCurrentIndex(c.FioStyle);
-        form.street->setText(c.Street);
-        form.dom->setText(c.Dom);
-        form.kvart->setText(c.Kvart);
-        form.phone->setText(c.Phone);
-        form.discrete->setChecked(c.Discrete);
-        form.searchClick();
-        if (!form.ADOQuery1.Active())
-            throw Exception(QStringLiteral("No criterion given: nothing was searched"));
-    });
+            form.fio->setText(c.Fio);
+            form.fio_style->setCurrentIndex(c.FioStyle);
+            form.street->setText(c.Street);
+            form.dom->setText(c.Dom);
+            form.kvart->setText(c.Kvart);
+            form.phone->setText(c.Phone);
+            form.discrete->setChecked(c.Discrete);
+            form.searchClick();
+            if (!form.ADOQuery1.Active())
+                throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+        });
     if (!commandLine.SortField.isEmpty())
         step([&] {
             for (int i = 0; i < form.DBS->Columns().Count(); ++i) {
