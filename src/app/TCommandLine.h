@@ -1,7 +1,9 @@
 #pragma once
 // The program's command line: searches and exports without a window.
-//   phonebook --fio TEXT --fio-style left|anywhere|exact --street TEXT --dom TEXT --kvart TEXT
-//             --phone TEXT --exact-phone --sort FIELD --export FILE --format txt|csv|htm|rtf|xls
+//   phonebook [--database FILE] --fio TEXT --fio-style left|anywhere|exact --street TEXT --dom TEXT
+//             --kvart TEXT --phone TEXT --exact-phone --sort FIELD --export FILE
+//             --format txt|csv|htm|rtf|xls --copy --copy-wait SECONDS
+//   phonebook [--database FILE] --table NAME [--sort FIELD] [--export FILE] [--copy]
 
 #include "TSearchCriteria.h"
 
@@ -13,9 +15,13 @@ struct TCommandLine
     bool Batch = false;  // any option given: run without a window
     bool Help = false;
     TSearchCriteria Criteria;
+    QString Database;  // another directory file than the one beside the program
+    QString Table;     // a whole table of that file in place of a search of the directory table
     QString SortField;
     QString ExportFile;
     QString Format;  // "txt", "csv", "htm", "rtf" or "xls"; empty without --export
+    bool Copy = false;  // copy the result to the clipboard and hold it there
+    int CopyWaitSeconds = 300;  // how long at most the clipboard is held; 0 for no limit
 };
 
 // Parses the arguments after the program name; a bad option or a missing value throws Exception

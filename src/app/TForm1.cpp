@@ -16,9 +16,12 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -30,7 +33,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -69,6 +74,18 @@ const TExportType kExportTypes[] = {
     {"Файл RTF", "rtf", &ExportClassEh<TDBGridEhExportAsRTF>},
     {"Файл Microsoft Excel", "xls", &ExportClassEh<TDBGridEhExportAsXLS>},
 };
+
+// A file name as a connection string value: in quotes when it holds a ';' or would lose blanks
+// or quotes at its ends, so that the connection opens this very file.
+QString QuotedConnectionValue(const QString& path)
+{
+    const bool plain = !path.contains(u';') && path.trimmed() == path && !path.startsWith(u'"') &&
+                       !path.startsWith(u'\'');
+    if (plain)
+        return path;
+    const QChar quote = path.contains(u'"') ? u'\'' : u'"';
+    return quote + path + quote;
+}
 
 } // namespace
 
@@ -238,7 +255,8 @@ void TForm1::FormCreate()
     setWindowTitle(ReadProfileString(fFiles.SettingsPath(), QStringLiteral("main"), QStringLiteral("title"),
                                      kApplicationTitle));
     ADOConnection1.SetConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                                       fFiles.DatabasePath() + QStringLiteral(";Persist Security Info=False"));
+                                       QuotedConnectionValue(fFiles.DatabasePath()) +
+                                       QStringLiteral(";Persist Security Info=False"));
     ADOConnection1.LoginPrompt = false;
     ADOConnection1.Open();
     for (const TColumnDesign& design : kColumns) {
@@ -273,6 +291,19 @@ void TForm1::searchClick()
     const QString statement = ComposeSearchStatement(criteria);
     if (IsEmptySearchStatement(statement))
         return;
+    OpenResult(statement);
+}
+
+void TForm1::ShowTable(const QString& table)
+{
+    // The designed columns belong to the directory table; without them the grid makes one
+    // column per field of the result.
+    DBS->Columns().Clear();
+    OpenResult(QStringLiteral("SELECT * FROM [") + table + QStringLiteral("];"));
+}
+
+void TForm1::OpenResult(const QString& statement)
+{
     ADOQuery1.Close();
     ADOQuery1.SetSQL(statement);
     ADOQuery1.Open();
@@ -381,6 +412,31 @@ void TForm1::DBSTitleClick(TColumnEh* column)
     ADOQuery1.SortBy(column->FieldName());
 }
 
+namespace {
+
+// Serves the clipboard just set until another program takes it over, or for at most the given
+// time (0: no limit): on the desktop a clipboard's data lives in the program that owns it.
+void HoldClipboard(int seconds)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (seconds > 0)
+        std::printf("Copied to the clipboard: held until another program takes it over, at most %d s.\n", seconds);
+    else
+        std::printf("Copied to the clipboard: held until another program takes it over.\n");
+    std::fflush(stdout);
+    QEventLoop loop;
+    QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
+        if (!clipboard->ownsClipboard())
+            loop.quit();
+    });
+    if (seconds > 0)
+        QTimer::singleShot(std::chrono::seconds(seconds), &loop, &QEventLoop::quit);
+    if (clipboard->ownsClipboard())
+        loop.exec();
+}
+
+} // namespace
+
 int RunCommandLine(const TCommandLine& commandLine)
 {
     bool failed = false;
@@ -388,7 +444,10 @@ int RunCommandLine(const TCommandLine& commandLine)
         std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
         failed = true;
     });
-    TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
+    TProgramFiles files = TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath());
+    if (!commandLine.Database.isEmpty())
+        files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
+    TForm1 form(files);
     form.Quiet = true;
     auto step = [&](const std::function<void()>& action) {
         if (!failed)
@@ -396,18 +455,21 @@ int RunCommandLine(const TCommandLine& commandLine)
         return !failed;
     };
     const TSearchCriteria& c = commandLine.Criteria;
-    step([&] {
-        form.fio->setText(c.Fio);
-        form.fio_style->setCurrentIndex(c.FioStyle);
-        form.street->setText(c.Street);
-        form.dom->setText(c.Dom);
-        form.kvart->setText(c.Kvart);
-        form.phone->setText(c.Phone);
-        form.discrete->setChecked(c.Discrete);
-        form.searchClick();
-        if (!form.ADOQuery1.Active())
-            throw Exception(QStringLiteral("No criterion given: nothing was searched"));
-    });
+    if (!commandLine.Table.isEmpty())
+        step([&] { form.ShowTable(commandLine.Table); });
+    else
+        step([&] {
+            form.fio->setText(c.Fio);
+            form.fio_style->setCurrentIndex(c.FioStyle);
+            form.street->setText(c.Street);
+            form.dom->setText(c.Dom);
+            form.kvart->setText(c.Kvart);
+            form.phone->setText(c.Phone);
+            form.discrete->setChecked(c.Discrete);
+            form.searchClick();
+            if (!form.ADOQuery1.Active())
+                throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+        });
     if (!commandLine.SortField.isEmpty())
         step([&] {
             for (int i = 0; i < form.DBS->Columns().Count(); ++i) {
@@ -421,8 +483,16 @@ int RunCommandLine(const TCommandLine& commandLine)
         });
     if (!commandLine.ExportFile.isEmpty())
         step([&] { form.ExportToFile(commandLine.ExportFile, commandLine.Format); });
+    if (commandLine.Copy)
+        step([&] {
+            form.N1Click();
+            if (!QGuiApplication::clipboard()->ownsClipboard())
+                throw Exception(QStringLiteral("The clipboard could not be taken over"));
+        });
     if (!failed)
         std::printf("%s\n", qPrintable(form.StatusText()));
+    if (!failed && commandLine.Copy)
+        HoldClipboard(commandLine.CopyWaitSeconds);
     SetErrorSink(nullptr);
     return failed ? 1 : 0;
 }

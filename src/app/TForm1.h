@@ -66,6 +66,10 @@ public:
     void clearClick();
     void DBSTitleClick(TColumnEh* column);
 
+    // Shows every row of another table of the directory file, one grid column per field, as a
+    // search shows its result (the command line's --table).
+    void ShowTable(const QString& table);
+
     // Writes the open result to a file in a format ("txt", "csv", "htm", "rtf", "xls"), the name
     // taken as given; does nothing while no result is open.
     void ExportToFile(const QString& fileName, const QString& format);
@@ -94,6 +98,9 @@ private:
     void PressDefaultButton();
     QRect Scaled(int left, int top, int width, int height) const;
     bool ExecuteSaveDialog();
+    // Replaces the result by the one of the statement, makes its first record current and shows
+    // the count found.
+    void OpenResult(const QString& statement);
     // Runs a long grid operation with a progress window that shows after half a second; the
     // callback it gives returns false once the user cancelled.
     void WithProgress(const QString& text, const std::function<void(const TExportProgressEh&)>& work);

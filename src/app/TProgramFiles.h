@@ -9,8 +9,9 @@ struct TProgramFiles
 {
     QString Dir;   // with its trailing separator
     QString Base;
+    QString Database;  // when set, the directory file to open in place of base + ".mdb"
 
     static TProgramFiles FromExecutable(const QString& executablePath);
     QString SettingsPath() const { return Dir + Base + QStringLiteral(".ini"); }
-    QString DatabasePath() const { return Dir + Base + QStringLiteral(".mdb"); }
+    QString DatabasePath() const { return Database.isEmpty() ? Dir + Base + QStringLiteral(".mdb") : Database; }
 };

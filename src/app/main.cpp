@@ -11,6 +11,7 @@
 #include "TGridResourcesEh.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
@@ -57,6 +58,38 @@ void MakeSharedObjects()
     RegisterClipboardFormatsEh();
 }
 
+// A copy from the command line must go to the clipboard of the user's display, which lives only
+// as long as its owner is connected: pick the display's platform (falling back to none rather than
+// failing inside Qt), or say why there is none.
+QString ChooseClipboardPlatform()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return {};
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "wayland;offscreen");
+    else
+        return QStringLiteral("--copy needs a display to hold the clipboard, and neither DISPLAY nor "
+                              "WAYLAND_DISPLAY is set");
+    return {};
+}
+
+QString CheckClipboardPlatform()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        return {};
+    const QByteArray display = qgetenv("DISPLAY").isEmpty() ? qgetenv("WAYLAND_DISPLAY") : qgetenv("DISPLAY");
+    if (qgetenv("QT_QPA_PLATFORM").contains(';'))
+        return FormatMessage(QStringLiteral("--copy needs a display to hold the clipboard, and the display '%s' "
+                                            "could not be reached"),
+                             {QString::fromLocal8Bit(display)});
+    return FormatMessage(QStringLiteral("--copy needs a display to hold the clipboard, and the platform '%s' "
+                                        "(QT_QPA_PLATFORM) has none that other programs share"),
+                         {platform});
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -76,10 +109,21 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (commandLine.Batch) {
-        // No window and no display needed.
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!commandLine.Copy) {
+            // No window and no display needed.
+            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+        } else if (const QString error = ChooseClipboardPlatform(); !error.isEmpty()) {
+            std::fprintf(stderr, "phonebook: %s\n", qPrintable(error));
+            return 1;
+        }
         TApplication app(argc, argv);
+        if (commandLine.Copy) {
+            if (const QString error = CheckClipboardPlatform(); !error.isEmpty()) {
+                std::fprintf(stderr, "phonebook: %s\n", qPrintable(error));
+                return 1;
+            }
+        }
         try {
             MakeSharedObjects();
         } catch (const Exception& e) {

@@ -120,10 +120,21 @@ private:
         }
     }
 
+    // A plain name, or any name in square brackets (a table called "Order Details" or "Where").
     QString Identifier(const char* what)
     {
         SkipSpace();
         const qsizetype start = fPos;
+        if (!AtEnd() && fSql[fPos] == u'[') {
+            const qsizetype close = fSql.indexOf(u']', fPos + 1);
+            if (close < 0)
+                throw EDatabaseError(QStringLiteral("Syntax error in statement: unterminated name near %1")
+                                         .arg(Near()));
+            if (close == fPos + 1)
+                Fail(what);
+            fPos = close + 1;
+            return fSql.mid(start + 1, close - start - 1);
+        }
         const QStringView word = PeekWord();
         if (word.isEmpty() || word[0].isDigit() || IsReserved(word))
             Fail(what);
