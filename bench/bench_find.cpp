@@ -4,9 +4,8 @@
 // record once and must come back to the same record and the same window.
 // Goal: a search of all five columns that finds nothing takes <= 1 s.
 
+#include "BenchDirectory.h"
 #include "TDBGridEh.h"
-#include "TDemoDirectory.h"
-#include "TResultTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,56 +14,6 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
-
-namespace {
-
-// A record set over a finished result table, as the engine-backed record set reads it.
-class TTableDataSet : public TDataSet
-{
-public:
-    explicit TTableDataSet(std::unique_ptr<TResultTable> table)
-        : TDataSet(QStringLiteral("ADOQuery1")), fTable(std::move(table))
-    {
-    }
-    ~TTableDataSet() override { Close(); }
-
-protected:
-    void DoOpen() override
-    {
-        for (const TResultColumn& c : fTable->Columns())
-            AddField(std::make_unique<TField>(this, c.Name, c.DataType, c.Size));
-    }
-    void DoClose() override {}
-    int StoredRowCount() const override { return fTable->RowCount(); }
-    QVariant StoredValue(int row, int field) const override { return fTable->Value(row, field); }
-    bool StoredIsNull(int row, int field) const override { return fTable->IsNull(row, field); }
-    QString StoredText(int row, int field) const override { return fTable->Text(row, field); }
-
-private:
-    std::unique_ptr<TResultTable> fTable;
-};
-
-std::unique_ptr<TResultTable> MakeDirectory(int rows)
-{
-    auto table = std::make_unique<TResultTable>(std::vector<TResultColumn>{{QStringLiteral("numer"), ftString, 10},
-                                                                           {QStringLiteral("vlad"), ftString, 50},
-                                                                           {QStringLiteral("street"), ftString, 40},
-                                                                           {QStringLiteral("numhome"), ftString, 8},
-                                                                           {QStringLiteral("numdoor"), ftString, 8}});
-    table->Reserve(std::size_t(rows), std::size_t(rows) * 64);
-    TDemoDirectory demo;
-    TDemoRow row;
-    for (int i = 0; i < rows; ++i) {
-        demo.NextRow(row);
-        for (const std::string* s : {&row.Numer, &row.Vlad, &row.Street, &row.NumHome, &row.NumDoor})
-            table->AppendText(QByteArrayView(s->data(), qsizetype(s->size())));
-        table->EndRow();
-    }
-    table->Squeeze();
-    return table;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
