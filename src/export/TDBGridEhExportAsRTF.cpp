@@ -340,9 +340,20 @@ void TDBGridEhExportAsRTF::WritePieceReference(quint32 piece)
 {
     // A mark byte, then the piece's number in four bytes.
     char* out = Out().Reserve(5);
-    out[0] = char(0x80);
+    out[0] = char(kPieceMark);
     std::memcpy(out + 1, &piece, 4);
     Out().Commit(5);
+}
+
+void TDBGridEhExportAsRTF::WriteTextReference(QByteArrayView utf8)
+{
+    // A mark byte, the length in four bytes, then the UTF-8 bytes.
+    const quint32 length = quint32(utf8.size());
+    char* out = Out().Reserve(5);
+    out[0] = char(kTextMark);
+    std::memcpy(out + 1, &length, 4);
+    Out().Commit(5);
+    Out().WriteBytes(utf8);
 }
 
 void TDBGridEhExportAsRTF::WriteExpandedBody(TByteWriterEh& w) const
@@ -364,10 +375,15 @@ void TDBGridEhExportAsRTF::WriteExpandedBody(TByteWriterEh& w) const
         w.WriteBytes(run, p - run);
         if (p == end)
             break;
-        quint32 piece;
-        std::memcpy(&piece, p + 1, 4);
-        w.WriteBytes(fPieces[piece]);
-        p += 5;
+        quint32 value;
+        std::memcpy(&value, p + 1, 4);
+        if (static_cast<unsigned char>(*p) == kTextMark) {
+            WriteRtfEscapedUtf8(w, QByteArrayView(p + 5, value));
+            p += 5 + value;
+        } else {
+            w.WriteBytes(fPieces[value]);
+            p += 5;
+        }
     }
 }
 
@@ -510,7 +526,9 @@ void TDBGridEhExportAsRTF::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParam
                                             QByteArrayView utf8)
 {
     WriteRecordCellStart(params.Alignment, *params.Font, params.Background);
-    WriteRtfEscapedUtf8(Out(), utf8);
+    // Kept as it is stored and escaped on the way to the target: escapes of Cyrillic letters
+    // are five times the size of the letters.
+    WriteTextReference(utf8);
     WriteRtfCellEnd(Out());
 }
 

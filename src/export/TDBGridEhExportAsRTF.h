@@ -150,11 +150,14 @@ private:
     std::unique_ptr<TRtfFontTableEh> fFontTable;
     std::unique_ptr<TByteCaptureEh> fCapture;
     // Record rows and cells repeat the same pieces row after row: the body holds each piece
-    // once, here, and a reference to it where it occurs; the copy to the target puts the piece
-    // in its place. The body is otherwise plain ASCII, so a byte with its top bit set can mark
-    // a reference.
+    // once, here, and a reference to it where it occurs; record texts it holds as stored, in
+    // UTF-8. The copy to the target puts each piece in its place and escapes each text. The
+    // body is otherwise plain ASCII, so a byte with its top bit set can mark a reference.
+    static constexpr unsigned char kPieceMark = 0x80;  // then the piece's number, 4 bytes
+    static constexpr unsigned char kTextMark = 0x81;   // then the length, 4 bytes, and the text
     quint32 AddPiece(QByteArray bytes);
     void WritePieceReference(quint32 piece);
+    void WriteTextReference(QByteArrayView utf8);
     void WriteExpandedBody(TByteWriterEh& w) const;
     std::vector<QByteArray> fPieces;
     std::vector<CachedRow> fRecordRows;    // a few shapes, most recent last
