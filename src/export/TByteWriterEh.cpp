@@ -87,9 +87,20 @@ bool HasByte(quint64 word, char byte)
     return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
 }
 
+bool IsHtmlSpecial(unsigned b)
+{
+    return b == '&' || b == '<' || b == '>' || b == '"';
+}
+
+bool HasHtmlSpecial(quint64 word)
+{
+    return HasByte(word, '&') || HasByte(word, '<') || HasByte(word, '>') || HasByte(word, '"');
+}
+
 // windows-1251 bytes of a UTF-8 text into out (room for utf8.size() bytes, twice that when
-// doubling); -1 when the text holds more than ASCII and two-byte sequences.
-template <bool Doubling>
+// doubling); -1 when the text holds more than ASCII and two-byte sequences, or (StopAtHtml) a
+// character that HTML escapes.
+template <bool Doubling, bool StopAtHtml = false>
 qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled)
 {
     const AnsiTable& table = Table();
@@ -104,13 +115,16 @@ qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled)
             if (end - p >= 8) {
                 quint64 word;
                 std::memcpy(&word, p, 8);
-                if (!HasNonAscii(word) && !(Doubling && HasByte(word, doubled))) {
+                if (!HasNonAscii(word) && !(Doubling && HasByte(word, doubled)) &&
+                    !(StopAtHtml && HasHtmlSpecial(word))) {
                     std::memcpy(o, p, 8);
                     o += 8;
                     p += 8;
                     continue;
                 }
             }
+            if (StopAtHtml && IsHtmlSpecial(b))
+                return -1;
             c = char(b);
             ++p;
         } else if (b - 0xC2u <= 0xDFu - 0xC2u && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
@@ -281,6 +295,17 @@ void TByteWriterEh::WriteAnsiUtf8(QByteArrayView utf8)
         }
     }
     WriteAnsi(QString::fromUtf8(utf8));
+}
+
+bool TByteWriterEh::WriteAnsiUtf8Plain(QByteArrayView utf8)
+{
+    if (utf8.size() > kCapacity)
+        return false;
+    const qsizetype n = EncodeUtf8Into<false, true>(Reserve(utf8.size()), utf8, 0);
+    if (n < 0)
+        return false;
+    Commit(n);
+    return true;
 }
 
 void TByteWriterEh::WriteAnsiDoublingUtf8(QByteArrayView utf8, char doubled)

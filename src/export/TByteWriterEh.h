@@ -88,6 +88,9 @@ public:
     // The same for a UTF-8 text, as if it were read with QString::fromUtf8 first.
     void WriteAnsiUtf8(QByteArrayView utf8);
     void WriteAnsiDoublingUtf8(QByteArrayView utf8, char doubled);
+    // WriteAnsiUtf8 for a short text of ASCII and two-byte sequences without & < > or the
+    // double quote; false, with nothing written, for any other.
+    bool WriteAnsiUtf8Plain(QByteArrayView utf8);
     // The text, then CR LF.
     void WriteLine(QStringView text);
     void WriteLine(std::string_view ascii);

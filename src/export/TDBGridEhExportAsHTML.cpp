@@ -131,13 +131,9 @@ void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
 
 void WriteHtmlEscapedUtf8(TByteWriterEh& w, QByteArrayView utf8)
 {
-    // Most texts hold nothing to escape: they go in one pass. (These characters are ASCII, so
-    // they show as themselves in UTF-8.)
-    const auto special = [](char c) { return c == '&' || c == '<' || c == '>' || c == '"'; };
-    if (!utf8.isEmpty() && std::none_of(utf8.begin(), utf8.end(), special)) {
-        w.WriteAnsiUtf8(utf8);
+    // Most texts hold nothing to escape: they go in one pass.
+    if (!utf8.isEmpty() && w.WriteAnsiUtf8Plain(utf8))
         return;
-    }
     QByteArray& bytes = w.Scratch();
     bytes.resize(0);
     AnsiAppendUtf8(bytes, utf8);

@@ -66,6 +66,13 @@ TEST_P(Utf8Text, GivesTheBytesOfItsDecodedText)
     QByteArray appended("x");
     AnsiAppendUtf8(appended, utf8);
     EXPECT_BYTES(appended, "x" + AnsiEncode(text));
+    // The one-pass form for HTML takes a text whole or leaves it.
+    bool taken = false;
+    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8); });
+    EXPECT_BYTES(plain, taken ? AnsiEncode(text) : QByteArray());
+    if (utf8.contains('"')) {
+        EXPECT_FALSE(taken);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"Empty", QByteArray()},
         Utf8Case{"AsciiWithQuotesAcrossWords", "0123456\"89abcdef\"\"hijklmnopqrstuvwxyz\""},
         Utf8Case{"Cyrillic", "Иванов Ёж ёлка ИВАН"},
+        Utf8Case{"HtmlSpecialsInAWord", "abcdefg<ij&lm>op"},
         Utf8Case{"LatinSupplementWithoutAByte", "\xC2\xA0\xC3\xA9\xC2\xBB"},
         Utf8Case{"ThreeBytesNumeroEuroDash", "№ 5 € – x"},
         Utf8Case{"FourBytesOutsideThePlane", "a\xF0\x9F\x98\x80z"},
