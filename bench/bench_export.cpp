@@ -47,6 +47,12 @@ protected:
     QVariant StoredValue(int row, int field) const override { return fTable->Value(row, field); }
     bool StoredIsNull(int row, int field) const override { return fTable->IsNull(row, field); }
     QString StoredText(int row, int field) const override { return fTable->Text(row, field); }
+    // Text stays UTF-8 until asked for, as with the directory's own record set.
+    bool HasUtf8Text(int field) const override
+    {
+        return fTable->Columns().at(std::size_t(field)).DataType == ftString;
+    }
+    QByteArrayView StoredUtf8(int row, int field) const override { return fTable->Raw(row, field); }
 
 private:
     std::unique_ptr<TResultTable> fTable;

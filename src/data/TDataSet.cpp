@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <numeric>
@@ -133,6 +134,16 @@ QString TField::PlainText() const
         return fDataSet->ReadText(fIndex);
     default:
         return FieldValueText(fDataType, Value());
+    }
+}
+
+bool TField::DisplayTextUtf8(QByteArrayView& utf8) const
+{
+    switch (fDataType) {
+    case ftString: case ftFixedChar: case ftWideString:
+        return fDataSet->ReadUtf8(fIndex, utf8);
+    default:
+        return false;
     }
 }
 
@@ -602,6 +613,20 @@ QString TDataSet::ReadText(int field) const
     return StoredText(StoredRowAt(pos), field);
 }
 
+bool TDataSet::ReadUtf8(int field, QByteArrayView& utf8) const
+{
+    if (fState == dsInactive || field < 0 || ReadingEditBuffer() || !HasUtf8Text(field))
+        return false;
+    int pos = ReadPosition();
+    if (fInsertPos >= 0 && pos > fInsertPos)
+        --pos;
+    if (pos < 0 || pos >= (StoredPositions()))
+        utf8 = {};
+    else
+        utf8 = StoredUtf8(StoredRowAt(pos), field);
+    return true;
+}
+
 QString TDataSet::StoredText(int row, int field) const
 {
     return StoredValue(row, field).toString();
@@ -669,7 +694,8 @@ void TDataSet::PositionTo(int pos, WindowMove how, bool notifyScroll)
 {
     fPos = pos;
     fReadPos = -1;
-    std::vector<std::pair<TDataLink*, int>> slides;
+    // Held inline: a walk over every record moves here once per record.
+    QVarLengthArray<std::pair<TDataLink*, int>, 8> slides;
     for (TDataSource* source : fSources)
         for (TDataLink* link : source->fLinks) {
             if (!link->fActive)
@@ -843,10 +869,13 @@ void TDataSet::SetBookmark(const QByteArray& bookmark)
 template <class F>
 void TDataSet::ForEachLink(F&& f) const
 {
-    // A handler may attach or detach links: walk copies.
-    for (TDataSource* source : std::vector<TDataSource*>(fSources))
-        for (TDataLink* link : std::vector<TDataLink*>(source->fLinks))
+    // A handler may attach or detach links: walk copies (held inline, as this runs per move).
+    const QVarLengthArray<TDataSource*, 4> sources(fSources.begin(), fSources.end());
+    for (TDataSource* source : sources) {
+        const QVarLengthArray<TDataLink*, 8> links(source->fLinks.begin(), source->fLinks.end());
+        for (TDataLink* link : links)
             f(link);
+    }
 }
 
 void TDataSet::NotifyActive()

@@ -72,6 +72,10 @@ public:
     bool IsBlank() const;
     QString DisplayText() const;
     QString PlainText() const;  // AsString: the value as text without display formatting
+    // The display text as the engine stores it, UTF-8 (empty for null), when the engine keeps it
+    // so and no pending change is read; false otherwise (then DisplayText is the way). Lets a
+    // reader of many values skip making a QString of each.
+    bool DisplayTextUtf8(QByteArrayView& utf8) const;
     qint64 AsInteger() const;
     double AsFloat() const;     // date and time fields: days since 1899-12-30
     bool AsBoolean() const;
@@ -287,6 +291,7 @@ private:
     QVariant ReadValue(int field) const;
     bool ReadIsNull(int field) const;
     QString ReadText(int field) const;
+    bool ReadUtf8(int field, QByteArrayView& utf8) const;
     void WriteValue(int field, const QVariant& value);
     std::vector<int> PositionOfRowTable() const;
 

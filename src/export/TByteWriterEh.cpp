@@ -75,6 +75,71 @@ qsizetype EncodeInto(char* out, QStringView text)
     return o - out;
 }
 
+bool HasNonAscii(quint64 word)
+{
+    return (word & 0x8080808080808080ull) != 0;
+}
+
+// Whether any byte of word equals byte (a zero byte of word ^ byte repeated).
+bool HasByte(quint64 word, char byte)
+{
+    const quint64 x = word ^ (0x0101010101010101ull * static_cast<unsigned char>(byte));
+    return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+bool IsHtmlSpecial(unsigned b)
+{
+    return b == '&' || b == '<' || b == '>' || b == '"';
+}
+
+bool HasHtmlSpecial(quint64 word)
+{
+    return HasByte(word, '&') || HasByte(word, '<') || HasByte(word, '>') || HasByte(word, '"');
+}
+
+// windows-1251 bytes of a UTF-8 text into out (room for utf8.size() bytes, twice that when
+// doubling); -1 when the text holds more than ASCII and two-byte sequences, or (StopAtHtml) a
+// character that HTML escapes.
+template <bool Doubling, bool StopAtHtml = false>
+qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled)
+{
+    const AnsiTable& table = Table();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    char* o = out;
+    while (p != end) {
+        const unsigned b = *p;
+        char c;
+        if (b < 0x80) {
+            // Runs of plain ASCII (digits, Latin words) go eight bytes at a time.
+            if (end - p >= 8) {
+                quint64 word;
+                std::memcpy(&word, p, 8);
+                if (!HasNonAscii(word) && !(Doubling && HasByte(word, doubled)) &&
+                    !(StopAtHtml && HasHtmlSpecial(word))) {
+                    std::memcpy(o, p, 8);
+                    o += 8;
+                    p += 8;
+                    continue;
+                }
+            }
+            if (StopAtHtml && IsHtmlSpecial(b))
+                return -1;
+            c = char(b);
+            ++p;
+        } else if (b - 0xC2u <= 0xDFu - 0xC2u && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            c = table.Byte(char16_t(((b & 0x1F) << 6) | (p[1] & 0x3F)));
+            p += 2;
+        } else {
+            return -1;
+        }
+        if (Doubling && c == doubled)
+            *o++ = c;
+        *o++ = c;
+    }
+    return o - out;
+}
+
 }  // namespace
 
 char AnsiByteOf(char16_t unit)
@@ -94,6 +159,19 @@ void AnsiAppend(QByteArray& out, QStringView text)
     const qsizetype at = out.size();
     out.resize(at + text.size());
     out.resize(at + EncodeInto(out.data() + at, text));
+}
+
+void AnsiAppendUtf8(QByteArray& out, QByteArrayView utf8)
+{
+    const qsizetype at = out.size();
+    out.resize(at + utf8.size());
+    const qsizetype n = EncodeUtf8Into<false>(out.data() + at, utf8, 0);
+    if (n >= 0) {
+        out.resize(at + n);
+    } else {
+        out.resize(at);
+        AnsiAppend(out, QString::fromUtf8(utf8));
+    }
 }
 
 TByteWriterEh::TByteWriterEh(QIODevice* device)
@@ -205,6 +283,41 @@ void TByteWriterEh::WriteAnsiDoubling(QStringView text, char doubled)
         Commit(o - out);
         text = text.sliced(n);
     }
+}
+
+void TByteWriterEh::WriteAnsiUtf8(QByteArrayView utf8)
+{
+    if (utf8.size() <= kCapacity) {
+        const qsizetype n = EncodeUtf8Into<false>(Reserve(utf8.size()), utf8, 0);
+        if (n >= 0) {
+            Commit(n);
+            return;
+        }
+    }
+    WriteAnsi(QString::fromUtf8(utf8));
+}
+
+bool TByteWriterEh::WriteAnsiUtf8Plain(QByteArrayView utf8)
+{
+    if (utf8.size() > kCapacity)
+        return false;
+    const qsizetype n = EncodeUtf8Into<false, true>(Reserve(utf8.size()), utf8, 0);
+    if (n < 0)
+        return false;
+    Commit(n);
+    return true;
+}
+
+void TByteWriterEh::WriteAnsiDoublingUtf8(QByteArrayView utf8, char doubled)
+{
+    if (utf8.size() <= kCapacity / 2) {
+        const qsizetype n = EncodeUtf8Into<true>(Reserve(2 * utf8.size()), utf8, doubled);
+        if (n >= 0) {
+            Commit(n);
+            return;
+        }
+    }
+    WriteAnsiDoubling(QString::fromUtf8(utf8), doubled);
 }
 
 void TByteWriterEh::WriteLine(QStringView text)

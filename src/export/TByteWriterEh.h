@@ -5,6 +5,7 @@
 // write of the device raises "Stream write error", so a truncated document is never reported as
 // written.
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -22,6 +23,31 @@ char AnsiByteOf(char16_t unit);
 QByteArray AnsiEncode(QStringView text);
 // Appends the windows-1251 bytes of a text to out.
 void AnsiAppend(QByteArray& out, QStringView text);
+// Appends the windows-1251 bytes of a UTF-8 text to out, as AnsiAppend(QString::fromUtf8(utf8))
+// would (malformed sequences included), without the QString in the common case.
+void AnsiAppendUtf8(QByteArray& out, QByteArrayView utf8);
+// Decodes a UTF-8 text made only of ASCII and two-byte sequences (Latin and Cyrillic letters):
+// calls ascii(byte) or other(code unit) per character; returns false, possibly after some calls,
+// at anything else, which the caller then takes through QString::fromUtf8.
+template <class Ascii, class Other>
+bool DecodeShortUtf8(QByteArrayView utf8, Ascii&& ascii, Other&& other)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p != end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            ascii(char(b));
+            ++p;
+        } else if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            other(char16_t(((b & 0x1F) << 6) | (p[1] & 0x3F)));
+            p += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
 
 class TByteWriterEh
 {
@@ -59,6 +85,12 @@ public:
     void WriteChunk(QStringView text) { WriteAnsi(text); }
     // The windows-1251 bytes of a text with every byte `doubled` written twice (CSV quoting).
     void WriteAnsiDoubling(QStringView text, char doubled);
+    // The same for a UTF-8 text, as if it were read with QString::fromUtf8 first.
+    void WriteAnsiUtf8(QByteArrayView utf8);
+    void WriteAnsiDoublingUtf8(QByteArrayView utf8, char doubled);
+    // WriteAnsiUtf8 for a short text of ASCII and two-byte sequences without & < > or the
+    // double quote; false, with nothing written, for any other.
+    bool WriteAnsiUtf8Plain(QByteArrayView utf8);
     // The text, then CR LF.
     void WriteLine(QStringView text);
     void WriteLine(std::string_view ascii);
@@ -110,4 +142,26 @@ private:
     qsizetype fUsed = 0;
     qint64 fFlushed = 0;
     QByteArray fScratch;
+};
+
+// The bytes that writer functions write, kept to be copied many times: format writers make the
+// repeated pieces of a document (a row definition, the start of a cell) once through it.
+class TByteCaptureEh
+{
+public:
+    TByteCaptureEh() { fDevice.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+    template <class Write>
+    QByteArray Capture(Write&& write)
+    {
+        fDevice.buffer().clear();
+        fDevice.seek(0);
+        write(fWriter);
+        fWriter.Flush();
+        return fDevice.buffer();
+    }
+
+private:
+    QBuffer fDevice;
+    TByteWriterEh fWriter{&fDevice};
 };

@@ -48,6 +48,14 @@ void TDBGridEhExport::EmitTitleRow(const TColumnsEhList& /*columns*/) {}
 
 void TDBGridEhExport::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& /*params*/) {}
 
+void TDBGridEhExport::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
+                                       QByteArrayView utf8)
+{
+    if (!utf8.isEmpty())
+        params.Text = QString::fromUtf8(utf8);
+    EmitDataCell(column, params);
+}
+
 void TDBGridEhExport::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
                                      const TFontEh& /*font*/, TColor /*background*/,
                                      TAlignment /*alignment*/, const QString& /*text*/)
@@ -66,7 +74,43 @@ void TDBGridEhExport::EmitDataRow(const TColumnsEhList& columns)
         TColCellParamsEh& params;
         ~FontReset() { params.Font = nullptr; }
     } reset{params};
-    for (TColumnEh* column : columns) {
+    // With no handler anywhere in the row to see or change a cell, a text the engine keeps as
+    // UTF-8 goes to the format as it stands (no QString per cell), with only the parameters the
+    // format reads.
+    bool handlers = bool(grid->OnGetCellParams);
+    for (const TColumnEh* column : columns)
+        handlers = handlers || bool(column->OnGetCellParams);
+    if (!handlers && (!fUtf8ColumnsKnown || fUtf8ColumnsOf != &columns ||
+                      fUtf8Columns.size() != std::size_t(columns.Count()))) {
+        fUtf8Columns.resize(std::size_t(columns.Count()));
+        for (int i = 0; i < columns.Count(); ++i)
+            fUtf8Columns[std::size_t(i)] = columns[i]->CellTextIsFieldText();
+        fUtf8ColumnsOf = &columns;
+        fUtf8ColumnsKnown = true;
+    }
+    const TCellParamsUse use = Utf8CellParamsUse();
+    for (int i = 0; i < columns.Count(); ++i) {
+        TColumnEh* column = columns[i];
+        QByteArrayView utf8;
+        const TField* field = handlers || !fUtf8Columns[std::size_t(i)] ? nullptr : column->Field();
+        if (field && field->DisplayTextUtf8(utf8)) {
+            params.Text = QString();
+            if (use != TCellParamsUse::None) {
+                rowFont = column->Font();
+                params.Font = &rowFont;
+                params.Background = column->Color();
+                params.Alignment = column->Alignment();
+            }
+            if (use == TCellParamsUse::All) {
+                params.Row = -1;
+                params.Col = -1;
+                params.State = TGridDrawState();
+                params.ImageIndex = column->GetCellImageIndex();
+                params.BoxState = column->GetCellCheckState();
+            }
+            EmitDataCellUtf8(column, params, utf8);
+            continue;
+        }
         rowFont = column->Font();
         const TColor color = column->Color();
         params.Row = -1;
@@ -262,6 +306,7 @@ void TDBGridEhExport::Walk(int kindValue)
     TDBGridEhSelection& selection = grid->Selection();
     const bool titles = grid->Options().Contains(dgTitles);
     fRecordsDone = 0;
+    fUtf8ColumnsKnown = false;
 
     switch (kind) {
     case gstAll:
@@ -387,7 +432,11 @@ void TDBGridEhExport::RecordDone()
 
 void TDBGridEhExport::ReportProgress()
 {
-    if (fProgress && !fProgress(fRecordsDone, fRecordsInAll))
+    if (!fProgress)
+        return;
+    // The callback may change the grid: look at the columns afresh after it.
+    fUtf8ColumnsKnown = false;
+    if (!fProgress(fRecordsDone, fRecordsInAll))
         throw EAbort();
 }
 

@@ -31,6 +31,12 @@ struct TExportFontEh
     bool StrikeOut = false;
 };
 
+// Whether two fonts reach a format writer alike: every property ResolveFont reads.
+inline bool SameExportFont(const TFontEh& a, const TFontEh& b)
+{
+    return a == b && a.PixelsPerInch == b.PixelsPerInch;
+}
+
 // The colour value that means "no colour" (not resolved, written as black).
 constexpr quint32 kExportColorNone = clNone;
 
@@ -62,6 +68,15 @@ public:
     virtual void EmitTitleRow(const TColumnsEhList& columns);
     virtual void EmitDataRow(const TColumnsEhList& columns);
     virtual void EmitDataCell(TColumnEh* column, TColCellParamsEh& params);
+    // A data cell whose text is the field's stored UTF-8 as it stands (no handler could change
+    // it); params.Text is empty. Formats that write the bytes directly override it; the base
+    // makes the text and calls EmitDataCell.
+    virtual void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8);
+    // What EmitDataCellUtf8 reads of params: everything, only the look (font, background,
+    // alignment), or nothing. Such cells have no handler to see params, so the rest is not
+    // gathered for them.
+    enum class TCellParamsUse { All, Look, None };
+    virtual TCellParamsUse Utf8CellParamsUse() const { return TCellParamsUse::All; }
     virtual void EmitFooterRow(const TColumnsEhList& columns, int footerRow);
     virtual void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
                                 TColor background, TAlignment alignment, const QString& text);
@@ -115,6 +130,11 @@ private:
     TFooterValues fFooterTotals;
     TByteWriterEh fOut;
     TExportProgressEh fProgress;
+    // Per export column: whether its text is the field's own (CellTextIsFieldText), looked at
+    // again whenever code outside the export (the progress callback) may have changed it.
+    std::vector<char> fUtf8Columns;
+    const TColumnsEhList* fUtf8ColumnsOf = nullptr;
+    bool fUtf8ColumnsKnown = false;
     std::vector<std::pair<TColor, quint32>> fResolvedColors;
     qint64 fRecordsInAll = 0;
     qint64 fRecordsDone = 0;

@@ -60,18 +60,18 @@ bool EntityNeedsSemicolon(const char* entity, const char* next, const char* end)
 
 }  // namespace
 
-void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
+namespace {
+
+// Escapes windows-1251 bytes (the writer's scratch array, filled by the caller).
+void WriteEscapedBytes(TByteWriterEh& w, const QByteArray& bytes)
 {
-    if (text.isEmpty()) {
+    if (bytes.isEmpty()) {
         w.WriteAscii("&nbsp");
         return;
     }
     // The replaced characters are ASCII, so the windows-1251 bytes can be escaped in one pass
     // with the same result as replacing & first, then <, >, and the double quote. Entities go
     // without their semicolon unless the text after them would otherwise join them.
-    QByteArray& bytes = w.Scratch();
-    bytes.resize(0);  // keeps the capacity for the next piece
-    AnsiAppend(bytes, text);
     const char* run = bytes.constData();
     const char* end = run + bytes.size();
     for (const char* p = run; p != end; ++p) {
@@ -92,7 +92,8 @@ void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
     w.WriteBytes(run, end - run);
 }
 
-void WriteHtmlFontElement(TByteWriterEh& w, const TExportFontEh& font, QStringView text)
+// <FONT STYLE="..."> and the opening style tags.
+void WriteFontStart(TByteWriterEh& w, const TExportFontEh& font)
 {
     w.WriteAscii("<FONT STYLE=\"font-family: ");
     w.WriteAnsi(font.Name);
@@ -101,17 +102,49 @@ void WriteHtmlFontElement(TByteWriterEh& w, const TExportFontEh& font, QStringVi
     w.WriteAscii("pt; color: #");
     WriteHtmlColorHex(w, font.Rgb);
     w.WriteAscii("\">");
-    // Closing tags follow the opening order, not its reverse; readers accept both.
     if (font.Bold) w.WriteAscii("<B>");
     if (font.Italic) w.WriteAscii("<I>");
     if (font.Underline) w.WriteAscii("<U>");
     if (font.StrikeOut) w.WriteAscii("<STRIKE>");
-    WriteHtmlEscaped(w, text);
+}
+
+// The closing style tags and </FONT>. Closing tags follow the opening order, not its reverse;
+// readers accept both.
+void WriteFontEnd(TByteWriterEh& w, const TExportFontEh& font)
+{
     if (font.Bold) w.WriteAscii("</B>");
     if (font.Italic) w.WriteAscii("</I>");
     if (font.Underline) w.WriteAscii("</U>");
     if (font.StrikeOut) w.WriteAscii("</STRIKE>");
     w.WriteAscii("</FONT>");
+}
+
+}  // namespace
+
+void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
+{
+    QByteArray& bytes = w.Scratch();
+    bytes.resize(0);  // keeps the capacity for the next piece
+    AnsiAppend(bytes, text);
+    WriteEscapedBytes(w, bytes);
+}
+
+void WriteHtmlEscapedUtf8(TByteWriterEh& w, QByteArrayView utf8)
+{
+    // Most texts hold nothing to escape: they go in one pass.
+    if (!utf8.isEmpty() && w.WriteAnsiUtf8Plain(utf8))
+        return;
+    QByteArray& bytes = w.Scratch();
+    bytes.resize(0);
+    AnsiAppendUtf8(bytes, utf8);
+    WriteEscapedBytes(w, bytes);
+}
+
+void WriteHtmlFontElement(TByteWriterEh& w, const TExportFontEh& font, QStringView text)
+{
+    WriteFontStart(w, font);
+    WriteHtmlEscaped(w, text);
+    WriteFontEnd(w, font);
 }
 
 void WriteHtmlHead(TByteWriterEh& w, QStringView title)
@@ -203,17 +236,76 @@ void TDBGridEhExportAsHTML::EmitTitleRow(const TColumnsEhList& columns)
     Out().WriteLine("</TR>");
 }
 
+void TDBGridEhExportAsHTML::WriteToStream(QIODevice* stream, bool exportAll)
+{
+    fCapture = std::make_unique<TByteCaptureEh>();
+    struct Release
+    {
+        TDBGridEhExportAsHTML& self;
+        ~Release()
+        {
+            self.fCapture.reset();
+            self.fRecordCells.clear();
+        }
+    } release{*this};
+    TDBGridEhExport::WriteToStream(stream, exportAll);
+}
+
 void TDBGridEhExportAsHTML::EmitDataRow(const TColumnsEhList& columns)
 {
     Out().WriteLine("<TR>");
+    fCellIndex = 0;
     TDBGridEhExport::EmitDataRow(columns);
     Out().WriteLine("</TR>");
 }
 
+const TDBGridEhExportAsHTML::CachedCell& TDBGridEhExportAsHTML::RecordCell(int width,
+                                                                           TAlignment alignment,
+                                                                           TColor background,
+                                                                           const TFontEh& font)
+{
+    const std::size_t index = std::size_t(fCellIndex++);
+    if (index >= fRecordCells.size())
+        fRecordCells.resize(index + 1);
+    CachedCell& cell = fRecordCells[index];
+    if (!cell.Valid || cell.Width != width || cell.Alignment != alignment ||
+        cell.Background != background || !SameExportFont(cell.Font, font)) {
+        const TExportFontEh resolved = ResolveFont(font);
+        const quint32 backgroundRgb = ResolveColor(background);
+        cell.Start = fCapture->Capture([&](TByteWriterEh& w) {
+            WriteHtmlCellStart(w, width, alignment, true, backgroundRgb);
+            WriteFontStart(w, resolved);
+        });
+        cell.End = fCapture->Capture([&](TByteWriterEh& w) {
+            WriteFontEnd(w, resolved);
+            w.WriteLine("</TD>");
+        });
+        cell.Width = width;
+        cell.Alignment = alignment;
+        cell.Background = background;
+        cell.Font = font;
+        cell.Valid = true;
+    }
+    return cell;
+}
+
 void TDBGridEhExportAsHTML::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
 {
-    WriteHtmlCell(Out(), column->Width(), params.Alignment, true, ResolveColor(params.Background),
-                  ResolveFont(*params.Font), params.Text);
+    const CachedCell& cell = RecordCell(column->Width(), params.Alignment, params.Background, *params.Font);
+    TByteWriterEh& w = Out();
+    w.WriteBytes(cell.Start);
+    WriteHtmlEscaped(w, params.Text);
+    w.WriteBytes(cell.End);
+}
+
+void TDBGridEhExportAsHTML::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
+                                             QByteArrayView utf8)
+{
+    const CachedCell& cell = RecordCell(column->Width(), params.Alignment, params.Background, *params.Font);
+    TByteWriterEh& w = Out();
+    w.WriteBytes(cell.Start);
+    WriteHtmlEscapedUtf8(w, utf8);
+    w.WriteBytes(cell.End);
 }
 
 void TDBGridEhExportAsHTML::EmitFooterRow(const TColumnsEhList& columns, int footerRow)

@@ -6,6 +6,9 @@
 #include "TByteWriterEh.h"
 #include "TDBGridEhExport.h"
 
+#include <memory>
+#include <vector>
+
 // "LEFT", "RIGHT" or "CENTER".
 const char* HtmlAlignmentWord(TAlignment alignment);
 // Six upper-case hex digits red, green, blue of a resolved colour; "000000" for no colour.
@@ -13,6 +16,7 @@ void WriteHtmlColorHex(TByteWriterEh& w, quint32 rgb);
 // The text with & < > and the double quote as entities, in that order; "&nbsp" for an empty text.
 // An entity followed by ";" or by the rest of a longer reference ("&lt" + "cc;") keeps its ";".
 void WriteHtmlEscaped(TByteWriterEh& w, QStringView text);
+void WriteHtmlEscapedUtf8(TByteWriterEh& w, QByteArrayView utf8);
 // <FONT STYLE="..."> with the style tags around the escaped text.
 void WriteHtmlFontElement(TByteWriterEh& w, const TExportFontEh& font, QStringView text);
 // The document type, the head with its character set and the grid's name as title, <BODY>.
@@ -25,6 +29,8 @@ void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool 
 // One whole cell line: the cell start, the font element, "</TD>" and CR LF.
 void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
                    quint32 backgroundRgb, const TExportFontEh& font, QStringView text);
+void WriteHtmlCellUtf8(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
+                       quint32 backgroundRgb, const TExportFontEh& font, QByteArrayView utf8);
 // </TABLE>, </BODY>, </HTML>, each on its line.
 void WriteHtmlDocumentEnd(TByteWriterEh& w);
 
@@ -36,7 +42,30 @@ public:
     void EmitTitleRow(const TColumnsEhList& columns) override;
     void EmitDataRow(const TColumnsEhList& columns) override;
     void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+    void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
+    TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::Look; }
     void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override;
     void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
                         TColor background, TAlignment alignment, const QString& text) override;
+    void WriteToStream(QIODevice* stream, bool exportAll) override;
+
+private:
+    // The bytes of a record cell around its text, made once per look of the cell and copied
+    // row after row.
+    struct CachedCell
+    {
+        int Width = 0;
+        TAlignment Alignment = taLeftJustify;
+        TColor Background = clNone;
+        TFontEh Font;
+        QByteArray Start;
+        QByteArray End;
+        bool Valid = false;
+    };
+    const CachedCell& RecordCell(int width, TAlignment alignment, TColor background,
+                                 const TFontEh& font);
+
+    std::unique_ptr<TByteCaptureEh> fCapture;
+    std::vector<CachedCell> fRecordCells;  // one per cell position of a record row
+    int fCellIndex = 0;
 };

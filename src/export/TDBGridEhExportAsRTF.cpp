@@ -3,9 +3,78 @@
 #include "TCustomDBGridEh.h"
 #include "TMemoryStreamEh.h"
 
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const char kHexDigits[] = "0123456789abcdef";
+
+// \uN\'xx for a code unit above 127 (N signed 16-bit), at most 12 bytes; returns the end.
+char* PutRtfUnicode(char* o, char16_t u)
+{
+    *o++ = '\\';
+    *o++ = 'u';
+    int n = qint16(u);
+    if (n < 0) {
+        *o++ = '-';
+        n = -n;
+    }
+    char digits[6];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    while (count > 0)
+        *o++ = digits[--count];
+    const auto b = static_cast<unsigned char>(AnsiByteOf(u));
+    *o++ = '\\';
+    *o++ = '\'';
+    *o++ = kHexDigits[b >> 4];
+    *o++ = kHexDigits[b & 0xF];
+    return o;
+}
+
+// The escapes of the code units a two-byte UTF-8 sequence holds (80 to 7FF hex), made once:
+// Cyrillic text is mostly these.
+class TRtfShortEscapes
+{
+public:
+    TRtfShortEscapes()
+    {
+        for (char16_t u = 0x80; u < 0x800; ++u) {
+            Entry& e = fEntries[u - 0x80];
+            e.Length = char(PutRtfUnicode(e.Bytes, u) - e.Bytes);
+        }
+    }
+    // Puts the escape of u (80 to 7FF hex); writes up to 16 bytes, returns the escape's end.
+    char* Put(char* o, char16_t u) const
+    {
+        const Entry& e = fEntries[u - 0x80];
+        std::memcpy(o, e.Bytes, sizeof e.Bytes);
+        return o + e.Length;
+    }
+
+private:
+    struct Entry
+    {
+        char Bytes[15];
+        char Length;
+    };
+    Entry fEntries[0x800 - 0x80];
+};
+
+const TRtfShortEscapes& ShortEscapes()
+{
+    static const TRtfShortEscapes escapes;
+    return escapes;
+}
+
+}  // namespace
+
 void WriteRtfEscaped(TByteWriterEh& w, QStringView text)
 {
-    static const char hex[] = "0123456789abcdef";
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x80) {
@@ -14,12 +83,33 @@ void WriteRtfEscaped(TByteWriterEh& w, QStringView text)
             w.WriteByte(char(u));
             continue;
         }
-        w.WriteAscii("\\u");
-        w.WriteDecimal(qint16(u));
-        const unsigned char b = static_cast<unsigned char>(AnsiByteOf(u));
-        const char fallback[4] = {'\\', '\'', hex[b >> 4], hex[b & 0xF]};
-        w.WriteBytes(fallback, 4);
+        char* out = w.Reserve(12);
+        w.Commit(PutRtfUnicode(out, u) - out);
     }
+}
+
+void WriteRtfEscapedUtf8(TByteWriterEh& w, QByteArrayView utf8)
+{
+    // An ASCII byte takes at most 2 bytes, a two-byte sequence at most 12 (16 are written).
+    const qsizetype room = utf8.size() * 6 + 16;
+    if (room <= TByteWriterEh::kCapacity) {
+        const TRtfShortEscapes& escapes = ShortEscapes();
+        char* const out = w.Reserve(room);
+        char* o = out;
+        const bool done = DecodeShortUtf8(
+            utf8,
+            [&](char c) {
+                if (c == '\\' || c == '{' || c == '}')
+                    *o++ = '\\';
+                *o++ = c;
+            },
+            [&](char16_t u) { o = escapes.Put(o, u); });
+        if (done) {
+            w.Commit(o - out);
+            return;
+        }
+    }
+    WriteRtfEscaped(w, QString::fromUtf8(utf8));
 }
 
 qint64 RtfTwips(int pixels, int pixelsPerInch)
@@ -134,9 +224,9 @@ void WriteRtfRowEnd(TByteWriterEh& w)
     w.WriteLine("\\pard\\intbl\\row}");
 }
 
-void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
-                           TAlignment alignment, bool flat, const TExportFontEh& font,
-                           quint32 backgroundRgb, QStringView text)
+void WriteRtfCellStart(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
+                       TAlignment alignment, bool flat, const TExportFontEh& font,
+                       quint32 backgroundRgb)
 {
     const char* spacing = flat ? "12" : "24";
     w.WriteAscii("\\pard\\intbl{");
@@ -161,8 +251,20 @@ void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTa
     w.WriteAscii("\\cb");
     w.WriteDecimal(background);
     w.WriteByte(' ');
-    WriteRtfEscaped(w, text);
+}
+
+void WriteRtfCellEnd(TByteWriterEh& w)
+{
     w.WriteLine("\\cell}");
+}
+
+void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
+                           TAlignment alignment, bool flat, const TExportFontEh& font,
+                           quint32 backgroundRgb, QStringView text)
+{
+    WriteRtfCellStart(w, fonts, colors, alignment, flat, font, backgroundRgb);
+    WriteRtfEscaped(w, text);
+    WriteRtfCellEnd(w);
 }
 
 TDBGridEhExportAsRTF::TDBGridEhExportAsRTF() = default;
@@ -190,6 +292,7 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
     fBodyStream->SetHalfGrowthStep(65536);
     fColorTable = std::make_unique<TRtfColorTableEh>();
     fFontTable = std::make_unique<TRtfFontTableEh>();
+    fCapture = std::make_unique<TByteCaptureEh>();
     struct Release
     {
         TDBGridEhExportAsRTF& self;
@@ -201,6 +304,10 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
             self.fBodyStream.reset();
             self.fColorTable.reset();
             self.fFontTable.reset();
+            self.fCapture.reset();
+            self.fRecordRows.clear();
+            self.fRecordCells.clear();
+            self.fPieces.clear();
         }
     } release{*this};
 
@@ -219,7 +326,65 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
     WriteRtfDocumentStart(w);
     fColorTable->Write(w);
     fFontTable->Write(w);
-    w.WriteDirect(fBodyStream->View());
+    WriteExpandedBody(w);
+    w.Flush();
+}
+
+quint32 TDBGridEhExportAsRTF::AddPiece(QByteArray bytes)
+{
+    fPieces.push_back(std::move(bytes));
+    return quint32(fPieces.size() - 1);
+}
+
+void TDBGridEhExportAsRTF::WritePieceReference(quint32 piece)
+{
+    // A mark byte, then the piece's number in four bytes.
+    char* out = Out().Reserve(5);
+    out[0] = char(kPieceMark);
+    std::memcpy(out + 1, &piece, 4);
+    Out().Commit(5);
+}
+
+void TDBGridEhExportAsRTF::WriteTextReference(QByteArrayView utf8)
+{
+    // A mark byte, the length in four bytes, then the UTF-8 bytes.
+    const quint32 length = quint32(utf8.size());
+    char* out = Out().Reserve(5);
+    out[0] = char(kTextMark);
+    std::memcpy(out + 1, &length, 4);
+    Out().Commit(5);
+    Out().WriteBytes(utf8);
+}
+
+void TDBGridEhExportAsRTF::WriteExpandedBody(TByteWriterEh& w) const
+{
+    const QByteArrayView body = fBodyStream->View();
+    const char* p = body.data();
+    const char* const end = p + body.size();
+    while (p != end) {
+        const char* run = p;
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            p += 8;
+        }
+        while (p != end && !(static_cast<unsigned char>(*p) & 0x80))
+            ++p;
+        w.WriteBytes(run, p - run);
+        if (p == end)
+            break;
+        quint32 value;
+        std::memcpy(&value, p + 1, 4);
+        if (static_cast<unsigned char>(*p) == kTextMark) {
+            WriteRtfEscapedUtf8(w, QByteArrayView(p + 5, value));
+            p += 5 + value;
+        } else {
+            w.WriteBytes(fPieces[value]);
+            p += 5;
+        }
+    }
 }
 
 void TDBGridEhExportAsRTF::BeginDocument() {}
@@ -258,26 +423,71 @@ TColor TDBGridEhExportAsRTF::FooterShading(const TColumnsEhList& columns, int in
     return color;
 }
 
-void TDBGridEhExportAsRTF::WriteRowDefinition(const TColumnsEhList& columns, RowKind kind,
-                                              int footerRow)
+template <class Shading>
+TDBGridEhExportAsRTF::RowShape TDBGridEhExportAsRTF::MakeRowShape(const TColumnsEhList& columns,
+                                                                  Shading&& shading) const
 {
-    TByteWriterEh& w = Out();
+    RowShape shape;
+    shape.Ppi = PixelsPerInchX();
+    shape.Cells.reserve(std::size_t(columns.Count()));
+    for (int i = 0; i < columns.Count(); ++i)
+        shape.Cells.emplace_back(columns[i]->Width(), shading(i));
+    return shape;
+}
+
+void TDBGridEhExportAsRTF::WriteRowDefinition(TByteWriterEh& w, const RowShape& shape)
+{
     WriteRtfRowDefinitionStart(w);
-    const int ppi = PixelsPerInchX();
     qint64 right = 0;
-    for (int i = 0; i < columns.Count(); ++i) {
+    for (const auto& [width, shading] : shape.Cells) {
         WriteRtfCellBorders(w, true, true, true, true);
         // Each width is truncated on its own: the edges are sums of truncated widths.
-        right += RtfTwips(columns[i]->Width(), ppi);
-        TColor shading = clNone;
-        switch (kind) {
-        case RowKind::Title: shading = columns[i]->Title()->Color(); break;
-        case RowKind::Record: shading = RecordShading(columns, i); break;
-        case RowKind::Footer: shading = FooterShading(columns, i, footerRow); break;
-        }
+        right += RtfTwips(width, shape.Ppi);
         WriteRtfCellEdge(w, ColorNumber(shading), right);
     }
     WriteRtfRowContentStart(w);
+}
+
+void TDBGridEhExportAsRTF::WriteRecordRowDefinition(const TColumnsEhList& columns)
+{
+    RowShape shape = MakeRowShape(columns, [&](int i) { return RecordShading(columns, i); });
+    auto cached = std::find_if(fRecordRows.begin(), fRecordRows.end(),
+                               [&](const CachedRow& row) { return row.Shape == shape; });
+    if (cached == fRecordRows.end()) {
+        // A handful of shapes covers rows shaded by turns; beyond that the oldest goes.
+        constexpr std::size_t kShapesKept = 4;
+        if (fRecordRows.size() == kShapesKept)
+            fRecordRows.erase(fRecordRows.begin());
+        const quint32 piece =
+            AddPiece(fCapture->Capture([&](TByteWriterEh& w) { WriteRowDefinition(w, shape); }));
+        fRecordRows.push_back({std::move(shape), piece});
+        cached = fRecordRows.end() - 1;
+    }
+    WritePieceReference(cached->Piece);
+}
+
+void TDBGridEhExportAsRTF::WriteCellStart(TByteWriterEh& w, const CellShape& shape)
+{
+    WriteRtfCellStart(w, *fFontTable, *fColorTable, shape.Alignment, shape.Flat,
+                      ResolveFont(shape.Font), ResolveColor(shape.Background));
+}
+
+void TDBGridEhExportAsRTF::WriteRecordCellStart(TAlignment alignment, const TFontEh& font,
+                                                TColor background)
+{
+    const std::size_t index = std::size_t(fCellIndex++);
+    if (index >= fRecordCells.size())
+        fRecordCells.resize(index + 1);
+    CachedCell& cached = fRecordCells[index];
+    const bool flat = SourceGrid()->Flat();
+    if (!cached.Valid || cached.Shape.Alignment != alignment || cached.Shape.Flat != flat ||
+        cached.Shape.Background != background || !SameExportFont(cached.Shape.Font, font)) {
+        cached.Shape = CellShape{alignment, flat, font, background};
+        cached.Piece =
+            AddPiece(fCapture->Capture([&](TByteWriterEh& w) { WriteCellStart(w, cached.Shape); }));
+        cached.Valid = true;
+    }
+    WritePieceReference(cached.Piece);
 }
 
 void TDBGridEhExportAsRTF::WriteCell(TAlignment alignment, const TFontEh& font, TColor background,
@@ -289,7 +499,7 @@ void TDBGridEhExportAsRTF::WriteCell(TAlignment alignment, const TFontEh& font, 
 
 void TDBGridEhExportAsRTF::EmitTitleRow(const TColumnsEhList& columns)
 {
-    WriteRowDefinition(columns, RowKind::Title, 0);
+    WriteRowDefinition(Out(), MakeRowShape(columns, [&](int i) { return columns[i]->Title()->Color(); }));
     for (TColumnEh* column : columns) {
         const TColumnTitleEh* title = column->Title();
         WriteCell(title->Alignment(), title->Font(), title->Color(), title->Caption());
@@ -299,19 +509,34 @@ void TDBGridEhExportAsRTF::EmitTitleRow(const TColumnsEhList& columns)
 
 void TDBGridEhExportAsRTF::EmitDataRow(const TColumnsEhList& columns)
 {
-    WriteRowDefinition(columns, RowKind::Record, 0);
+    WriteRecordRowDefinition(columns);
+    fCellIndex = 0;
     TDBGridEhExport::EmitDataRow(columns);
     WriteRtfRowEnd(Out());
 }
 
 void TDBGridEhExportAsRTF::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& params)
 {
-    WriteCell(params.Alignment, *params.Font, params.Background, params.Text);
+    WriteRecordCellStart(params.Alignment, *params.Font, params.Background);
+    WriteRtfEscaped(Out(), params.Text);
+    WriteRtfCellEnd(Out());
+}
+
+void TDBGridEhExportAsRTF::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& params,
+                                            QByteArrayView utf8)
+{
+    WriteRecordCellStart(params.Alignment, *params.Font, params.Background);
+    // Kept as it is stored and escaped on the way to the target: escapes of Cyrillic letters
+    // are five times the size of the letters.
+    WriteTextReference(utf8);
+    WriteRtfCellEnd(Out());
 }
 
 void TDBGridEhExportAsRTF::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
 {
-    WriteRowDefinition(columns, RowKind::Footer, footerRow);
+    WriteRowDefinition(Out(), MakeRowShape(columns, [&](int i) {
+                           return FooterShading(columns, i, footerRow);
+                       }));
     TDBGridEhExport::EmitFooterRow(columns, footerRow);
     WriteRtfRowEnd(Out());
 }

@@ -52,6 +52,13 @@ void TDBGridEhExportAsText::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh
     Out().WriteAnsi(params.Text);
 }
 
+void TDBGridEhExportAsText::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& /*params*/,
+                                             QByteArrayView utf8)
+{
+    StartCell();
+    Out().WriteAnsiUtf8(utf8);
+}
+
 void TDBGridEhExportAsText::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
 {
     StartLine();
@@ -98,6 +105,16 @@ void TDBGridEhExportAsCSV::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh&
 {
     StartCell();
     WriteCsvQuoted(Out(), params.Text);
+}
+
+void TDBGridEhExportAsCSV::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& /*params*/,
+                                            QByteArrayView utf8)
+{
+    StartCell();
+    TByteWriterEh& w = Out();
+    w.WriteByte('"');
+    w.WriteAnsiDoublingUtf8(utf8, '"');
+    w.WriteByte('"');
 }
 
 void TDBGridEhExportAsCSV::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,

@@ -95,6 +95,12 @@ void TDBGridEhExportAsVCLDBIF::EndDocument()
     WriteVclDbifTag(Out(), vdtEnd);
 }
 
+void TDBGridEhExportAsVCLDBIF::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
+                                                QByteArrayView /*utf8*/)
+{
+    EmitDataCell(column, params);
+}
+
 void TDBGridEhExportAsVCLDBIF::EmitDataCell(TColumnEh* column, TColCellParamsEh& /*params*/)
 {
     TByteWriterEh& w = Out();

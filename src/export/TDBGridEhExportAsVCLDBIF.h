@@ -35,4 +35,7 @@ public:
     void BeginDocument() override;
     void EndDocument() override;
     void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+    // Values travel as the field holds them: the display text is not needed.
+    void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
+    TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::None; }
 };

@@ -18,6 +18,15 @@ void WriteCellHeader(TByteWriterEh& w, quint16 type, quint16 length, quint16 row
     w.Commit(10);
 }
 
+// A LABEL of windows-1251 bytes, cut to what a record holds.
+void WriteLabelBytes(TByteWriterEh& w, quint16 row, quint16 col, const QByteArray& bytes)
+{
+    const quint16 n = quint16(std::min(bytes.size(), kXlsMaxLabelBytes));
+    WriteCellHeader(w, 0x0204, quint16(n + 8), row, col, 0);
+    w.WriteUInt16(n);
+    w.WriteBytes(bytes.constData(), n);
+}
+
 }  // namespace
 
 void WriteXlsBof(TByteWriterEh& w)
@@ -42,10 +51,15 @@ void WriteXlsLabel(TByteWriterEh& w, quint16 row, quint16 col, QStringView text)
     QByteArray& bytes = w.Scratch();
     bytes.resize(0);  // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
-    const quint16 n = quint16(std::min(bytes.size(), kXlsMaxLabelBytes));
-    WriteCellHeader(w, 0x0204, quint16(n + 8), row, col, 0);
-    w.WriteUInt16(n);
-    w.WriteBytes(bytes.constData(), n);
+    WriteLabelBytes(w, row, col, bytes);
+}
+
+void WriteXlsLabelUtf8(TByteWriterEh& w, quint16 row, quint16 col, QByteArrayView utf8)
+{
+    QByteArray& bytes = w.Scratch();
+    bytes.resize(0);
+    AnsiAppendUtf8(bytes, utf8);
+    WriteLabelBytes(w, row, col, bytes);
 }
 
 void WriteXlsNumber(TByteWriterEh& w, quint16 row, quint16 col, double value)
@@ -167,6 +181,26 @@ void TDBGridEhExportAsXLS::EmitDataCell(TColumnEh* column, TColCellParamsEh& par
         break;
     default:
         WriteLabelCell(params.Text);
+        break;
+    }
+}
+
+void TDBGridEhExportAsXLS::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
+                                            QByteArrayView utf8)
+{
+    // Text fields come this way: the choice comes down to BLANK for null, else LABEL.
+    const TField* field = column->Field();
+    switch (field->DataType()) {
+    case ftString: case ftFixedChar: case ftWideString:
+        if (field->IsBlank()) {
+            WriteBlankCell();
+        } else {
+            WriteXlsLabelUtf8(Out(), CellRow, CellCol, utf8);
+            AdvanceCell();
+        }
+        break;
+    default:
+        TDBGridEhExport::EmitDataCellUtf8(column, params, utf8);
         break;
     }
 }

@@ -20,6 +20,8 @@ void WriteXlsBof(TByteWriterEh& w);
 void WriteXlsCodepage(TByteWriterEh& w);
 // Text in windows-1251, cut to the bytes a record holds.
 void WriteXlsLabel(TByteWriterEh& w, quint16 row, quint16 col, QStringView text);
+// The same for a UTF-8 text.
+void WriteXlsLabelUtf8(TByteWriterEh& w, quint16 row, quint16 col, QByteArrayView utf8);
 void WriteXlsNumber(TByteWriterEh& w, quint16 row, quint16 col, double value);
 // An integer within the RK range, as v * 4 + 2.
 void WriteXlsRk(TByteWriterEh& w, quint16 row, quint16 col, qint32 value);
@@ -34,6 +36,8 @@ public:
     void EndDocument() override;
     void EmitTitleRow(const TColumnsEhList& columns) override;
     void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
+    void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
+    TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::None; }
     void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
                         TColor background, TAlignment alignment, const QString& text) override;
     void WriteToStream(QIODevice* stream, bool exportAll) override;

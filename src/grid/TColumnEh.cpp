@@ -492,11 +492,6 @@ QString TColumnEh::DisplayName() const
     return fFieldName.isEmpty() ? QStringLiteral("TDBGridColumnEh") : fFieldName;
 }
 
-TCustomDBGridEh* TColumnEh::Grid() const
-{
-    return fCollection ? fCollection->Grid() : nullptr;
-}
-
 bool TColumnEh::GridLoading() const
 {
     const TCustomDBGridEh* g = Grid();
@@ -523,12 +518,6 @@ void TColumnEh::ResolveField() const
         // The field's own spelling of its name.
         const_cast<TColumnEh*>(this)->fFieldName = f->FieldName();
     }
-}
-
-TField* TColumnEh::Field() const
-{
-    ResolveField();
-    return fField;
 }
 
 void TColumnEh::DropField()
@@ -1123,6 +1112,15 @@ QString TColumnEh::CellDisplayText() const
     if (f->IsDateTime())
         return FormatDateTimeEh(fDisplayFormat, f->Value().toDateTime());
     return {};
+}
+
+bool TColumnEh::CellTextIsFieldText() const
+{
+    const TField* f = Field();
+    if (!f || CellKind() == ctKeyImageList || !fKeyList.isEmpty() || !fDisplayFormat.isEmpty())
+        return false;
+    const TCustomDBGridEh* g = Grid();
+    return !(g && g->DrawMemoText() && IsMemo(f));
 }
 
 int TColumnEh::GetCellImageIndex() const

@@ -335,6 +335,9 @@ public:
     // Cell values of the current record.
     TColumnEhType CellKind() const;
     QString CellDisplayText() const;
+    // Whether CellDisplayText is the field's own DisplayText, unchanged (no key list, display
+    // format, image-only kind or memo text): readers may then take the text from the field.
+    bool CellTextIsFieldText() const;
     int GetCellImageIndex() const;
     TCheckBoxState GetCellCheckState() const;
     void FillCellParams(TColCellParamsEh& params) const;
@@ -476,3 +479,16 @@ private:
     std::vector<std::unique_ptr<TDBGridColumnEh>> fItems;
     int fUpdateCount = 0;
 };
+
+// Asked for every cell painted or exported: inline.
+inline TCustomDBGridEh* TColumnEh::Grid() const
+{
+    return fCollection ? fCollection->Grid() : nullptr;
+}
+
+inline TField* TColumnEh::Field() const
+{
+    if (!fField)
+        ResolveField();
+    return fField;
+}

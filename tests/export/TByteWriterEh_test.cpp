@@ -44,6 +44,58 @@ INSTANTIATE_TEST_SUITE_P(
         AnsiCase{"Empty", QString(), ""}),
     NamedCase());
 
+// Stored UTF-8 written straight to windows-1251 must give the bytes its QString would give,
+// malformed input included.
+struct Utf8Case
+{
+    const char* name;
+    QByteArray utf8;
+};
+
+class Utf8Text : public ::testing::TestWithParam<Utf8Case>
+{
+};
+
+TEST_P(Utf8Text, GivesTheBytesOfItsDecodedText)
+{
+    const QByteArray& utf8 = GetParam().utf8;
+    const QString text = QString::fromUtf8(utf8);
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { w.WriteAnsiUtf8(utf8); }), AnsiEncode(text));
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { w.WriteAnsiDoublingUtf8(utf8, '"'); }),
+                 WrittenBytes([&](TByteWriterEh& w) { w.WriteAnsiDoubling(text, '"'); }));
+    QByteArray appended("x");
+    AnsiAppendUtf8(appended, utf8);
+    EXPECT_BYTES(appended, "x" + AnsiEncode(text));
+    // The one-pass form for HTML takes a text whole or leaves it.
+    bool taken = false;
+    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8); });
+    EXPECT_BYTES(plain, taken ? AnsiEncode(text) : QByteArray());
+    if (utf8.contains('"')) {
+        EXPECT_FALSE(taken);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Utf8Text,
+    ::testing::Values(
+        Utf8Case{"Empty", QByteArray()},
+        Utf8Case{"AsciiWithQuotesAcrossWords", "0123456\"89abcdef\"\"hijklmnopqrstuvwxyz\""},
+        Utf8Case{"Cyrillic", "Иванов Ёж ёлка ИВАН"},
+        Utf8Case{"HtmlSpecialsInAWord", "abcdefg<ij&lm>op"},
+        Utf8Case{"LatinSupplementWithoutAByte", "\xC2\xA0\xC3\xA9\xC2\xBB"},
+        Utf8Case{"ThreeBytesNumeroEuroDash", "№ 5 € – x"},
+        Utf8Case{"FourBytesOutsideThePlane", "a\xF0\x9F\x98\x80z"},
+        Utf8Case{"LoneContinuationByte", "ab\x80" "cd"},
+        Utf8Case{"TruncatedAtTheEnd", "Иван\xD0"},
+        Utf8Case{"TruncatedBeforeAscii", "\xD0z\xD1"},
+        Utf8Case{"OverlongForms", "\xC0\xAF\xC1\xBF\xE0\x80\xAF"},
+        Utf8Case{"EncodedSurrogate", "x\xED\xA0\x80y"},
+        Utf8Case{"InvalidLeadBytes", "\xF8\x88\x80\x80\x80\xFF"},
+        Utf8Case{"ByteOrderMarkFirst", "\xEF\xBB\xBF" "abc"},
+        Utf8Case{"LongerThanTheBuffer",
+                 QByteArray("Ж\"", 3).repeated(TByteWriterEh::kCapacity / 2)}),
+    NamedCase());
+
 TEST(ByteWriter, WritesLinesNumbersAndBinaryValues)
 {
     const QByteArray bytes = WrittenBytes([](TByteWriterEh& w) {

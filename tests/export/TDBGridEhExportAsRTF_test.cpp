@@ -257,6 +257,44 @@ TEST(RtfExport, FontColourIsNumberedBeforeBackground)
     EXPECT_TRUE(rtf.contains("\\f0\\cf4\\cb3 a\\cell}")) << rtf.toStdString();
 }
 
+TEST(RtfExport, RowsShadedAndStyledByAHandlerKeepTheirNumbers)
+{
+    // Six shadings by turns, more than the writer keeps made up at once, and bold on odd records.
+    TDesktopColors colors(QColor(212, 208, 200));
+    std::vector<std::vector<QVariant>> rows;
+    for (int i = 0; i < 8; ++i)
+        rows.push_back({QStringLiteral("r%1").arg(i), QStringLiteral("s%1").arg(i)});
+    auto g = TwoColumnGrid(rows);
+    g->Grid->SetOptions(g->Grid->Options() - dgTitles);
+    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh& font, TColor& background,
+                                   TGridDrawState) {
+        const int record = g->DataSet.RecordNumber() - 1;
+        background = TColor(0x10 * (record % 6 + 1));  // reds 10, 20, ... 60
+        if (record % 2 == 1)
+            font.Style.Include(fsBold);
+    };
+    const QByteArray rtf = ExportRtf(*g);
+    EXPECT_TRUE(rtf.contains("{\\colortbl\\red0\\green0\\blue0;\\red255\\green255\\blue255;"
+                             "\\red212\\green208\\blue200;\\red16\\green0\\blue0;\\red32\\green0\\blue0;"
+                             "\\red48\\green0\\blue0;\\red64\\green0\\blue0;\\red80\\green0\\blue0;"
+                             "\\red96\\green0\\blue0;}\r\n"))
+        << rtf.toStdString();
+    for (int i = 0; i < 8; ++i) {
+        const QByteArray n = QByteArray::number(3 + i % 6);
+        const QByteArray definition = "\\clcbpat" + n + "\\cellx975\r\n";
+        const QByteArray style = i % 2 == 1 ? "\\fs16\\b\\f0" : "\\fs16\\f0";
+        const QByteArray cells = "{\\trrh0\r\n\\pard\\intbl{\\ql\\sb24\\sa24" + style + "\\cf0\\cb" + n +
+                                 " r" + QByteArray::number(i) + "\\cell}\r\n\\pard\\intbl{\\ql\\sb24\\sa24" +
+                                 style + "\\cf0\\cb" + n + " s" + QByteArray::number(i) + "\\cell}\r\n";
+        const qsizetype row = rtf.indexOf(cells);
+        ASSERT_GE(row, 0) << "record " << i << "\n" << rtf.toStdString();
+        // The row's own definition gives its first cell that shading.
+        EXPECT_EQ(rtf.lastIndexOf(definition, row) + definition.size(),
+                  rtf.lastIndexOf("\\cellx975\r\n", row) + 11)
+            << "record " << i;
+    }
+}
+
 TEST(RtfExport, FontNamesDifferingInCaseShareAnEntry)
 {
     auto g = TwoColumnGrid({{"a", "b"}});

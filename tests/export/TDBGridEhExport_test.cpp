@@ -3,11 +3,16 @@
 #include "Exception.h"
 #include "ExportGrid.h"
 #include "GoldenBytes.h"
+#include "TDBGridEhExportAsHTML.h"
+#include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
+#include "TDBGridEhExportAsVCLDBIF.h"
+#include "TDBGridEhExportAsXLS.h"
 #include "TMemoryStreamEh.h"
 
 #include <QDir>
 #include <functional>
+#include <optional>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -349,6 +354,138 @@ TEST(ExportFailure, AHandlerErrorRestoresTheCursorAndKeepsWhatWasWritten)
     EXPECT_BYTES(stream.Bytes(), "N\r\n1\r\n2\r\n");
     EXPECT_EQ(g->DataSet.RecordNumber(), 4);
     EXPECT_FALSE(g->DataSet.NotifySuspended());
+}
+
+// Two text fields a and b kept as UTF-8, as the directory's engine keeps them; counts the texts
+// it is asked to make.
+class TUtf8DataSet : public TDataSet
+{
+public:
+    using Value = std::optional<QByteArray>;  // nullopt: NULL
+    explicit TUtf8DataSet(std::vector<std::vector<Value>> rows) : fRows(std::move(rows)) {}
+    ~TUtf8DataSet() override { Close(); }
+    mutable int TextsMade = 0;
+
+protected:
+    void DoOpen() override
+    {
+        for (const char* name : {"a", "b"})
+            AddField(std::make_unique<TField>(this, QString::fromLatin1(name), ftString, 20));
+    }
+    void DoClose() override { ClearFields(); }
+    int StoredRowCount() const override { return int(fRows.size()); }
+    QVariant StoredValue(int row, int field) const override
+    {
+        const Value& v = At(row, field);
+        return v ? QVariant(QString::fromUtf8(*v)) : QVariant();
+    }
+    bool StoredIsNull(int row, int field) const override { return !At(row, field); }
+    QString StoredText(int row, int field) const override
+    {
+        ++TextsMade;
+        const Value& v = At(row, field);
+        return v ? QString::fromUtf8(*v) : QString();
+    }
+    bool HasUtf8Text(int /*field*/) const override { return true; }
+    QByteArrayView StoredUtf8(int row, int field) const override
+    {
+        const Value& v = At(row, field);
+        return v ? QByteArrayView(*v) : QByteArrayView();
+    }
+
+private:
+    const Value& At(int row, int field) const { return fRows[std::size_t(row)][std::size_t(field)]; }
+    std::vector<std::vector<Value>> fRows;
+};
+
+struct TUtf8Grid
+{
+    explicit TUtf8Grid(std::vector<std::vector<TUtf8DataSet::Value>> rows) : DataSet(std::move(rows))
+    {
+        Source.SetDataSet(&DataSet);
+        Grid->setObjectName(QStringLiteral("DBS"));
+        for (const char* name : {"a", "b"}) {
+            TColumnEh* column = Grid->Columns().Add();
+            column->SetFieldName(QString::fromLatin1(name));
+            column->Title()->SetCaption(QString::fromLatin1(name).toUpper());
+        }
+        Grid->SetDataSource(&Source);
+        DataSet.Open();
+        Grid->RequestLayout();
+    }
+    QByteArray Export(TDBGridEhExportClass exportClass)
+    {
+        TMemoryStreamEh stream;
+        ExportGridToStream(exportClass, Grid.get(), &stream, true);
+        return stream.Bytes();
+    }
+
+    TUtf8DataSet DataSet;
+    TDataSource Source;
+    std::unique_ptr<TCustomDBGridEh> Grid = std::make_unique<TCustomDBGridEh>();
+};
+
+// Texts that each format escapes, encodes or cuts, and malformed UTF-8.
+std::unique_ptr<TUtf8Grid> Utf8Grid()
+{
+    return std::make_unique<TUtf8Grid>(std::vector<std::vector<TUtf8DataSet::Value>>{
+        {"Иванов Ёж", "a\"b;c\"\"d"},
+        {"<&lt;>\"", "{\\}\\par"},
+        {std::nullopt, QByteArray("")},
+        {"№ 5 – €", "x\xF0\x9F\x98\x80y"},
+        {"bad\xC0\xAF", "\xD0"},
+        {"x\r\ny\tz", QByteArray("Ж").repeated(40000)}});
+}
+
+struct Utf8FormatCase
+{
+    const char* name;
+    TDBGridEhExportClass exportClass;
+    bool readsTexts;  // writes stored values, which it reads as text
+};
+
+class ExportUtf8Cells : public ::testing::TestWithParam<Utf8FormatCase>
+{
+};
+
+TEST_P(ExportUtf8Cells, WriteWhatTheirTextsWouldWithoutMakingThem)
+{
+    auto g = Utf8Grid();
+    const QByteArray direct = g->Export(GetParam().exportClass);
+    if (!GetParam().readsTexts) {
+        EXPECT_EQ(g->DataSet.TextsMade, 0);
+    }
+    // A handler that changes nothing sends every cell the general way, through its text.
+    for (int i = 0; i < 2; ++i)
+        g->Grid->Columns()[i]->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh&) {};
+    g->DataSet.TextsMade = 0;
+    EXPECT_BYTES(direct, g->Export(GetParam().exportClass));
+    EXPECT_GT(g->DataSet.TextsMade, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ExportUtf8Cells,
+    ::testing::Values(Utf8FormatCase{"Text", ExportClassEh<TDBGridEhExportAsText>, false},
+                      Utf8FormatCase{"CSV", ExportClassEh<TDBGridEhExportAsCSV>, false},
+                      Utf8FormatCase{"HTML", ExportClassEh<TDBGridEhExportAsHTML>, false},
+                      Utf8FormatCase{"RTF", ExportClassEh<TDBGridEhExportAsRTF>, false},
+                      Utf8FormatCase{"XLS", ExportClassEh<TDBGridEhExportAsXLS>, false},
+                      Utf8FormatCase{"VCLDBIF", ExportClassEh<TDBGridEhExportAsVCLDBIF>, true}),
+    NamedCase());
+
+TEST(ExportCellParams, HandlersStillSeeAndChangeUtf8Texts)
+{
+    auto g = Utf8Grid();
+    g->Grid->Columns()[0]->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh& params) {
+        params.Text += u'!';
+    };
+    TColor seen = clNone;
+    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh&, TColor& background,
+                                   TGridDrawState) { seen = background = clYellow; };
+    const QByteArray csv = g->Export(ExportClassEh<TDBGridEhExportAsCSV>);
+    EXPECT_TRUE(csv.startsWith("\"A\";\"B\"\r\n\"\xC8\xE2\xE0\xED\xEE\xE2 \xA8\xE6!\";")) << csv.left(40).toStdString();
+    EXPECT_EQ(seen, clYellow);
+    EXPECT_TRUE(g->Export(ExportClassEh<TDBGridEhExportAsHTML>).contains("BGCOLOR=#FFFF00"));
 }
 
 }  // namespace
