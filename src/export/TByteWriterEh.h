@@ -66,7 +66,8 @@ public:
     {
         // Most pieces are short and fit: no call for them.
         if (count <= kCapacity - fUsed) {
-            std::memcpy(fBuffer.get() + fUsed, data, std::size_t(count));
+            if (count > 0)  // an empty text may come without any bytes behind it
+                std::memcpy(fBuffer.get() + fUsed, data, std::size_t(count));
             fUsed += count;
             return;
         }
