@@ -26,19 +26,8 @@ int main(int argc, char** argv)
     made.start();
     TTableDataSet data(MakeDirectory(kRecords));
     TDataSource source;
-    source.SetDataSet(&data);
     TDBGridEh grid;
-    grid.SetDataSource(&source);
-    grid.SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                     dgCancelOnExit});
-    grid.SetAutoFitColWidths(true);
-    const char* fields[] = {"numer", "vlad", "street", "numhome", "numdoor"};
-    const int widths[] = {65, 275, 175, 60, 60};
-    for (int i = 0; i < 5; ++i) {
-        TColumnEh* c = grid.Columns().Add();
-        c->SetFieldName(QString::fromLatin1(fields[i]));
-        c->SetWidth(widths[i]);
-    }
+    SetUpWindowGrid(grid, source, data);
     grid.resize(673, 193);
     grid.show();
     data.Open();

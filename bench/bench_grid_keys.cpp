@@ -27,18 +27,7 @@ struct TBenchGrid
 
     explicit TBenchGrid(int rows) : Data(MakeDirectory(rows))
     {
-        Source.SetDataSet(&Data);
-        Grid.SetDataSource(&Source);
-        Grid.SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                         dgCancelOnExit});
-        Grid.SetAutoFitColWidths(true);
-        const char* fields[] = {"numer", "vlad", "street", "numhome", "numdoor"};
-        const int widths[] = {65, 275, 175, 60, 60};
-        for (int i = 0; i < 5; ++i) {
-            TColumnEh* c = Grid.Columns().Add();
-            c->SetFieldName(QString::fromLatin1(fields[i]));
-            c->SetWidth(widths[i]);
-        }
+        SetUpWindowGrid(Grid, Source, Data);
         Grid.resize(673, 193);
         Grid.show();
         Data.Open();

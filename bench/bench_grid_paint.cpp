@@ -5,6 +5,7 @@
 // the grid's painting alone into an image, and of the repaint after scrolling one row. With --save FILE it also writes the grid's pixels, with --save-corner FILE its top
 // left corner enlarged twice.
 
+#include "BenchDirectory.h"
 #include "TDBGridEh.h"
 
 #include <QApplication>
@@ -17,39 +18,6 @@
 #include <vector>
 
 namespace {
-
-// A directory result whose rows are made up on demand, so that a million of them cost no memory.
-class TGeneratedDataSet : public TDataSet
-{
-public:
-    explicit TGeneratedDataSet(int rows) : TDataSet(QStringLiteral("Generated")), fRows(rows) {}
-    ~TGeneratedDataSet() override { Close(); }
-
-protected:
-    void DoOpen() override
-    {
-        AddField(std::make_unique<TField>(this, QStringLiteral("numer"), ftString, 10));
-        AddField(std::make_unique<TField>(this, QStringLiteral("vlad"), ftString, 50));
-        AddField(std::make_unique<TField>(this, QStringLiteral("street"), ftString, 40));
-        AddField(std::make_unique<TField>(this, QStringLiteral("numhome"), ftString, 8));
-        AddField(std::make_unique<TField>(this, QStringLiteral("numdoor"), ftString, 8));
-    }
-    void DoClose() override {}
-    int StoredRowCount() const override { return fRows; }
-    QVariant StoredValue(int row, int field) const override
-    {
-        switch (field) {
-        case 0: return QString::number(2000000 + row % 1000000);
-        case 1: return QStringLiteral("Иванов-Петров Сидор %1").arg(row, 7, 10, QLatin1Char('0'));
-        case 2: return QStringLiteral("ул. Ленина, корпус %1").arg(row % 977);
-        case 3: return QString::number(row % 150 + 1);
-        default: return QString::number(row % 300 + 1);
-        }
-    }
-
-private:
-    int fRows;
-};
 
 struct TStats
 {
@@ -90,21 +58,8 @@ int main(int argc, char** argv)
 
     TGeneratedDataSet data(1000000);
     TDataSource source;
-    source.SetDataSet(&data);
     TDBGridEh grid;
-    grid.SetDataSource(&source);
-    grid.SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                     dgCancelOnExit});
-    grid.SetAutoFitColWidths(true);
-    const char* fields[] = {"numer", "vlad", "street", "numhome", "numdoor"};
-    const char* captions[] = {"Телефон", "Владелец", "Улица", "Дом", "Квартира"};
-    const int widths[] = {65, 275, 175, 60, 60};
-    for (int i = 0; i < 5; ++i) {
-        TColumnEh* c = grid.Columns().Add();
-        c->SetFieldName(QString::fromLatin1(fields[i]));
-        c->Title()->SetCaption(QString::fromUtf8(captions[i]));
-        c->SetWidth(widths[i]);
-    }
+    SetUpWindowGrid(grid, source, data);
     grid.resize(1920, 1080);
     grid.show();
     grid.activateWindow();

@@ -3,6 +3,7 @@
 // Prints the cost per step for a 10 000-record and a 1 000 000-record result and their ratio;
 // the grid must not do work in proportion to the record count (goal: ratio <= 1.2).
 
+#include "BenchDirectory.h"
 #include "TDBGridEh.h"
 
 #include <QApplication>
@@ -14,40 +15,6 @@
 
 namespace {
 
-// A directory result whose rows are made up on demand, so that a million of them cost no memory.
-// Texts have the same length whatever the row number, so that both sizes paint the same glyphs.
-class TGeneratedDataSet : public TDataSet
-{
-public:
-    explicit TGeneratedDataSet(int rows) : TDataSet(QStringLiteral("Generated")), fRows(rows) {}
-    ~TGeneratedDataSet() override { Close(); }
-
-protected:
-    void DoOpen() override
-    {
-        AddField(std::make_unique<TField>(this, QStringLiteral("numer"), ftString, 10));
-        AddField(std::make_unique<TField>(this, QStringLiteral("vlad"), ftString, 50));
-        AddField(std::make_unique<TField>(this, QStringLiteral("street"), ftString, 40));
-        AddField(std::make_unique<TField>(this, QStringLiteral("numhome"), ftString, 8));
-        AddField(std::make_unique<TField>(this, QStringLiteral("numdoor"), ftString, 8));
-    }
-    void DoClose() override {}
-    int StoredRowCount() const override { return fRows; }
-    QVariant StoredValue(int row, int field) const override
-    {
-        switch (field) {
-        case 0: return QString::number(2000000 + row % 1000000);
-        case 1: return QStringLiteral("Subscriber %1").arg(row, 7, 10, QLatin1Char('0'));
-        case 2: return QStringLiteral("Street %1").arg(row % 977);
-        case 3: return QString::number(row % 150 + 1);
-        default: return QString::number(row % 300 + 1);
-        }
-    }
-
-private:
-    int fRows;
-};
-
 struct TBenchGrid
 {
     TGeneratedDataSet Data;
@@ -56,18 +23,7 @@ struct TBenchGrid
 
     explicit TBenchGrid(int rows) : Data(rows)
     {
-        Source.SetDataSet(&Data);
-        Grid.SetDataSource(&Source);
-        Grid.SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                         dgCancelOnExit});
-        Grid.SetAutoFitColWidths(true);
-        const char* fields[] = {"numer", "vlad", "street", "numhome", "numdoor"};
-        const int widths[] = {65, 275, 175, 60, 60};
-        for (int i = 0; i < 5; ++i) {
-            TColumnEh* c = Grid.Columns().Add();
-            c->SetFieldName(QString::fromLatin1(fields[i]));
-            c->SetWidth(widths[i]);
-        }
+        SetUpWindowGrid(Grid, Source, Data);
         Grid.resize(673, 193);
         Grid.show();
         Data.Open();

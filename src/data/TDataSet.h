@@ -299,7 +299,6 @@ private:
     void ForEachLink(F&& f) const;
     void NotifyActive();
     void NotifyChanged();
-    void NotifyScrolled(int distance);
     void NotifyEditing();
     void NotifyRecord(TField* field);
 

@@ -361,7 +361,7 @@ void TDBGridEhExport::Walk(int kindValue)
         QByteArray top;
         QByteArray bottom;
         RectangleRows(top, bottom);
-        fRecordsInAll = CountRectangleRecords();
+        fRecordsInAll = CountRectangleRecords(top, bottom);
         ReportProgress();
         BeginDocument();
         if (titles)
@@ -400,12 +400,9 @@ void TDBGridEhExport::RectangleRows(QByteArray& top, QByteArray& bottom) const
         std::swap(top, bottom);
 }
 
-qint64 TDBGridEhExport::CountRectangleRecords() const
+qint64 TDBGridEhExport::CountRectangleRecords(const QByteArray& top, const QByteArray& bottom) const
 {
     TDataSet* dataSet = fSourceGrid->DataSet();
-    QByteArray top;
-    QByteArray bottom;
-    RectangleRows(top, bottom);
     dataSet->SetBookmark(top);
     const qint64 first = dataSet->RecordNumber();
     qint64 last = dataSet->RecordCount();

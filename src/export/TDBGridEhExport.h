@@ -119,7 +119,7 @@ private:
     void SizeFooterTotals();
     void EmitFooterRows(const TColumnsEhList& columns);
     void RectangleRows(QByteArray& top, QByteArray& bottom) const;
-    qint64 CountRectangleRecords() const;
+    qint64 CountRectangleRecords(const QByteArray& top, const QByteArray& bottom) const;
     void RecordDone();
     void ReportProgress();
 

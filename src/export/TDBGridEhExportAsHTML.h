@@ -29,8 +29,6 @@ void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool 
 // One whole cell line: the cell start, the font element, "</TD>" and CR LF.
 void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
                    quint32 backgroundRgb, const TExportFontEh& font, QStringView text);
-void WriteHtmlCellUtf8(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
-                       quint32 backgroundRgb, const TExportFontEh& font, QByteArrayView utf8);
 // </TABLE>, </BODY>, </HTML>, each on its line.
 void WriteHtmlDocumentEnd(TByteWriterEh& w);
 
