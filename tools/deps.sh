@@ -7,6 +7,7 @@ PKGS="cmake g++ make pkg-config
   libsqlite3-dev sqlite3
   mdbtools mdbtools-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang-format
   fonts-wine
   xvfb xclip xauth
   libreoffice-calc libreoffice-writer"
