@@ -305,6 +305,32 @@ TFieldType FieldTypeOf(const MdbColumn* column)
     }
 }
 
+// The file versions mdbtools reads, by the version byte of the header. Jet 3 has 2048-byte
+// pages, every later version 4096-byte pages laid out as Jet 4's.
+struct TJetVersion
+{
+    quint8 Code;
+    const char* Name;
+};
+
+constexpr TJetVersion kJetVersions[] = {
+    {MDB_VER_JET3, "Jet 3 (Access 97)"},
+    {MDB_VER_JET4, "Jet 4 (Access 2000-2003)"},
+    {MDB_VER_ACCDB_2007, "ACE 12 (Access 2007)"},
+    {MDB_VER_ACCDB_2010, "ACE 14 (Access 2010)"},
+    {MDB_VER_ACCDB_2013, "ACE 15 (Access 2013)"},
+    {MDB_VER_ACCDB_2016, "ACE 16 (Access 2016)"},
+    {MDB_VER_ACCDB_2019, "ACE 17 (Access 2019)"},
+};
+
+const TJetVersion* FindJetVersion(quint8 code)
+{
+    for (const TJetVersion& version : kJetVersions)
+        if (version.Code == code)
+            return &version;
+    return nullptr;
+}
+
 using TTablePtr = std::unique_ptr<MdbTableDef, TTableFree>;
 
 // A table of the file's catalog: its name and the entry mdbtools reads its definition from.
@@ -323,6 +349,7 @@ struct TJetEngine::TImpl
 {
     QString Path;
     std::unique_ptr<MdbHandle, TMdbClose> Mdb;
+    const TJetVersion* Version = nullptr;
     bool Jet3 = false;
     quint32 PageSize = 0;
     quint32 PageCount = 0;
@@ -383,13 +410,17 @@ void TJetEngine::TImpl::Open()
         throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(Path));
     if (head.size() < 0x18)
         Damaged(QStringLiteral("the file is too short (%1 bytes)").arg(fileSize));
-    const quint32 version = Get32(reinterpret_cast<const unsigned char*>(head.constData()) + 0x14);
-    if (version > MDB_VER_ACCDB_2019)
+    // The version is the one byte at 0x14, as mdbtools reads it: the bytes after it are not part
+    // of it (files of Access 2010 hold 1 in the next one).
+    const quint8 code = quint8(head[0x14]);
+    const TJetVersion* version = FindJetVersion(code);
+    if (!version)
         throw EDatabaseError(
-            QStringLiteral("The database file '%1' has a format version this program cannot read (0x%2).")
-                .arg(Path)
-                .arg(version, 2, 16, QLatin1Char('0')));
-    Jet3 = version == MDB_VER_JET3;
+            QStringLiteral("Файл базы данных '%1' имеет неизвестную версию формата: заголовок «%2», код версии 0x%3.")
+                .arg(Path, QString::fromLatin1(head.mid(4, 15)))
+                .arg(code, 2, 16, QLatin1Char('0')));
+    Version = version;
+    Jet3 = version->Code == MDB_VER_JET3;
     PageSize = Jet3 ? 2048 : 4096;
     if (fileSize < qint64(PageSize) * 3)
         Damaged(QStringLiteral("the file is too short (%1 bytes)").arg(fileSize));
@@ -489,6 +520,11 @@ TTablePtr TJetEngine::TImpl::ReadTable(MdbCatalogEntry* entry, const QString& na
         Damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
     CheckUsageMap(table.get(), name);
     return table;
+}
+
+QString TJetEngine::FormatName() const
+{
+    return QString::fromLatin1(d->Version->Name);
 }
 
 QStringList TJetEngine::TableNames() const

@@ -1,6 +1,7 @@
 #pragma once
-// Reads Microsoft Jet 3, Jet 4 and ACE database files (.mdb, .accdb) read-only, through mdbtools'
-// library. Rows are read straight from the table's data pages and filtered with our own matcher
+// Reads Microsoft Jet database files (.mdb, .accdb) of every version mdbtools knows, read-only
+// through its library: Jet 3 and Jet 4 (Access 97 to 2003), ACE 12, 14, 15, 16 and 17 (Access 2007
+// to 2019). Rows are read straight from the table's data pages and filtered with our own matcher
 // while they are read, so the statement dialect and the matching rules are those of every other
 // engine. Jet 3 files carry no code page: their text is read as windows-1251 unless the
 // environment variable MDB_JET3_CHARSET names another (an iconv name such as "CP1252").
@@ -24,6 +25,9 @@ public:
     TJetEngine& operator=(const TJetEngine&) = delete;
 
     std::unique_ptr<TResultTable> Select(const TSelectStatement& statement) override;
+
+    // The file's version as its header gives it, e.g. "ACE 14 (Access 2010)".
+    QString FormatName() const;
 
     // The user tables, in the file's catalog order.
     QStringList TableNames() const;

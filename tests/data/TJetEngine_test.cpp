@@ -295,6 +295,105 @@ TEST(JetEngine, RecognisesItsFilesByTheirFirstBytes)
     EXPECT_FALSE(TJetEngine::IsJetHeader(QByteArray("\0\1\0\0Standard Jet DB", 19)));
 }
 
+// The same Cyrillic directory written by another Jet implementation in each file version an
+// office may hold: every one opens as its version and reads every row as kray.tsv holds it (an
+// empty flat reads as NULL, as mdbtools gives it).
+TEST(JetEngine, ReadsEveryFileVersionAsWritten)
+{
+    const QString dir = QStringLiteral(PB_FIXTURES_DIR "/jet-cyrillic/");
+    QFile tsv(dir + "kray.tsv");
+    ASSERT_TRUE(tsv.open(QIODevice::ReadOnly));
+    std::vector<QStringList> rows;
+    for (const QByteArray& line : tsv.readAll().split('\n'))
+        if (!line.isEmpty())
+            rows.push_back(QString::fromUtf8(line).split(u'\t'));
+    ASSERT_EQ(rows.size(), 40u);
+
+    const struct
+    {
+        const char* file;
+        const char* format;
+    } cases[] = {
+        {"kray-V2000.mdb", "Jet 4 (Access 2000-2003)"}, {"kray-V2007.accdb", "ACE 12 (Access 2007)"},
+        {"kray-V2010.accdb", "ACE 14 (Access 2010)"},   {"kray-V2016.accdb", "ACE 16 (Access 2016)"},
+        {"kray-V2019.accdb", "ACE 17 (Access 2019)"},
+    };
+    const QStringList names = {"numer", "vlad", "street", "numhome", "numdoor"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        TJetEngine engine(dir + c.file);
+        EXPECT_EQ(engine.FormatName().toStdString(), c.format);
+        EXPECT_EQ(engine.TableNames(), QStringList{"kray"});
+        const auto table = engine.Select(TSelectStatement{"kray", {}});
+        ASSERT_EQ(table->ColumnCount(), 5);
+        for (int col = 0; col < 5; ++col) {
+            const TResultColumn& column = table->Columns()[std::size_t(col)];
+            EXPECT_EQ(column.Name, names[col]);
+            EXPECT_EQ(FieldTypeName(column.DataType).toStdString(), FieldTypeName(ftString).toStdString());
+            EXPECT_EQ(column.Size, 255);
+        }
+        ASSERT_EQ(std::size_t(table->RowCount()), rows.size());
+        for (int r = 0; r < table->RowCount(); ++r) {
+            for (int col = 0; col < 5; ++col) {
+                SCOPED_TRACE(QStringLiteral("row %1, %2").arg(r + 1).arg(names[col]).toStdString());
+                const QString& written = rows[std::size_t(r)][col];
+                if (written == QLatin1String("\\N") || written.isEmpty())
+                    EXPECT_TRUE(table->IsNull(r, col)) << table->Text(r, col).toStdString();
+                else
+                    EXPECT_EQ(table->Text(r, col).toStdString(), written.toStdString());
+            }
+        }
+    }
+}
+
+// The version byte decides alone (the three bytes after it vary between real files), and every
+// code the library knows is read; any other is refused by name.
+TEST(JetEngine, KnowsEveryVersionCodeOfTheLibrary)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile source(QStringLiteral(PB_FIXTURES_DIR "/jet-cyrillic/kray-V2007.accdb"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray ace = source.readAll();
+    const auto withVersion = [&](int code, char next) {
+        QByteArray bytes = ace;
+        bytes[0x14] = char(code);
+        bytes[0x15] = next;
+        const QString path = dir.filePath(QStringLiteral("v%1.accdb").arg(code));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            ADD_FAILURE() << "cannot write " << path.toStdString();
+        return path;
+    };
+    const std::vector<std::pair<int, const char*>> known = {
+        {1, "Jet 4 (Access 2000-2003)"}, {2, "ACE 12 (Access 2007)"}, {3, "ACE 14 (Access 2010)"},
+        {4, "ACE 15 (Access 2013)"},     {5, "ACE 16 (Access 2016)"}, {6, "ACE 17 (Access 2019)"},
+    };
+    for (const auto& [code, format] : known) {
+        for (const char next : {'\0', '\1', '\x7f'}) {
+            SCOPED_TRACE(QStringLiteral("version %1, next byte %2").arg(code).arg(int(next)).toStdString());
+            TJetEngine engine(withVersion(code, next));
+            EXPECT_EQ(engine.FormatName().toStdString(), format);
+            EXPECT_EQ(engine.Select(TSelectStatement{"kray", {}})->RowCount(), 40);
+        }
+    }
+    for (const int code : {7, 0x10, 0xff}) {
+        SCOPED_TRACE(code);
+        const QString path = withVersion(code, '\0');
+        try {
+            TJetEngine engine(path);
+            ADD_FAILURE() << "no error";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message().toStdString(),
+                      QStringLiteral("Файл базы данных '%1' имеет неизвестную версию формата: заголовок «Standard ACE DB», "
+                                     "код версии 0x%2.")
+                          .arg(path)
+                          .arg(code, 2, 16, QLatin1Char('0'))
+                          .toStdString());
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Errors
 
@@ -364,7 +463,8 @@ TEST(JetEngine, ErrorsNameTheirCause)
         {"not a database", [&] { TJetEngine(WriteFile(dir, "text.mdb", QByteArray(4096, 'x'))); },
          "Unrecognized database format '" + dir.filePath("text.mdb") + "'."},
         {"unknown version", [&] { TJetEngine(WriteFile(dir, "new.mdb", newVersion)); },
-         "The database file '" + dir.filePath("new.mdb") + "' has a format version this program cannot read (0x20)."},
+         "Файл базы данных '" + dir.filePath("new.mdb")
+             + "' имеет неизвестную версию формата: заголовок «Standard Jet DB», код версии 0x20."},
         {"cut inside a page", [&] { TJetEngine(WriteFile(dir, "cut.mdb", nwind.left(100000))); },
          "The database file '" + dir.filePath("cut.mdb")
              + "' is damaged: its size (100000 bytes) is not a whole number of 2048-byte pages."},
