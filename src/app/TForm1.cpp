@@ -13,6 +13,7 @@
 #include "TFontMetricsEh.h"
 #include "TIniFile.h"
 #include "TSearchCriteria.h"
+#include "TWindowCaption.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -95,6 +96,7 @@ TForm1::TForm1(const TProgramFiles& files, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kApplicationTitle);
+    KeepCaptionExact(this);
     ADOQuery1.SetConnection(&ADOConnection1);
     DataSource1.SetDataSet(&ADOQuery1);
     BuildLayout();
