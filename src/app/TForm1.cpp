@@ -10,6 +10,7 @@
 #include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
 #include "TDBGridEhExportAsXLS.h"
+#include "TDropDownListStyle.h"
 #include "TFontMetricsEh.h"
 #include "TIniFile.h"
 #include "TSearchCriteria.h"
@@ -160,6 +161,7 @@ void TForm1::BuildLayout()
     Label7 = label("Label7", "Позиция в строке:", Scaled(424, 8, 93, 13), TR);
     fio_style = new QComboBox(GroupBox1);
     fio_style->setObjectName(QStringLiteral("fio_style"));
+    fio_style->setStyle(TDropDownListStyle::Instance());
     fio_style->addItems({QStringLiteral("Слева"), QStringLiteral("В любом месте"), QStringLiteral("Полное соотв.")});
     fio_style->setCurrentIndex(-1);
     fAnchors.Add(fio_style, Scaled(424, 24, 97, 21), TR, designGroup);
