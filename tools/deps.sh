@@ -9,7 +9,7 @@ PKGS="cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   fonts-wine
-  xvfb xclip xauth
+  xvfb xclip xauth xdotool libxcb1-dev
   libreoffice-calc libreoffice-writer"
 missing=""
 for p in $PKGS; do

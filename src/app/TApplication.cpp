@@ -60,8 +60,8 @@ void RunHandler(QWidget* parent, const std::function<void()>& handler)
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // The name only: a display name would be appended to every window's caption on X11.
     setApplicationName(kApplicationTitle);
-    setApplicationDisplayName(kApplicationTitle);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -10,9 +10,11 @@
 #include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
 #include "TDBGridEhExportAsXLS.h"
+#include "TDropDownListStyle.h"
 #include "TFontMetricsEh.h"
 #include "TIniFile.h"
 #include "TSearchCriteria.h"
+#include "TWindowCaption.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -95,6 +97,7 @@ TForm1::TForm1(const TProgramFiles& files, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kApplicationTitle);
+    KeepCaptionExact(this);
     ADOQuery1.SetConnection(&ADOConnection1);
     DataSource1.SetDataSet(&ADOQuery1);
     BuildLayout();
@@ -158,6 +161,7 @@ void TForm1::BuildLayout()
     Label7 = label("Label7", "Позиция в строке:", Scaled(424, 8, 93, 13), TR);
     fio_style = new QComboBox(GroupBox1);
     fio_style->setObjectName(QStringLiteral("fio_style"));
+    fio_style->setStyle(TDropDownListStyle::Instance());
     fio_style->addItems({QStringLiteral("Слева"), QStringLiteral("В любом месте"), QStringLiteral("Полное соотв.")});
     fio_style->setCurrentIndex(-1);
     fAnchors.Add(fio_style, Scaled(424, 24, 97, 21), TR, designGroup);

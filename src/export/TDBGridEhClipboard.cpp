@@ -165,7 +165,9 @@ QMimeData* GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExp
 
     ExportInto(&ExportClassEh<TDBGridEhExportAsCSV>, grid, wholeGrid, stream, progress, true);
     mime->setData(WindowsMimeTypeEh(CsvClipboardFormat), stream.Bytes());
-    mime->setData(QStringLiteral("text/csv"), stream.Bytes().chopped(1));
+    // Linux programs read text/csv without a charset as UTF-8.
+    mime->setData(QStringLiteral("text/csv"),
+                  QString(QStringDecoder("windows-1251").decode(stream.Bytes().chopped(1))).toUtf8());
 
     ExportInto(&ExportClassEh<TDBGridEhExportAsRTF>, grid, wholeGrid, stream, progress, true);
     mime->setData(WindowsMimeTypeEh(RtfClipboardFormat), stream.Bytes());

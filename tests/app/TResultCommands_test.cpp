@@ -150,10 +150,14 @@ TEST_F(ResultCommandsTest, CopyOfAResultCarriesItsText)
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     EXPECT_EQ(mime->text(), "Телефон\tВладелец\tУлица\tДом\tКвартира\r\n"
                             "4-33-33\tЁлкин Пётр\tпр. Ленина\t7\t40");
-    EXPECT_EQ(mime->data("text/csv"),
+    // The desktop's "Csv" block: windows-1251 with its terminating zero; text/csv: the same in UTF-8.
+    EXPECT_EQ(mime->data("application/x-qt-windows-mime;value=\"Csv\""),
               QByteArray("\"\xD2\xE5\xEB\xE5\xF4\xEE\xED\";\"\xC2\xEB\xE0\xE4\xE5\xEB\xE5\xF6\";\"\xD3\xEB\xE8\xF6\xE0\";"
                          "\"\xC4\xEE\xEC\";\"\xCA\xE2\xE0\xF0\xF2\xE8\xF0\xE0\"\r\n"
-                         "\"4-33-33\";\"\xA8\xEB\xEA\xE8\xED \xCF\xB8\xF2\xF0\";\"\xEF\xF0. \xCB\xE5\xED\xE8\xED\xE0\";\"7\";\"40\""));
+                         "\"4-33-33\";\"\xA8\xEB\xEA\xE8\xED \xCF\xB8\xF2\xF0\";\"\xEF\xF0. \xCB\xE5\xED\xE8\xED\xE0\";\"7\";\"40\"",
+                         92));
+    EXPECT_EQ(mime->data("text/csv"), QByteArray("\"Телефон\";\"Владелец\";\"Улица\";\"Дом\";\"Квартира\"\r\n"
+                                                 "\"4-33-33\";\"Ёлкин Пётр\";\"пр. Ленина\";\"7\";\"40\""));
 }
 
 TEST_F(ResultCommandsTest, TheCommandLineWritesWhatTheWindowsExportWrites)
