@@ -1,6 +1,6 @@
 // The query over a directory file, end to end: statements as the search composes them, the
 // client-side result, sorting, refusal of changes, and what attached links hear.
-#include "SqliteFixture.h"
+#include "SqliteDirectory.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 
