@@ -3,6 +3,7 @@
 // hears, the window it ends with and the cursor flags.
 #include "TDataSet.h"
 #include "TMemDataSet.h"
+#include "TRecordingLink.h"
 
 #include <gtest/gtest.h>
 
@@ -11,21 +12,6 @@
 #include <vector>
 
 namespace {
-
-// A link that writes down every notification it hears.
-class TRecordingLink : public TDataLink
-{
-public:
-    std::vector<std::string> Events;
-
-protected:
-    void ActiveChanged() override { Events.push_back(Active() ? "opened" : "closed"); }
-    void DataSetChanged() override { Events.push_back("changed"); }
-    void DataSetScrolled(int distance) override { Events.push_back("scrolled " + std::to_string(distance)); }
-    void RecordChanged(TField*) override { Events.push_back("record"); }
-    void EditingChanged() override { Events.push_back("editing"); }
-    void DisabledStateChanged(bool disabled) override { Events.push_back(disabled ? "suspended" : "resumed"); }
-};
 
 // Rows numbered 1..rows in field "n"; field "rev" holds them in reverse, "s" as text.
 void Fill(TMemDataSet& set, int rows)
