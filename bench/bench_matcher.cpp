@@ -5,13 +5,12 @@
 // reads the same column from a generated SQLite file with a plain sqlite3 loop, with and without the
 // matcher, since a search's scan has to stay close to that loop.
 
+#include "SqliteDirectory.h"
 #include "TDemoDirectory.h"
 #include "TTextMatcher.h"
 
 #include <QString>
 #include <QTemporaryDir>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <ctime>
@@ -136,26 +135,20 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kray.mdb"));
     TDemoDirectory::Write(path, std::int64_t(rows), false);
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "cannot open %s\n", qPrintable(path));
-        return 1;
-    }
+    TSqliteFile db(path, TSqliteFile::ReadOnly);
     std::printf("\nsqlite3 scan of the file (ns per row)\n%-24s %-7s %10s %14s %8s\n", "pattern", "field",
                 "plain loop", "loop + match", "ratio");
     for (const TCase& c : cases) {
         const TTextMatcher matcher(QString::fromUtf8(c.Pattern), c.Op);
         const std::string sql = std::string("SELECT ") + c.ColumnName + " FROM kray";
         const auto scan = [&](bool match) {
-            sqlite3_stmt* statement = nullptr;
-            sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+            TSqliteStatement statement = db.Prepare(sql);
             std::size_t n = 0;
-            while (sqlite3_step(statement) == SQLITE_ROW) {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-                const int size = sqlite3_column_bytes(statement, 0);
+            while (statement.Step()) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.Handle(), 0));
+                const int size = sqlite3_column_bytes(statement.Handle(), 0);
                 n += match ? matcher.MatchesUtf8(text, size) : std::size_t(size > 0);
             }
-            sqlite3_finalize(statement);
             return n;
         };
         // Alternate the two loops so that a burst of other work on the machine hits both alike.
@@ -171,6 +164,6 @@ int main(int argc, char** argv)
         std::printf("%s %-7s %10.1f %14.1f %8.2f\n", Padded(c.Pattern, 24).c_str(), c.ColumnName, plain, matched,
                     matched / plain);
     }
-    sqlite3_close(db);
+    db.Close();
     return 0;
 }

@@ -5,6 +5,7 @@
 // Usage: engine_bench [folder for the generated files] [row counts...]
 // The files are kept in the folder (default: the system's temporary folder) and reused.
 
+#include "SqliteDirectory.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TDemoDirectory.h"
@@ -14,8 +15,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QString>
-
-#include <sqlite3.h>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -28,12 +27,6 @@
 #include <vector>
 
 namespace {
-
-[[noreturn]] void Die(sqlite3* db, const char* what)
-{
-    std::fprintf(stderr, "%s: %s\n", what, db ? sqlite3_errmsg(db) : "?");
-    std::exit(1);
-}
 
 // Writes the demo directory (with the owner index when asked) unless the file is already there.
 void Generate(const QString& path, int rows, bool indexed)
@@ -102,32 +95,21 @@ struct TFloor
 
 TFloor PlainLoop(const QString& path, const char* sql, const char* parameter)
 {
-    sqlite3* db = nullptr;
-    const QByteArray uri = "file:" + path.toUtf8() + "?mode=ro&immutable=1";
-    if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK)
-        Die(db, "open");
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        Die(db, sql);
+    TSqliteFile file(path, TSqliteFile::Immutable);
+    TSqliteStatement statement = file.Prepare(sql);
     if (parameter)
-        sqlite3_bind_text(stmt, 1, parameter, -1, SQLITE_STATIC);
+        statement.BindText(1, parameter);
+    sqlite3_stmt* stmt = statement.Handle();
     TFloor floor;
     const int columns = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
+    while (statement.Step()) {
         ++floor.Rows;
         for (int c = 0; c < columns; ++c) {
             sqlite3_column_text(stmt, c);
             floor.Bytes += std::size_t(sqlite3_column_bytes(stmt, c));
         }
     }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
     return floor;
-}
-
-QString ConnectionString(const QString& path)
-{
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False";
 }
 
 // Opens a search and reads its count, as the window does.
@@ -162,7 +144,7 @@ void RunSize(const QString& folder, int rows)
     std::printf("\n%d rows (%s, %.0f MB)\n", rows, qPrintable(plain), double(QFileInfo(plain).size()) / 1e6);
 
     TADOConnection connection;
-    connection.SetConnectionString(ConnectionString(plain));
+    connection.SetConnectionString(ConnectionStringFor(plain));
     connection.Open();
     TADOQuery query;
     query.SetConnection(&connection);
@@ -227,7 +209,7 @@ void RunSize(const QString& folder, int rows)
     connection.Close();
 
     // Prefix searches on the indexed file.
-    connection.SetConnectionString(ConnectionString(indexed));
+    connection.SetConnectionString(ConnectionStringFor(indexed));
     connection.Open();
     struct TPrefix
     {

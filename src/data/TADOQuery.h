@@ -11,8 +11,8 @@
 
 class TADOConnection;
 
-enum TCursorType { ctUnspecified, ctOpenForwardOnly, ctKeyset, ctDynamic, ctStatic };
-enum TCursorLocation { clUseServer, clUseClient };
+enum TCursorType { ctUnspecified };
+enum TCursorLocation { clUseClient };
 
 class TADOQuery : public TDataSet
 {
@@ -27,7 +27,7 @@ public:
     const QString& SQL() const { return fSQL; }
     void SetSQL(const QString& text);
 
-    // The result is always held client-side; these record the design choices only.
+    // Design settings, read by nothing yet: the result is always held whole, client-side.
     TCursorType CursorType = ctUnspecified;
     TCursorLocation CursorLocation = clUseClient;
 

@@ -1,9 +1,12 @@
 #pragma once
-// The record set: a cursor over the rows of one result, its fields, and the links through which
-// controls (the grid, exporters) follow it. Engines derive from TDataSet and supply the rows; the
-// cursor, the row windows of attached links, bookmarks, ordering and editing live here.
+// The record set: a cursor over the rows of one result, its fields (TField.h), and the links
+// through which controls (the grid, exporters) follow it (TDataSource.h). Engines derive from
+// TDataSet and supply the rows; the cursor, the row windows of attached links, bookmarks, ordering
+// and editing live here.
 
 #include "Exception.h"
+#include "TDataSource.h"
+#include "TField.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -13,167 +16,6 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-class TDataSet;
-class TDataSource;
-class TDataLink;
-
-// Field data types, in the record set's own enumeration order.
-enum TFieldType {
-    ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-    ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
-    ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor, ftFixedChar, ftWideString,
-    ftLargeint, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
-    ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
-};
-QString FieldTypeName(TFieldType type);
-// A value of the given type as text without display formatting (what TField::PlainText shows);
-// engines compare conditions on non-text columns with it.
-QString FieldValueText(TFieldType type, const QVariant& value);
-
-enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsOther };
-
-// One column of the result. Values are read from the record set's current row (or the row a link
-// made active for a moment) and become QString only when asked for.
-class TField
-{
-public:
-    TField(TDataSet* dataSet, QString fieldName, TFieldType dataType, int size = 0);
-
-    TDataSet* DataSet() const { return fDataSet; }
-    const QString& FieldName() const { return fFieldName; }
-    TFieldType DataType() const { return fDataType; }
-    int Size() const { return fSize; }
-    int Index() const { return fIndex; }
-    bool IsNumeric() const;
-    bool IsDateTime() const;
-
-    TFieldKind FieldKind = fkData;
-    QString KeyFields;          // lookup fields only
-    QString LookupResultField;  // lookup fields only
-    TDataSet* LookupDataSet = nullptr;  // lookup fields only: where the shown text is looked up
-    QString LookupKeyFields;            // lookup fields only: the key field of LookupDataSet
-    bool Visible = true;
-
-    const QString& DisplayLabel() const { return fDisplayLabel; }
-    void SetDisplayLabel(const QString& label);
-    QString DisplayName() const { return fDisplayLabel.isEmpty() ? fFieldName : fDisplayLabel; }
-    int DisplayWidth() const;
-    void SetDisplayWidth(int width);
-    TAlignment Alignment() const { return fAlignment; }
-    void SetAlignment(TAlignment alignment);
-    bool ReadOnly() const { return fReadOnly; }
-    void SetReadOnly(bool readOnly);
-
-    // Values of the current record.
-    QVariant Value() const;
-    bool IsBlank() const;
-    QString DisplayText() const;
-    QString PlainText() const;  // AsString: the value as text without display formatting
-    // The display text as the engine stores it, UTF-8 (empty for null), when the engine keeps it
-    // so and no pending change is read; false otherwise (then DisplayText is the way). Lets a
-    // reader of many values skip making a QString of each.
-    bool DisplayTextUtf8(QByteArrayView& utf8) const;
-    qint64 AsInteger() const;
-    double AsFloat() const;     // date and time fields: days since 1899-12-30
-    bool AsBoolean() const;
-    QByteArray AsBytes() const;
-
-    // Changes (edit or insert state only).
-    void SetValue(const QVariant& value);
-    void SetAsString(const QString& text);
-    void Clear();
-
-private:
-    friend class TDataSet;
-    [[noreturn]] void AccessError(const char* typeName) const;
-    void Changed();
-
-    TDataSet* fDataSet;
-    QString fFieldName;
-    TFieldType fDataType;
-    int fSize;
-    int fIndex = -1;
-    QString fDisplayLabel;
-    int fDisplayWidth = -1;  // -1: follows the type and size
-    TAlignment fAlignment;
-    bool fReadOnly = false;
-};
-
-// Controls attach to a record set through a data source; a data link is one control's end of it.
-class TDataSource
-{
-public:
-    explicit TDataSource(QString name = {});
-    ~TDataSource();
-    TDataSource(const TDataSource&) = delete;
-    TDataSource& operator=(const TDataSource&) = delete;
-
-    const QString& Name() const { return fName; }
-    TDataSet* DataSet() const { return fDataSet; }
-    void SetDataSet(TDataSet* dataSet);
-    TDataSetState State() const;
-
-private:
-    friend class TDataLink;
-    friend class TDataSet;
-    QString fName;
-    TDataSet* fDataSet = nullptr;
-    std::vector<TDataLink*> fLinks;
-};
-
-// One control's view of the record set: notifications, and a window of up to BufferCount
-// consecutive records around the cursor that slides when the cursor leaves it.
-class TDataLink
-{
-public:
-    TDataLink();
-    virtual ~TDataLink();
-    TDataLink(const TDataLink&) = delete;
-    TDataLink& operator=(const TDataLink&) = delete;
-
-    TDataSource* DataSource() const { return fDataSource; }
-    void SetDataSource(TDataSource* source);
-    TDataSet* DataSet() const;
-    bool Active() const { return fActive; }
-    bool ReadOnly = false;
-
-    int BufferCount() const { return fBufferCount; }
-    void SetBufferCount(int count);
-    // Records the window holds now, and the active one's index in it.
-    int RecordCount() const;
-    int ActiveRecord() const;
-    // Makes window record i the one fields read, until set back (reading another visible row).
-    void SetActiveRecord(int index);
-    // Absolute 0-based position of the window's first record in the result's order.
-    int FirstRecord() const { return fFirst; }
-
-protected:
-    virtual void ActiveChanged() {}
-    virtual void DataSetChanged() {}
-    virtual void DataSetScrolled(int /*distance*/) { DataSetChanged(); }
-    virtual void LayoutChanged() { DataSetChanged(); }
-    virtual void RecordChanged(TField* /*field*/) {}
-    virtual void EditingChanged() {}
-    virtual void FocusControl(TField* /*field*/, bool& /*handled*/) {}
-    virtual void UpdateData() {}
-    virtual void CheckBrowseMode() {}
-    // Notifications were suspended (true) or resumed (false).
-    virtual void DisabledStateChanged(bool /*disabled*/) {}
-
-private:
-    friend class TDataSet;
-    friend class TDataSource;
-    void SetActive(bool active);
-
-    TDataSource* fDataSource = nullptr;
-    bool fActive = false;
-    int fBufferCount = 1;
-    int fFirst = 0;
-    bool fActivatedQuietly = false;
-};
 
 // The record set proper.
 class TDataSet

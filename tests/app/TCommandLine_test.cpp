@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "MdbExport.h"
+#include "SqliteDirectory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,8 +11,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -95,19 +94,13 @@ const QString kProgram = QStringLiteral(PB_BINARY_DIR "/src/app/phonebook");
 const QString kNwindFile = QStringLiteral(PB_FIXTURES_DIR "/nwind.mdb");
 
 // A small Cyrillic directory (table kray) in an SQLite file.
-bool WriteSmallDirectory(const QString& path)
+void WriteSmallDirectory(const QString& path)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
-        return false;
-    const int rc = sqlite3_exec(db,
+    RunSqlScript(path,
                                 "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT);"
                                 "INSERT INTO kray VALUES('2-34-56','Иванов Иван','ул. Мира','12','5');"
                                 "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');"
-                                "INSERT INTO kray VALUES('3-22-22','ООО \"Ромашка\" {1}','ул. Мира','12а','');",
-                                nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return rc == SQLITE_OK;
+                                "INSERT INTO kray VALUES('3-22-22','ООО \"Ромашка\" {1}','ул. Мира','12а','');");
 }
 
 struct TRun
@@ -343,7 +336,7 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
     // An SQLite directory in a folder whose name would cut a connection string short.
     ASSERT_TRUE(QDir(dir.path()).mkpath("a;b"));
     const QString directory = dir.filePath("a;b/city.db");
-    ASSERT_TRUE(WriteSmallDirectory(directory));
+    WriteSmallDirectory(directory);
     QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         noDisplay.remove(name);
@@ -438,7 +431,7 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
         GTEST_SKIP() << "Xvfb or xclip is not installed (Debian packages xvfb, xclip): no display to copy to";
     QTemporaryDir dir;
     const QString directory = dir.filePath("city.db");
-    ASSERT_TRUE(WriteSmallDirectory(directory));
+    WriteSmallDirectory(directory);
     TXvfb xvfb;
     QString why;
     const QString display = xvfb.Start(why);

@@ -4,6 +4,7 @@
 #include "TDBGridEh.h"
 #include "TDemoDirectory.h"
 #include "QtPrinters.h"
+#include "SqliteDirectory.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,8 +17,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -33,22 +32,7 @@ protected:
     }
     void TearDown() override { SetErrorSink(nullptr); }
 
-    void WriteDirectory(const std::vector<std::array<const char*, 5>>& rows)
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(fFiles.DatabasePath().toUtf8().constData(), &db), SQLITE_OK);
-        sqlite3_exec(db, "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT)",
-                     nullptr, nullptr, nullptr);
-        for (const auto& r : rows) {
-            sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(db, "INSERT INTO kray VALUES(?,?,?,?,?)", -1, &st, nullptr);
-            for (int i = 0; i < 5; ++i)
-                sqlite3_bind_text(st, i + 1, r[std::size_t(i)], -1, SQLITE_TRANSIENT);
-            sqlite3_step(st);
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(db);
-    }
+    void WriteDirectory(const std::vector<TDirectoryRow>& rows) { WriteDirectoryTable(fFiles.DatabasePath(), rows); }
 
     void WriteStandardDirectory()
     {

@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include "QtPrinters.h"
+#include "SqliteDirectory.h"
 #include "TApplication.h"
 #include "TDBGridEh.h"
 #include "TDBGridEhClipboard.h"
@@ -17,8 +18,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 namespace {
 
 // A window over a small Cyrillic directory beside a program file in a temporary folder.
@@ -29,15 +28,11 @@ protected:
     {
         ASSERT_TRUE(fDir.isValid());
         fFiles = TProgramFiles::FromExecutable(fDir.filePath("phonebook"));
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(fFiles.DatabasePath().toUtf8().constData(), &db), SQLITE_OK);
-        sqlite3_exec(db,
+        RunSqlScript(fFiles.DatabasePath(),
                      "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT);"
                      "INSERT INTO kray VALUES('2-34-56','Иванов Иван','ул. Мира','12','5');"
                      "INSERT INTO kray VALUES('3-22-22','ООО \"Ромашка\"','ул. Мира','12а','');"
-                     "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');",
-                     nullptr, nullptr, nullptr);
-        sqlite3_close(db);
+                     "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');");
         SetErrorSink([this](QWidget*, const QString& text) { fErrors << text; });
     }
     void TearDown() override { SetErrorSink(nullptr); }

@@ -1,6 +1,6 @@
 // The connection: its connection string, what it says about every kind of bad database file, and
 // that using the directory never changes the file.
-#include "SqliteFixture.h"
+#include "SqliteDirectory.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 

@@ -1,8 +1,9 @@
 // The query over a directory file, end to end: statements as the search composes them, the
 // client-side result, sorting, refusal of changes, and what attached links hear.
-#include "SqliteFixture.h"
+#include "SqliteDirectory.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "TRecordingLink.h"
 
 #include <gtest/gtest.h>
 
@@ -309,17 +310,6 @@ TEST_F(TDirectoryQuery, SortByUnknownFieldFailsAndKeepsTheOrder)
 }
 
 // --- Links ---------------------------------------------------------------------------------------
-
-class TRecordingLink : public TDataLink
-{
-public:
-    std::vector<std::string> Events;
-
-protected:
-    void ActiveChanged() override { Events.push_back(Active() ? "opened" : "closed"); }
-    void DataSetChanged() override { Events.push_back("changed"); }
-    void DataSetScrolled(int distance) override { Events.push_back("scrolled " + std::to_string(distance)); }
-};
 
 TEST_F(TDirectoryQuery, AttachedLinkFollowsOpenSortAndClose)
 {

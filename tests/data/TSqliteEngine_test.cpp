@@ -1,6 +1,6 @@
 // The SQLite engine on its own: column types from declared types, and prefix searches narrowed to
 // index ranges that find exactly what a full scan finds.
-#include "SqliteFixture.h"
+#include "SqliteDirectory.h"
 #include "TSqliteEngine.h"
 
 #include <QDateTime>

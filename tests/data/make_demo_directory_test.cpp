@@ -5,8 +5,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "SqliteDirectory.h"
+
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
 
@@ -36,16 +37,7 @@ QByteArray ReadFile(const QString& path)
 // Answers one integer query on a database file.
 qint64 QueryNumber(const QString& path, const char* sql)
 {
-    sqlite3* db = nullptr;
-    qint64 result = -1;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
-            result = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close(db);
-    return result;
+    return TSqliteFile(path, TSqliteFile::ReadOnly).QueryNumber(sql);
 }
 
 class DemoDirectory : public testing::Test
