@@ -248,7 +248,7 @@ void TResultTable::EndRow()
         throw EResultTooLarge(FormatMessage(
             QStringLiteral("Результат поиска не помещается в память: найдено больше %s записей, и они заняли бы "
                            "больше %s МБ. Уточните условия поиска."),
-            {QString::number(fRows), QString::number(MemoryLimit() >> 20)}));
+            {QString::number(fRows), QString::number((MemoryLimit() >> 20) + ((MemoryLimit() & 0xFFFFF) ? 1 : 0))}));
     }
     fRowStartCells = Cells();
     fRowStartBytes = fArena.size();
