@@ -236,6 +236,10 @@ std::vector<QByteArray> PrefixVariants(const QString& prefix)
 {
     std::vector<std::u32string> variants = {std::u32string()};
     for (char32_t c : prefix.toUcs4()) {
+        // U+FFFD also stands for every byte that is not well-formed UTF-8, and such bytes lie
+        // outside any range of its encoding: the ranges end before it.
+        if (c == 0xFFFD)
+            break;
         const auto& classes = CaseClasses();
         const auto it = classes.find(c);
         const std::vector<char32_t> single = {c};
@@ -650,11 +654,14 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
             throw EDatabaseError(FormatMessage(QStringLiteral("no such column: %s"), {condition.Field}));
         const QByteArray name = QuoteIdentifier(column->Name);
         compiled.Texts.push_back(condition.Literal.toUtf8());
+        // The literal as pb_like reads it back from its parameter (a lone surrogate has become
+        // U+FFFD), so that the ranges are cut for the very pattern that decides the rows.
+        const QString literal = QString::fromUtf8(compiled.Texts.back());
         where += where.isEmpty() ? " WHERE " : " AND ";
         where += (condition.Operator == TCondition::Like ? "pb_like(" : "pb_equal(") + name + ", ?"
                  + QByteArray::number(compiled.Texts.size()) + ")";
 
-        const TTextMatcher matcher(condition.Literal, condition.Operator);
+        const TTextMatcher matcher(literal, condition.Operator);
         const std::size_t index = std::size_t(column - compiled.Columns.begin());
         if (Utf8 && matcher.LiteralPrefix().size() > narrowPrefix.size() && textAffinity[index]
             && HasBinaryIndexOn(statement.Table, column->Name)) {
