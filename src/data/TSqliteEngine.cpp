@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -478,6 +479,9 @@ struct TSqliteEngine::Impl
 
     std::pair<int, QString> TryOpen(const QByteArray& uri);
     static int OnProgress(void* self) noexcept;
+    std::chrono::milliseconds BusyTimeout{0};
+    std::chrono::steady_clock::time_point BusySince;
+    static int OnBusy(void* self, int attempt) noexcept;
     void ThrowIfCancelled() const;
     TCompiled Compile(const TSelectStatement& statement);
     bool HasBinaryIndexOn(const QString& table, const QString& column);
@@ -531,8 +535,9 @@ std::pair<int, QString> TSqliteEngine::Impl::TryOpen(const QByteArray& uri)
                 db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc))};
     sqlite3_extended_result_codes(db, 1);
     // A writer holding the file gets a moment to finish before the reader gives up with "database
-    // is locked".
-    sqlite3_busy_timeout(db, BusyTimeoutMs());
+    // is locked"; a cancel ends the wait.
+    BusyTimeout = std::chrono::milliseconds(BusyTimeoutMs());
+    sqlite3_busy_handler(db, &Impl::OnBusy, this);
     try {
         RegisterFunctions(db);
         // Reading the schema proves the file is a database we can read; the encoding decides
@@ -599,6 +604,21 @@ int TSqliteEngine::Impl::OnProgress(void* self) noexcept
         }
     }
     return token->IsCancelled() ? 1 : 0;
+}
+
+// Called while another connection holds a lock we need: waits in short naps until the lock is
+// free, the busy timeout has passed or the search is cancelled (0 gives up with SQLITE_BUSY).
+int TSqliteEngine::Impl::OnBusy(void* self, int attempt) noexcept
+{
+    Impl* impl = static_cast<Impl*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0)
+        impl->BusySince = now;
+    const auto left = impl->BusyTimeout - std::chrono::duration_cast<std::chrono::milliseconds>(now - impl->BusySince);
+    if (left <= std::chrono::milliseconds(0) || OnProgress(self) != 0)
+        return 0;
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(20)));
+    return 1;
 }
 
 void TSqliteEngine::Impl::ThrowIfCancelled() const

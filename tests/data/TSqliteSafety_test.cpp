@@ -16,9 +16,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,6 +155,27 @@ TEST_F(TSqliteSafety, AWritersUnfinishedTransactionIsNeverSeen)
     EXPECT_EQ(query.RecordCount(), 10);
     EXPECT_EQ(query.FieldRequired("vlad")->PlainText().toStdString(), "Житель 1");
     EXPECT_EQ(Sha256(path).toStdString(), before.toStdString());
+}
+
+TEST_F(TSqliteSafety, ACancelEndsTheWaitForAWritersLock)
+{
+    TSqliteEngine::SetBusyTimeoutMs(60000);
+    const QString path = MakeDirectory(fDir);
+    TADOConnection connection;
+    connection.SetConnectionString(ConnectionStringFor(path));
+    connection.Open();
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL("SELECT * FROM kray WHERE street like \"%мира%\";");
+    TWriter writer(path);
+    writer.Exec("BEGIN EXCLUSIVE;");
+    std::thread canceller([&query] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        query.Cancel();
+    });
+    EXPECT_THROW(query.Open(), ECancelled);
+    canceller.join();
+    EXPECT_FALSE(query.Active());
 }
 
 TEST_F(TSqliteSafety, ConnectingWhileAWriterHoldsTheFileSaysItIsLocked)
