@@ -569,8 +569,7 @@ TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
     auto [rc, message] = d->TryOpen(uri + "?mode=ro");
     if (rc != SQLITE_OK && MediumRefuses(rc) && !QFileInfo::exists(absolute + QStringLiteral("-journal"))
         && !QFileInfo::exists(absolute + QStringLiteral("-wal"))) {
-        auto [immutableRc, immutableMessage] = d->TryOpen(uri + "?mode=ro&immutable=1");
-        if (immutableRc == SQLITE_OK)
+        if (d->TryOpen(uri + "?mode=ro&immutable=1").first == SQLITE_OK)
             rc = SQLITE_OK;
     }
     if (rc != SQLITE_OK) {
