@@ -23,6 +23,7 @@
 #include <thread>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -258,6 +259,51 @@ TEST_F(TSqliteSafety, AHotJournalIsRefusedWithSqlitesMessage)
     TWriter(path).Exec("SELECT count(*) FROM kray;");
     EXPECT_FALSE(QFileInfo::exists(path + "-journal"));
     EXPECT_EQ(CountOf(path), 10);
+}
+
+TEST_F(TSqliteSafety, AWriterThatDiesWhileTheDirectoryIsOpenLeavesItRefusedNotMisread)
+{
+    const QString path = MakeDirectory(fDir);
+    TADOConnection connection;
+    connection.SetConnectionString(ConnectionStringFor(path));
+    connection.Open();
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL("SELECT * FROM kray WHERE street like \"%мира%\";");
+    query.Open();
+    EXPECT_EQ(query.RecordCount(), 10);
+    query.Close();
+
+    // The administrator's program dies in the middle of a large write.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_exec(db, kLargeUnfinishedWrite, nullptr, nullptr, nullptr);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(QFileInfo::exists(path + "-journal"));
+    const QByteArray before = Sha256(path);
+
+    try {
+        query.Open();
+        FAIL() << "read the half-written rows: " << query.RecordCount();
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().indexOf(FormatMessage("Справочник '%s' нельзя прочитать: в нём осталась прерванная "
+                                                    "запись другой программы (файл '%s-journal')",
+                                                    {path, path})),
+                  -1)
+            << e.Message().toStdString();
+    }
+    EXPECT_FALSE(query.Active());
+    EXPECT_EQ(Sha256(path).toStdString(), before.toStdString());
+
+    TWriter(path).Exec("SELECT count(*) FROM kray;");  // a writer rolls the journal back
+    query.Open();
+    EXPECT_EQ(query.RecordCount(), 10);
 }
 
 // A directory in a folder the program may not write, with its file read-only too. For the
