@@ -4,38 +4,68 @@
 
 namespace {
 
-// Splits "key=value;key=value" at the semicolons outside quoted values.
-QStringList SplitPairs(const QString& text)
+struct TPair
 {
-    QStringList pairs;
-    QString current;
-    QChar quote;
-    bool inValue = false;
-    bool valueStarted = false;
-    for (QChar c : text) {
-        if (!quote.isNull()) {
-            current += c;
-            if (c == quote)
-                quote = QChar();
-            continue;
+    QString Key;
+    QString Value;
+};
+
+// Reads "key=value;key=value". A value may stand in single or double quotes; inside them ';' is
+// plain text and the quote itself is written twice. Blanks around keys and bare values go.
+std::vector<TPair> SplitPairs(const QString& text)
+{
+    std::vector<TPair> pairs;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        TPair pair;
+        while (i < n && text[i] != u'=' && text[i] != u';')
+            pair.Key += text[i++];
+        if (i < n && text[i] == u'=') {
+            ++i;
+            qsizetype start = i;
+            while (start < n && text[start].isSpace())
+                ++start;
+            if (start < n && (text[start] == u'"' || text[start] == u'\'')) {
+                const QChar quote = text[start];
+                QString value;
+                qsizetype j = start + 1;
+                bool closed = false;
+                while (j < n) {
+                    if (text[j] == quote) {
+                        if (j + 1 < n && text[j + 1] == quote) {
+                            value += quote;
+                            j += 2;
+                            continue;
+                        }
+                        closed = true;
+                        ++j;
+                        break;
+                    }
+                    value += text[j++];
+                }
+                if (closed) {
+                    pair.Value = value;
+                    while (j < n && text[j] != u';')
+                        ++j;  // anything after the closing quote up to the next pair is ignored
+                    i = j;
+                } else {
+                    pair.Value = text.mid(start).trimmed();  // no closing quote: the text as it stands
+                    i = n;
+                }
+            } else {
+                qsizetype j = start;
+                while (j < n && text[j] != u';')
+                    ++j;
+                pair.Value = text.mid(start, j - start).trimmed();
+                i = j;
+            }
         }
-        if (c == u';') {
-            pairs << current;
-            current.clear();
-            inValue = valueStarted = false;
-            continue;
-        }
-        if (c == u'=' && !inValue) {
-            inValue = true;
-        } else if (inValue && !valueStarted && !c.isSpace()) {
-            valueStarted = true;
-            if (c == u'"' || c == u'\'')
-                quote = c;
-        }
-        current += c;
+        if (i < n && text[i] == u';')
+            ++i;
+        if (!pair.Key.trimmed().isEmpty())
+            pairs.push_back(std::move(pair));
     }
-    if (!current.trimmed().isEmpty())
-        pairs << current;
     return pairs;
 }
 
@@ -71,16 +101,31 @@ QString TADOConnection::ConnectionStringValue(const QString& connectionString, c
 {
     const QString wanted = NormalisedKey(key);
     QString found;
-    for (const QString& pair : SplitPairs(connectionString)) {
-        const qsizetype eq = pair.indexOf(u'=');
-        if (eq < 0 || NormalisedKey(pair.left(eq)) != wanted)
-            continue;
-        QString value = pair.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
-            value = value.mid(1, value.size() - 2);
-        found = value;  // the last one counts, as with repeated keys elsewhere
-    }
+    for (const TPair& pair : SplitPairs(connectionString))
+        if (NormalisedKey(pair.Key) == wanted)
+            found = pair.Value;  // the last one counts, as with repeated keys elsewhere
     return found;
+}
+
+QString TADOConnection::QuotedConnectionValue(const QString& value)
+{
+    const bool bare = !value.contains(u';') && value.trimmed() == value && !value.startsWith(u'"')
+                      && !value.startsWith(u'\'');
+    if (bare)
+        return value;
+    if (!value.contains(u'"'))
+        return u'"' + value + u'"';
+    if (!value.contains(u'\''))
+        return u'\'' + value + u'\'';
+    QString doubled = value;
+    doubled.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + doubled + u'"';
+}
+
+QString TADOConnection::ConnectionStringFor(const QString& path)
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + QuotedConnectionValue(path)
+           + QStringLiteral(";Persist Security Info=False");
 }
 
 QString TADOConnection::DataSource() const

@@ -32,8 +32,17 @@ public:
     // The database file the connection string names (empty when it names none).
     QString DataSource() const;
     // The value of one key of a connection string: keys in any letter case, blanks around keys
-    // and values ignored, values optionally in single or double quotes (then ';' may appear).
+    // and bare values ignored; a value in single or double quotes is taken exactly, ';' and
+    // blanks included, with its own quote character written twice inside.
     static QString ConnectionStringValue(const QString& connectionString, const QString& key);
+    // Any value (a file name holding ';', quotes of both kinds, blanks at its ends) written so that
+    // ConnectionStringValue reads exactly it back: bare when nothing in it needs quoting, else in
+    // double quotes, or in single quotes when it holds double ones only, or in double quotes with
+    // each double quote inside written twice.
+    static QString QuotedConnectionValue(const QString& value);
+    // The window's connection string for a directory file: "Provider=Microsoft.Jet.OLEDB.4.0;Data
+    // Source=" + QuotedConnectionValue(path) + ";Persist Security Info=False".
+    static QString ConnectionStringFor(const QString& path);
 
     // Access is always read-only.
     TConnectMode Mode() const { return cmRead; }

@@ -1,6 +1,7 @@
 #include "TADOQuery.h"
 
 #include "TADOConnection.h"
+#include "TScopeExit.h"
 #include "TSelectStatement.h"
 
 TADOQuery::TADOQuery(QString name) : TDataSet(std::move(name)) {}
@@ -33,9 +34,15 @@ void TADOQuery::DoOpen()
 {
     if (!fConnection)
         throw EDatabaseError(FormatMessage(QStringLiteral("%s: Missing Connection or ConnectionString"), {Name()}));
+    TCancelToken& token = WatchedCancelToken();
+    if (&token == &fCancelToken)
+        fCancelToken.Reset();
     const TSelectStatement statement = ParseSelectStatement(fSQL);
     fConnection->Open();
-    fResult = fConnection->Engine().Select(statement);
+    TDirectoryEngine& engine = fConnection->Engine();
+    engine.SetCancelToken(&token);
+    TScopeExit unwatch([&engine] { engine.SetCancelToken(nullptr); });
+    fResult = engine.Select(statement);
     for (const TResultColumn& column : fResult->Columns())
         AddField(std::make_unique<TField>(this, column.Name, column.DataType, column.Size));
 }

@@ -15,6 +15,11 @@ namespace {
 
 } // namespace
 
+ECancelled::ECancelled(const QString& path)
+    : fReason(FormatMessage(QStringLiteral("Поиск в справочнике '%s' прерван."), {path}))
+{
+}
+
 std::unique_ptr<TDirectoryEngine> OpenDirectoryEngine(const QString& path)
 {
     const QFileInfo info(path);

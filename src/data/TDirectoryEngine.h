@@ -6,14 +6,57 @@
 #include "TSelectStatement.h"
 
 #include <QString>
+
+#include <atomic>
+#include <functional>
 #include <memory>
+
+// A request to end a running Select early. Cancel may be called from any thread (a worker's
+// owner, a signal handler's relay, a timer); the engine watches the token on the thread that runs
+// the Select and ends it with ECancelled. Progress, when set, is called on that same thread about
+// every ProgressIntervalMs while the Select runs, so a progress dialog on the window's thread can
+// process its events and let its button call Cancel; it must not throw, nor touch the connection.
+class TCancelToken
+{
+public:
+    void Cancel() noexcept { fCancelled.store(true, std::memory_order_relaxed); }
+    bool IsCancelled() const noexcept { return fCancelled.load(std::memory_order_relaxed); }
+    void Reset() noexcept { fCancelled.store(false, std::memory_order_relaxed); }
+
+    std::function<void()> Progress;
+    int ProgressIntervalMs = 100;
+
+private:
+    std::atomic<bool> fCancelled{false};
+};
+
+// A search ended on request. It is an abort, so the window drops it without a message box; the
+// command line prints Reason() ("Поиск в справочнике '<file>' прерван.").
+class ECancelled : public EAbort
+{
+public:
+    explicit ECancelled(const QString& path);
+    const QString& Reason() const noexcept { return fReason; }
+
+private:
+    QString fReason;
+};
 
 class TDirectoryEngine
 {
 public:
     virtual ~TDirectoryEngine() = default;
-    // Runs the statement; every row of the result is read before it returns.
+    // Runs the statement; every row of the result is read before it returns. Throws ECancelled
+    // when the cancel token (if any) is cancelled while it runs.
     virtual std::unique_ptr<TResultTable> Select(const TSelectStatement& statement) = 0;
+
+    // The token the next Selects watch (none: they run to their end). The engine keeps the
+    // pointer only; the caller keeps the token alive while it is set.
+    void SetCancelToken(TCancelToken* token) { fCancelToken = token; }
+    TCancelToken* CancelToken() const { return fCancelToken; }
+
+private:
+    TCancelToken* fCancelToken = nullptr;
 };
 
 // Opens the database file at path with the engine its format needs, read-only. Throws

@@ -1,10 +1,15 @@
 #include "TResultTable.h"
 
+#include <QFile>
+
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 constexpr std::uint64_t kNullBit64 = std::uint64_t(1) << 63;
@@ -194,8 +199,57 @@ void TResultTable::AppendDateTime(const QDateTime& value)
     AppendInteger(value.toMSecsSinceEpoch());
 }
 
+namespace {
+
+// Three quarters of what the machine (or the process's control group) lets us have.
+std::size_t DefaultMemoryLimit()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    std::size_t available = pages > 0 && pageSize > 0 ? std::size_t(pages) * std::size_t(pageSize) : 0;
+    for (const char* name : {"/sys/fs/cgroup/memory.max", "/sys/fs/cgroup/memory/memory.limit_in_bytes"}) {
+        QFile file(QString::fromLatin1(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const qulonglong limit = file.readLine().trimmed().toULongLong(&ok);  // "max" reads as no limit
+        if (ok && limit > 0 && (available == 0 || limit < available))
+            available = std::size_t(limit);
+    }
+    if (available == 0)
+        return SIZE_MAX;
+    return available / 4 * 3;
+}
+
+std::atomic<std::size_t> gMemoryLimit{0};
+
+} // namespace
+
+std::size_t TResultTable::MemoryLimit()
+{
+    std::size_t limit = gMemoryLimit.load(std::memory_order_relaxed);
+    if (limit == 0) {
+        limit = DefaultMemoryLimit();
+        gMemoryLimit.store(limit, std::memory_order_relaxed);
+    }
+    return limit;
+}
+
+void TResultTable::SetMemoryLimit(std::size_t bytes)
+{
+    gMemoryLimit.store(bytes, std::memory_order_relaxed);
+}
+
 void TResultTable::EndRow()
 {
+    const std::size_t used = fArena.size() + Cells() * (fWideEnds ? sizeof(std::uint64_t) : sizeof(std::uint32_t));
+    if (used > MemoryLimit() || fRows == INT_MAX - 1) {
+        DiscardRow();
+        throw EResultTooLarge(FormatMessage(
+            QStringLiteral("Результат поиска не помещается в память: найдено больше %s записей, и они заняли бы "
+                           "больше %s МБ. Уточните условия поиска."),
+            {QString::number(fRows), QString::number((MemoryLimit() >> 20) + ((MemoryLimit() & 0xFFFFF) ? 1 : 0))}));
+    }
     fRowStartCells = Cells();
     fRowStartBytes = fArena.size();
     ++fRows;

@@ -111,6 +111,14 @@ struct TResultColumn
     int Size = 0;  // characters for text, 0 when unknown
 };
 
+// A result that would not fit in the machine's memory (or in the row numbering): the filling
+// stops before the machine starts swapping.
+class EResultTooLarge : public EDatabaseError
+{
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 class TResultTable
 {
 public:
@@ -140,6 +148,12 @@ public:
     QByteArrayView Raw(int row, int column) const;
 
     std::size_t MemoryUsed() const;
+
+    // The most bytes one result may fill (values and their offsets): by default three quarters of
+    // the machine's physical memory, or of the process's memory limit when that is smaller. EndRow
+    // throws EResultTooLarge on the row that goes beyond it. SetMemoryLimit(0) restores the default.
+    static std::size_t MemoryLimit();
+    static void SetMemoryLimit(std::size_t bytes);
 
 private:
     std::size_t Cells() const { return fWideEnds ? fEnds64.size() : fEnds32.size(); }

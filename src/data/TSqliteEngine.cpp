@@ -1,5 +1,6 @@
 #include "TSqliteEngine.h"
 
+#include "TScopeExit.h"
 #include "TTextMatcher.h"
 
 #include <QByteArray>
@@ -12,8 +13,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -22,9 +26,26 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Engine handles
 
+// The engine's own message; where a reader is refused because another program's write must first
+// be finished or undone, the refusal is explained, naming the file, with SQLite's words after it.
 [[noreturn]] void Fail(sqlite3* db)
 {
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    const QString file = QString::fromUtf8(sqlite3_db_filename(db, "main"));
+    switch (sqlite3_extended_errcode(db)) {
+    case SQLITE_READONLY_ROLLBACK:
+        throw EDatabaseError(FormatMessage(
+            QStringLiteral("Справочник '%s' нельзя прочитать: в нём осталась прерванная запись другой программы "
+                           "(файл '%s-journal'), и отменить её может только программа с правом записи: %s"),
+            {file, file, message}));
+    case SQLITE_READONLY_RECOVERY:
+        throw EDatabaseError(FormatMessage(
+            QStringLiteral("Справочник '%s' нельзя прочитать: его журнал '%s-wal' нужно восстановить, а это может "
+                           "только программа с правом записи: %s"),
+            {file, file, message}));
+    default:
+        throw EDatabaseError(message);
+    }
 }
 
 class TSqliteDb
@@ -216,6 +237,10 @@ std::vector<QByteArray> PrefixVariants(const QString& prefix)
 {
     std::vector<std::u32string> variants = {std::u32string()};
     for (char32_t c : prefix.toUcs4()) {
+        // U+FFFD also stands for every byte that is not well-formed UTF-8, and such bytes lie
+        // outside any range of its encoding: the ranges end before it.
+        if (c == 0xFFFD)
+            break;
         const auto& classes = CaseClasses();
         const auto it = classes.find(c);
         const std::vector<char32_t> single = {c};
@@ -447,25 +472,72 @@ struct TSqliteEngine::Impl
         std::vector<TResultColumn> Columns;
     };
 
+    // The token of the Select that runs, watched by OnProgress every kProgressSteps VM steps.
+    static constexpr int kProgressSteps = 1000;
+    TCancelToken* Token = nullptr;
+    std::chrono::steady_clock::time_point NextProgress;
+
+    std::pair<int, QString> TryOpen(const QByteArray& uri);
+    static int OnProgress(void* self) noexcept;
+    std::chrono::milliseconds BusyTimeout{0};
+    std::chrono::steady_clock::time_point BusySince;
+    static int OnBusy(void* self, int attempt) noexcept;
+    void ThrowIfCancelled() const;
     TCompiled Compile(const TSelectStatement& statement);
     bool HasBinaryIndexOn(const QString& table, const QString& column);
     TSqliteStatement Prepare(const TCompiled& compiled);
+    std::unique_ptr<TResultTable> Read(const TSelectStatement& statement);
 };
 
-TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
+namespace {
+
+std::atomic<int> gBusyTimeoutMs{3000};
+
+// Errors of a plain read-only open that say the medium refuses what SQLite needs besides reading
+// (locks, the shared-memory file beside a WAL directory), not that someone is writing.
+bool MediumRefuses(int extendedCode)
 {
-    d->Path = path;
-    const QByteArray uri = "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/")
-                           + "?mode=ro&immutable=1";
+    switch (extendedCode & 0xFF) {
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_NOLFS:
+        return true;
+    case SQLITE_READONLY:
+        return extendedCode == SQLITE_READONLY_CANTINIT || extendedCode == SQLITE_READONLY_CANTLOCK
+               || extendedCode == SQLITE_READONLY_DIRECTORY;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+int TSqliteEngine::BusyTimeoutMs()
+{
+    return gBusyTimeoutMs.load(std::memory_order_relaxed);
+}
+
+void TSqliteEngine::SetBusyTimeoutMs(int ms)
+{
+    gBusyTimeoutMs.store(std::max(0, ms), std::memory_order_relaxed);
+}
+
+// Opens the file through uri and reads its schema; returns SQLite's extended result code and
+// message (SQLITE_OK and nothing when the directory is ready).
+std::pair<int, QString> TSqliteEngine::Impl::TryOpen(const QByteArray& uri)
+{
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
                                    nullptr);
-    d->Db = TSqliteDb(db);
-    const auto failOpen = [&](const QString& message) {
-        throw EDatabaseError(FormatMessage(QStringLiteral("Cannot open database '%s': %s"), {path, message}));
-    };
+    Db = TSqliteDb(db);
     if (rc != SQLITE_OK)
-        failOpen(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
+        return {db ? sqlite3_extended_errcode(db) : rc,
+                db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc))};
+    sqlite3_extended_result_codes(db, 1);
+    // A writer holding the file gets a moment to finish before the reader gives up with "database
+    // is locked"; a cancel ends the wait.
+    BusyTimeout = std::chrono::milliseconds(BusyTimeoutMs());
+    sqlite3_busy_handler(db, &Impl::OnBusy, this);
     try {
         RegisterFunctions(db);
         // Reading the schema proves the file is a database we can read; the encoding decides
@@ -474,15 +546,85 @@ TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
         schema.Step();
         TSqliteStatement encoding(db, "PRAGMA encoding");
         if (encoding.Step())
-            d->Utf8 = encoding.Text(0).compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0;
+            Utf8 = encoding.Text(0).compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0;
         TSqliteStatement queryOnly(db, "PRAGMA query_only = 1");
         queryOnly.Step();
     } catch (const EDatabaseError& e) {
-        failOpen(e.Message());
+        return {sqlite3_extended_errcode(db), e.Message()};
+    }
+    sqlite3_progress_handler(db, kProgressSteps, &Impl::OnProgress, this);
+    return {SQLITE_OK, QString()};
+}
+
+TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
+{
+    d->Path = path;
+    // Read-only with SQLite's locks and journals: a writer's unfinished transaction stays unseen,
+    // rows committed to a WAL file are seen, and a hot journal is refused with SQLite's message
+    // (only a writer may roll it back). Where the medium allows no locks or shared memory (a CD,
+    // a read-only share), the file is read as immutable, but only when no journal or WAL stands
+    // beside it, since only then is what the file holds the whole committed directory.
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(absolute, "/");
+    auto [rc, message] = d->TryOpen(uri + "?mode=ro");
+    if (rc != SQLITE_OK && MediumRefuses(rc) && !QFileInfo::exists(absolute + QStringLiteral("-journal"))
+        && !QFileInfo::exists(absolute + QStringLiteral("-wal"))) {
+        if (d->TryOpen(uri + "?mode=ro&immutable=1").first == SQLITE_OK)
+            rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_OK) {
+        d->Db = TSqliteDb();
+        if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
+            throw EDatabaseError(message);  // already says which file and why
+        throw EDatabaseError(FormatMessage(QStringLiteral("Cannot open database '%s': %s"), {path, message}));
     }
 }
 
 TSqliteEngine::~TSqliteEngine() = default;
+
+// Runs inside sqlite3_step on the thread of the Select: a non-zero answer interrupts it.
+int TSqliteEngine::Impl::OnProgress(void* self) noexcept
+{
+    Impl* impl = static_cast<Impl*>(self);
+    TCancelToken* token = impl->Token;
+    if (!token)
+        return 0;
+    if (token->IsCancelled())
+        return 1;
+    if (token->Progress) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= impl->NextProgress) {
+            impl->NextProgress = now + std::chrono::milliseconds(token->ProgressIntervalMs);
+            try {
+                token->Progress();
+            } catch (...) {
+                return 1;  // nothing may leave through SQLite; a failing callback ends the search
+            }
+        }
+    }
+    return token->IsCancelled() ? 1 : 0;
+}
+
+// Called while another connection holds a lock we need: waits in short naps until the lock is
+// free, the busy timeout has passed or the search is cancelled (0 gives up with SQLITE_BUSY).
+int TSqliteEngine::Impl::OnBusy(void* self, int attempt) noexcept
+{
+    Impl* impl = static_cast<Impl*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0)
+        impl->BusySince = now;
+    const auto left = impl->BusyTimeout - std::chrono::duration_cast<std::chrono::milliseconds>(now - impl->BusySince);
+    if (left <= std::chrono::milliseconds(0) || OnProgress(self) != 0)
+        return 0;
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(20)));
+    return 1;
+}
+
+void TSqliteEngine::Impl::ThrowIfCancelled() const
+{
+    if (Token && Token->IsCancelled())
+        throw ECancelled(Path);
+}
 
 bool TSqliteEngine::Impl::HasBinaryIndexOn(const QString& table, const QString& column)
 {
@@ -531,11 +673,14 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
             throw EDatabaseError(FormatMessage(QStringLiteral("no such column: %s"), {condition.Field}));
         const QByteArray name = QuoteIdentifier(column->Name);
         compiled.Texts.push_back(condition.Literal.toUtf8());
+        // The literal as pb_like reads it back from its parameter (a lone surrogate has become
+        // U+FFFD), so that the ranges are cut for the very pattern that decides the rows.
+        const QString literal = QString::fromUtf8(compiled.Texts.back());
         where += where.isEmpty() ? " WHERE " : " AND ";
         where += (condition.Operator == TCondition::Like ? "pb_like(" : "pb_equal(") + name + ", ?"
                  + QByteArray::number(compiled.Texts.size()) + ")";
 
-        const TTextMatcher matcher(condition.Literal, condition.Operator);
+        const TTextMatcher matcher(literal, condition.Operator);
         const std::size_t index = std::size_t(column - compiled.Columns.begin());
         if (Utf8 && matcher.LiteralPrefix().size() > narrowPrefix.size() && textAffinity[index]
             && HasBinaryIndexOn(statement.Table, column->Name)) {
@@ -583,12 +728,31 @@ TSqliteStatement TSqliteEngine::Impl::Prepare(const TCompiled& compiled)
 
 std::unique_ptr<TResultTable> TSqliteEngine::Select(const TSelectStatement& statement)
 {
-    Impl::TCompiled compiled = d->Compile(statement);
+    d->Token = CancelToken();
+    d->NextProgress = std::chrono::steady_clock::now();
+    TScopeExit forgetToken([this] { d->Token = nullptr; });
+    try {
+        d->ThrowIfCancelled();
+        return d->Read(statement);
+    } catch (const ECancelled&) {
+        throw;
+    } catch (const EResultTooLarge& e) {
+        d->ThrowIfCancelled();
+        throw EResultTooLarge(FormatMessage(QStringLiteral("Справочник '%s': %s"), {d->Path, e.Message()}));
+    } catch (const EDatabaseError&) {
+        d->ThrowIfCancelled();  // SQLite's "interrupted" is our cancel
+        throw;
+    }
+}
+
+std::unique_ptr<TResultTable> TSqliteEngine::Impl::Read(const TSelectStatement& statement)
+{
+    TCompiled compiled = Compile(statement);
     // A stored value the declared type cannot hold turns that column into text, and the rows are
     // read again: SQLite lets any column hold anything, and nothing may be lost on the way.
     for (;;) {
         auto table = std::make_unique<TResultTable>(compiled.Columns);
-        TSqliteStatement stmt = d->Prepare(compiled);
+        TSqliteStatement stmt = Prepare(compiled);
         const int columns = int(compiled.Columns.size());
         std::vector<TFieldType> types;
         bool allText = true;
@@ -611,12 +775,14 @@ std::unique_ptr<TResultTable> TSqliteEngine::Select(const TSelectStatement& stat
                             throw std::bad_alloc();  // SQLite could not convert the value
                     }
                     table->EndRow();
+                    ThrowIfCancelled();
                 }
             } else {
                 while (stmt.Step()) {
                     for (int i = 0; i < columns; ++i)
                         AppendValue(*table, s, i, types[std::size_t(i)]);
                     table->EndRow();
+                    ThrowIfCancelled();
                 }
             }
         } catch (const TTypeMismatch& mismatch) {

@@ -255,6 +255,8 @@ struct TJournalCase
 {
     std::string Name;
     std::string Extra;  // added to the fixture script
+    // Files SQLite's own readers of a WAL directory share with its writers (they stay).
+    QStringList Beside = {};
 };
 
 std::ostream& operator<<(std::ostream& os, const TJournalCase& c) { return os << c.Name; }
@@ -275,6 +277,8 @@ TEST_P(TReadOnlyFile, ConnectSearchSortCloseLeaveTheFileUntouched)
                                   QFileDevice::FileModificationTime));
     }
     const TFileState before = StateOf(path);
+    QStringList expectedEntries = before.FolderEntries + GetParam().Beside;
+    expectedEntries.sort();
 
     {
         TADOConnection connection;
@@ -285,7 +289,7 @@ TEST_P(TReadOnlyFile, ConnectSearchSortCloseLeaveTheFileUntouched)
         query.SetSQL("SELECT * FROM kray WHERE vlad like \"и%\"and street like \"%мира%\";");
         query.Open();
         EXPECT_EQ(query.RecordCount(), 1);
-        EXPECT_EQ(StateOf(path).FolderEntries.join(", ").toStdString(), before.FolderEntries.join(", ").toStdString())
+        EXPECT_EQ(StateOf(path).FolderEntries.join(", ").toStdString(), expectedEntries.join(", ").toStdString())
             << "no journal or lock file while open";
         query.SortBy("street");
         EXPECT_THROW(query.Edit(), EDatabaseError);
@@ -299,13 +303,13 @@ TEST_P(TReadOnlyFile, ConnectSearchSortCloseLeaveTheFileUntouched)
     const TFileState after = StateOf(path);
     EXPECT_EQ(after.Sha256.toHex().toStdString(), before.Sha256.toHex().toStdString()) << "contents unchanged";
     EXPECT_EQ(after.Modified, before.Modified) << "modification time unchanged";
-    EXPECT_EQ(after.FolderEntries.join(", ").toStdString(), before.FolderEntries.join(", ").toStdString())
+    EXPECT_EQ(after.FolderEntries.join(", ").toStdString(), expectedEntries.join(", ").toStdString())
         << "nothing left beside the file";
 }
 
 const std::vector<TJournalCase> kJournals = {
     {"RollbackJournal", ""},
-    {"WriteAheadLog", "PRAGMA journal_mode = WAL;"},
+    {"WriteAheadLog", "PRAGMA journal_mode = WAL;", {"phonebook.mdb-shm", "phonebook.mdb-wal"}},
     {"WithIndex", "CREATE INDEX kray_vlad ON kray(vlad);"},
 };
 
