@@ -3,9 +3,7 @@
 #include "Exception.h"
 #include "TCustomDBGridEh.h"
 #include "TDBGridEhSelection.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "TSafeFileWriterEh.h"
 
 #include <cmath>
 #include <exception>
@@ -439,13 +437,18 @@ void TDBGridEhExport::ReportProgress()
 
 void TDBGridEhExport::WriteToFile(const QString& fileName, bool exportAll)
 {
-    // Unbuffered: our writer buffers, and a full disk shows at the write that meets it.
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw Exception(FormatMessage(QStringLiteral("Cannot create file \"%s\". %s"),
-                                      {QFileInfo(fileName).absoluteFilePath(), file.errorString()}));
-    WriteToStream(&file, exportAll);
-    file.close();
+    // The old file is replaced only by a complete export; a refused, cancelled or failed one
+    // leaves it as it was.
+    TSafeFileWriterEh file(fileName);
+    try {
+        WriteToStream(file.Device(), exportAll);
+    } catch (const Exception&) {
+        // A write that failed is told with the file's name and the system's reason.
+        if (file.WriteFailed())
+            throw Exception(file.WriteFailure());
+        throw;
+    }
+    file.Commit();
 }
 
 void ExportGridToStream(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, QIODevice* stream,

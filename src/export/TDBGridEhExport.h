@@ -83,7 +83,7 @@ public:
     // The walk over the grid's rows and columns: the whole grid with exportAll, else the grid's
     // selection (nothing at all for no selection).
     virtual void WriteToStream(QIODevice* stream, bool exportAll);
-    // Creates or truncates the file and writes it; a failed export leaves what was written.
+    // Writes the file anew; a failed export leaves the old file (if any) as it was.
     virtual void WriteToFile(const QString& fileName, bool exportAll);
 
 protected:
