@@ -212,3 +212,15 @@ void TSafeFileWriterEh::Commit()
         throw CannotReplace(fFileName, Reason(errno));
     fTempName.clear();
 }
+
+bool IsSameFileEh(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    struct stat first;
+    struct stat second;
+    if (::stat(QFile::encodeName(a).constData(), &first) != 0 ||
+        ::stat(QFile::encodeName(b).constData(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}

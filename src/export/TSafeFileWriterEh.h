@@ -48,3 +48,7 @@ private:
     int fHandle = -1;
     bool fInPlace = false;
 };
+
+// Whether two paths name the same file (the same device and inode, whatever the path: symbolic
+// links, "..", another hard link). A path that names no existing file is never the same as any.
+bool IsSameFileEh(const QString& a, const QString& b);

@@ -306,4 +306,41 @@ TEST(ExportToFile, CannotCreateKeepsItsMessage)
     EXPECT_TRUE(Entries(dir.filePath(QStringLiteral("folder"))).isEmpty());
 }
 
+TEST(IsSameFileEh, SameDeviceAndInodeWhateverThePath)
+{
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    ASSERT_TRUE(d.mkdir(QStringLiteral("x")));
+    const QString db = d.filePath(QStringLiteral("phonebook.mdb"));
+    WriteFile(db, "directory", 0644);
+    WriteFile(d.filePath(QStringLiteral("copy.mdb")), "directory", 0644);
+    ASSERT_TRUE(QFile::link(db, d.filePath(QStringLiteral("link.mdb"))));
+    ASSERT_EQ(::link(QFile::encodeName(db).constData(),
+                     QFile::encodeName(d.filePath(QStringLiteral("hard.mdb"))).constData()),
+              0);
+    const QString relative = QDir::current().relativeFilePath(d.filePath(QStringLiteral("x/../phonebook.mdb")));
+    const struct
+    {
+        const char* name;
+        QString other;
+        bool same;
+    } cases[] = {
+        {"the same path", db, true},
+        {"through a folder and back", d.filePath(QStringLiteral("./x/../phonebook.mdb")), true},
+        {"relative to the current folder", relative, true},
+        {"a symbolic link to it", d.filePath(QStringLiteral("link.mdb")), true},
+        {"another hard link", d.filePath(QStringLiteral("hard.mdb")), true},
+        {"a copy", d.filePath(QStringLiteral("copy.mdb")), false},
+        {"its folder", d.path(), false},
+        {"a file not there yet", d.filePath(QStringLiteral("new.mdb")), false},
+        {"no name", QString(), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsSameFileEh(c.other, db), c.same) << c.name;
+        EXPECT_EQ(IsSameFileEh(db, c.other), c.same) << c.name;
+    }
+    // A file not there yet is not the same as itself either.
+    EXPECT_FALSE(IsSameFileEh(d.filePath(QStringLiteral("new.mdb")), d.filePath(QStringLiteral("new.mdb"))));
+}
+
 }  // namespace
