@@ -311,6 +311,28 @@ TEST(ExportToFile, CannotCreateKeepsItsMessage)
     EXPECT_TRUE(Entries(dir.filePath(QStringLiteral("folder"))).isEmpty());
 }
 
+TEST(SafeFileWriter, ARenameThatFailsNamesTheFileAndLeavesNoTemporaryFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.txt"));
+    {
+        TSafeFileWriterEh file(path);
+        EXPECT_FALSE(file.InPlace());
+        ASSERT_EQ(file.Device()->write("new"), 3);
+        // Meanwhile a folder takes the name: no rename puts a file in its place.
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out.txt/inside")));
+        try {
+            file.Commit();
+            ADD_FAILURE() << "no failure";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message().toStdString(),
+                      QStringLiteral("Не удалось заменить файл «%1»: %2").arg(path, Reason(EISDIR)).toStdString());
+        }
+    }
+    EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("out.txt")});
+    EXPECT_EQ(Entries(path), QStringList{QStringLiteral("inside")});
+}
+
 TEST(IsSameFileEh, SameDeviceAndInodeWhateverThePath)
 {
     QTemporaryDir dir;
