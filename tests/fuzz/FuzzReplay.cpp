@@ -26,7 +26,7 @@ bool Replay(const std::filesystem::path& file)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

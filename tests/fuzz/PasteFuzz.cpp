@@ -37,7 +37,8 @@ void CheckStoredValues(TDataSet& ds)
             case ftInteger:
                 FUZZ_CHECK(v.toLongLong() >= -2147483648LL && v.toLongLong() <= 2147483647LL);
                 break;
-            case ftFloat: case ftCurrency:
+            case ftFloat:
+            case ftCurrency:
                 FUZZ_CHECK(std::isfinite(v.toDouble()));
                 break;
             case ftDateTime:
@@ -51,7 +52,7 @@ void CheckStoredValues(TDataSet& ds)
     }
 }
 
-}  // namespace
+} // namespace
 
 void StartPasteFuzzing()
 {

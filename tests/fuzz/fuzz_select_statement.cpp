@@ -30,7 +30,7 @@ QString Written(const TSelectStatement& statement)
     return sql + u';';
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

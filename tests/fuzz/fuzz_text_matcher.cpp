@@ -45,7 +45,7 @@ bool ReferenceMatch(const QString& pattern, TCondition::Op op, const QString& te
     return match[t.size()];
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
