@@ -3,7 +3,8 @@
 // For each pattern it prints the byte-wise UTF-8 path (what the engines call per row), the UTF-16
 // path on a ready QString, and decoding to QString first (the cost the UTF-8 path avoids). It then
 // reads the same column from a generated SQLite file with a plain sqlite3 loop, with and without the
-// matcher, since a search's scan has to stay close to that loop.
+// matcher, since a search's scan has to stay close to that loop. Last, patterns full of wildcards,
+// as long as an edit holds: the time and heap a matcher takes to build, and its cost per value.
 
 #include "SqliteDirectory.h"
 #include "TDemoDirectory.h"
@@ -12,11 +13,17 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -165,5 +172,57 @@ int main(int argc, char** argv)
                     matched / plain);
     }
     db.Close();
+
+    // Patterns of wildcards as long as an edit holds (32 767 characters).
+    struct TWildCase
+    {
+        const char* Name;
+        QString Pattern;
+    };
+    const auto repeated = [](const char* piece, int times) { return QString::fromUtf8(piece).repeated(times); };
+    const TWildCase wild[] = {
+        {"32 767 x %", QString(32767, u'%')},
+        {"%и%ван% + 32 760 x %", QStringLiteral("%и%ван") + QString(32761, u'%')},
+        {"16 383 x %_", repeated("%_", 16383) + u'%'},
+        {"16 383 x %а", repeated("%а", 16383) + u'%'},
+    };
+    // Each matcher is built once more in a child process, whose peak resident size (less that of a
+    // child that builds nothing) is the memory the build needed at its worst.
+    const auto peakKb = [](const std::function<void()>& work) {
+        const pid_t child = fork();
+        if (child == 0) {
+            work();
+            _exit(0);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        return double(usage.ru_maxrss);
+    };
+    const double idleKb = peakKb([] {});
+    std::printf("\nwildcard runs (vlad)\n%-24s %10s %10s %10s %8s %10s\n", "pattern", "build ms", "peak KB", "kept KB",
+                "matches", "UTF-8 ns");
+    const TColumn& vlad = columns[1];
+    const std::size_t sample = std::min<std::size_t>(rows, 100000);
+    for (const TWildCase& c : wild) {
+        const std::size_t heapBefore = mallinfo2().uordblks + mallinfo2().hblkhd;
+        const double start = CpuNs();
+        const auto matcher = std::make_unique<TTextMatcher>(c.Pattern, TCondition::Like);
+        const double buildMs = (CpuNs() - start) / 1e6;
+        const std::size_t heapAfter = mallinfo2().uordblks + mallinfo2().hblkhd;
+        const double peak = peakKb([&] { TTextMatcher again(c.Pattern, TCondition::Like); }) - idleKb;
+        std::size_t hits = 0;
+        const double utf8 = NsPerRow(
+            sample,
+            [&] {
+                std::size_t n = 0;
+                for (std::size_t i = 0; i < sample; ++i)
+                    n += matcher->MatchesUtf8(vlad.Data(i), vlad.Length(i));
+                return n;
+            },
+            hits);
+        std::printf("%s %10.1f %10.0f %10.0f %8zu %10.1f\n", Padded(c.Name, 24).c_str(), buildMs, std::max(0.0, peak),
+                    double(heapAfter - heapBefore) / 1024.0, hits, utf8);
+    }
     return 0;
 }

@@ -37,6 +37,8 @@ constexpr char32_t kAnyOne = 0xFFFFFFFFu;
 constexpr char32_t kReplacement = 0xFFFD;
 // Texts up to this many bytes are folded on the stack.
 constexpr std::size_t kStackBytes = 512;
+// A pattern with at most this many runs between "%" signs gets search tables for them.
+constexpr std::size_t kTabledRuns = 8;
 
 struct TFoldTables
 {
@@ -176,12 +178,13 @@ private:
     T* fData = fStack;
 };
 
-// One run of the pattern between "%" signs.
-struct TSegment
+// The tables that speed up the search for one run between two "%" signs. They take some kilobytes
+// a run, so only a pattern of few runs gets them; the runs of any other pattern are searched
+// plainly, which keeps a compiled pattern proportional to the length of its text.
+struct TRunSearch
 {
-    std::u32string Chars;  // folded; kAnyOne for "_"
-    bool HasAnyOne = false;
-    std::string Bytes;                 // folded UTF-8, when there is no "_"
+    std::u32string_view Chars;         // folded, no "_"
+    std::string_view Bytes;            // the same as UTF-8
     std::array<Byte, 256> Shift{};     // Horspool skip table over Bytes
 
     // Search in the text's own bytes, without folding it: a match there is a run of exactly
@@ -200,27 +203,18 @@ struct TSegment
     int FirstClassSize = 0, FinalClassSize = 0;
     std::vector<Byte> Watch;
 
-    qsizetype Length() const { return qsizetype(Chars.size()); }
-
-    // Prepares the run; searched: it lies between two % signs and is looked for, not compared.
-    void Compile(const TFoldTables& t, bool searched)
+    TRunSearch(const TFoldTables& t, std::u32string_view chars, std::string_view bytes) : Chars(chars), Bytes(bytes)
     {
-        HasAnyOne = std::find(Chars.begin(), Chars.end(), kAnyOne) != Chars.end();
-        if (HasAnyOne)
-            return;
-        Byte buffer[4];
-        for (char32_t c : Chars)
-            Bytes.append(reinterpret_cast<const char*>(buffer),
-                         std::size_t(EncodeUtf8(c, buffer) - buffer));
         const std::size_t m = Bytes.size();
         Shift.fill(Byte(std::min<std::size_t>(m, 255)));
         for (std::size_t i = 0; i + 1 < m; ++i)
             Shift[Byte(Bytes[i])] = Byte(std::min<std::size_t>(m - 1 - i, 255));
 
         // A bad byte reads as U+FFFD and is one byte long: leave such patterns to the folded search.
-        Raw = searched && m > 0 && m <= 64 && std::find(Chars.begin(), Chars.end(), kReplacement) == Chars.end();
+        Raw = m > 0 && m <= 64 && std::find(Chars.begin(), Chars.end(), kReplacement) == Chars.end();
         if (!Raw)
             return;
+        Byte buffer[4];
         std::size_t at = 0;
         for (char32_t c : Chars) {
             const std::size_t length = std::size_t(EncodeUtf8(c, buffer) - buffer);
@@ -374,12 +368,24 @@ struct TSegment
                 return false;
         return p == e;
     }
+};
+
+// One run of the pattern between "%" signs (or before the first, or after the last).
+struct TSegment
+{
+    std::u32string_view Chars; // folded; kAnyOne for "_"
+    bool HasAnyOne = false;
+    std::string_view Bytes;                   // folded UTF-8 of a searched run without "_"
+    std::unique_ptr<const TRunSearch> Search; // none: searched plainly
+
+    qsizetype Length() const { return qsizetype(Chars.size()); }
+    bool Raw() const { return Search && Search->Raw; }
 
     // Code point comparison at a position of a folded text.
     bool EqualsAt(const char32_t* text, qsizetype at) const
     {
         for (qsizetype j = 0; j < Length(); ++j)
-            if (Chars[j] != kAnyOne && Chars[j] != text[at + j])
+            if (Chars[std::size_t(j)] != kAnyOne && Chars[std::size_t(j)] != text[at + j])
                 return false;
         return true;
     }
@@ -419,11 +425,22 @@ struct TSegment
             return hit ? static_cast<const Byte*>(hit) + 1 : nullptr;
         }
         const Byte last = needle[m - 1];
+        if (!Search) {
+            // No skip table: find the first byte, then compare the rest.
+            for (const Byte* p = from; p + m <= end; ++p) {
+                p = static_cast<const Byte*>(std::memchr(p, needle[0], std::size_t(end - p) - m + 1));
+                if (!p)
+                    return nullptr;
+                if (p[m - 1] == last && std::memcmp(p, needle, m - 1) == 0)
+                    return p + m;
+            }
+            return nullptr;
+        }
         for (const Byte* p = from; p + m <= end;) {
             const Byte c = p[m - 1];
             if (c == last && std::memcmp(p, needle, m - 1) == 0)
                 return p + m;
-            p += Shift[c];
+            p += Search->Shift[c];
         }
         return nullptr;
     }
@@ -436,6 +453,8 @@ enum class TVerdict { No, Yes, Unsure };
 struct TTextMatcher::Impl
 {
     const TFoldTables* Tables = nullptr;
+    std::u32string Chars;          // the folded pattern without its "%" signs; the runs look into it
+    std::string Bytes;             // the middle runs without "_" as UTF-8; they look into it
     bool Exact = false;            // no "%": the whole text must match Head
     TSegment Head;                 // before the first "%", anchored at the start
     TSegment Tail;                 // after the last "%", anchored at the end
@@ -517,7 +536,7 @@ struct TTextMatcher::Impl
             if (!watched) {
                 const Byte* at = p;
                 for (const TSegment& segment : Middle) {
-                    at = segment.FindRaw(at, q, t);
+                    at = segment.Search->FindRaw(at, q, t);
                     if (!at)
                         return TVerdict::No;
                 }
@@ -564,6 +583,7 @@ TTextMatcher::TTextMatcher(const QString& literal, TCondition::Op op)
 {
     auto impl = std::make_shared<Impl>();
     impl->Tables = &FoldTables();
+    const TFoldTables& t = *impl->Tables;
     const bool like = op == TCondition::Like;
 
     // The literal text before the first wildcard, as typed.
@@ -584,12 +604,16 @@ TTextMatcher::TTextMatcher(const QString& literal, TCondition::Op op)
         fPurePrefix = !rest.isEmpty() && std::all_of(rest.begin(), rest.end(), [](QChar c) { return c == u'%'; });
     }
 
-    // Split at "%" into the start, the middle runs and the end.
-    std::vector<TSegment> pieces(1);
+    // Fold the text into one buffer and split it at "%" into the start, the middle runs and the
+    // end; a row of "%" is one "%".
+    std::u32string& chars = impl->Chars;
+    chars.reserve(std::size_t(literal.size()));
+    std::vector<std::size_t> ends; // where each piece ends in chars
     for (qsizetype i = 0; i < literal.size(); ++i) {
         const QChar c = literal[i];
         if (like && c == u'%') {
-            pieces.emplace_back();
+            if (i == 0 || literal[i - 1] != u'%')
+                ends.push_back(chars.size());
             continue;
         }
         char32_t code = c.unicode();
@@ -599,29 +623,62 @@ TTextMatcher::TTextMatcher(const QString& literal, TCondition::Op op)
         } else if (c.isSurrogate()) {
             code = kReplacement;
         }
-        pieces.back().Chars.push_back(like && c == u'_' ? kAnyOne : Fold(*impl->Tables, code));
+        chars.push_back(like && c == u'_' ? kAnyOne : Fold(t, code));
     }
-    impl->Exact = pieces.size() == 1;
-    impl->Head = std::move(pieces.front());
-    impl->Head.Compile(*impl->Tables, false);
+    ends.push_back(chars.size());
+    chars.shrink_to_fit();
+
+    const auto piece = [&](std::size_t k) {
+        TSegment segment;
+        const std::size_t from = k == 0 ? 0 : ends[k - 1];
+        segment.Chars = std::u32string_view(chars).substr(from, ends[k] - from);
+        segment.HasAnyOne = std::find(segment.Chars.begin(), segment.Chars.end(), kAnyOne) != segment.Chars.end();
+        return segment;
+    };
+    impl->Exact = ends.size() == 1;
+    impl->Head = piece(0);
     if (!impl->Exact) {
-        impl->Tail = std::move(pieces.back());
-        impl->Tail.Compile(*impl->Tables, false);
-        for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
-            if (pieces[i].Chars.empty())
-                continue;  // "%%" is one "%"
-            pieces[i].Compile(*impl->Tables, true);
-            impl->Middle.push_back(std::move(pieces[i]));
+        impl->Tail = piece(ends.size() - 1);
+        // The middle runs, searched in folded UTF-8 when they hold no "_".
+        std::string& bytes = impl->Bytes;
+        std::vector<std::pair<std::size_t, std::size_t>> spans; // of each middle run in bytes
+        Byte buffer[4];
+        impl->Middle.reserve(ends.size() - 2);
+        for (std::size_t k = 1; k + 1 < ends.size(); ++k) {
+            impl->Middle.push_back(piece(k));
+            const std::size_t from = bytes.size();
+            if (!impl->Middle.back().HasAnyOne)
+                for (char32_t c : impl->Middle.back().Chars)
+                    bytes.append(reinterpret_cast<const char*>(buffer), std::size_t(EncodeUtf8(c, buffer) - buffer));
+            spans.emplace_back(from, bytes.size() - from);
         }
-        impl->RawMiddle = !impl->Middle.empty();
-        for (const TSegment& segment : impl->Middle) {
-            impl->RawMiddle = impl->RawMiddle && segment.Raw;
-            for (Byte w : segment.Watch)
-                if (std::find(impl->Watch.begin(), impl->Watch.end(), w) == impl->Watch.end())
-                    impl->Watch.push_back(w);
+        bytes.shrink_to_fit();
+        const bool tabled = impl->Middle.size() <= kTabledRuns;
+        impl->RawMiddle = !impl->Middle.empty() && tabled;
+        for (std::size_t k = 0; k < impl->Middle.size(); ++k) {
+            TSegment& segment = impl->Middle[k];
+            segment.Bytes = std::string_view(bytes).substr(spans[k].first, spans[k].second);
+            if (tabled && !segment.HasAnyOne)
+                segment.Search = std::make_unique<const TRunSearch>(t, segment.Chars, segment.Bytes);
+            impl->RawMiddle = impl->RawMiddle && segment.Raw();
+            if (segment.Search)
+                for (Byte w : segment.Search->Watch)
+                    if (std::find(impl->Watch.begin(), impl->Watch.end(), w) == impl->Watch.end())
+                        impl->Watch.push_back(w);
         }
     }
     fImpl = std::move(impl);
+}
+
+std::size_t TTextMatcher::CompiledBytes() const
+{
+    const Impl& impl = *fImpl;
+    std::size_t total = sizeof(Impl) + impl.Chars.capacity() * sizeof(char32_t) + impl.Bytes.capacity()
+                        + impl.Middle.capacity() * sizeof(TSegment) + impl.Watch.capacity();
+    for (const TSegment& segment : impl.Middle)
+        if (segment.Search)
+            total += sizeof(TRunSearch) + segment.Search->Watch.capacity();
+    return total;
 }
 
 bool TTextMatcher::Matches(QStringView text) const

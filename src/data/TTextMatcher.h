@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <memory>
 
 class TTextMatcher
@@ -24,6 +25,10 @@ public:
     const QString& LiteralPrefix() const { return fPrefix; }
     // True when the pattern is that prefix followed by a single trailing % (or an exact "=").
     bool IsPurePrefix() const { return fPurePrefix; }
+
+    // Bytes the compiled pattern holds; proportional to the pattern's length whatever its
+    // wildcards, a row of "%" costing no more than one.
+    std::size_t CompiledBytes() const;
 
 private:
     struct Impl;

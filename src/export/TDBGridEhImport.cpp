@@ -8,10 +8,14 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QtEndian>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -69,11 +73,96 @@ bool IsFloatType(TFieldType type)
     return type == ftFloat || type == ftCurrency || type == ftBCD || type == ftFMTBcd;
 }
 
-QDateTime FloatToDateTime(double days)
+// A pasted value the target field cannot hold is refused as the field refuses a text it cannot
+// read; the user is then asked whether to go on.
+[[noreturn]] void NotAValid(const char* what, const QString& shown)
 {
+    throw EDatabaseError(FormatMessage(QStringLiteral("'%s' is not a valid %s"), {shown, QString::fromLatin1(what)}));
+}
+
+// The whole numbers a field of an integer type holds.
+struct TIntegerRange
+{
+    qint64 Low;
+    qint64 High;
+};
+
+std::optional<TIntegerRange> IntegerRange(TFieldType type)
+{
+    switch (type) {
+    case ftSmallint:
+        return TIntegerRange{std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()};
+    case ftWord:
+        return TIntegerRange{0, std::numeric_limits<quint16>::max()};
+    case ftInteger:
+    case ftAutoInc:
+        return TIntegerRange{std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()};
+    case ftLargeint:
+        return TIntegerRange{std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max()};
+    default:
+        return std::nullopt;
+    }
+}
+
+void CheckInteger(TFieldType type, qint64 n, const QString& shown)
+{
+    const std::optional<TIntegerRange> range = IntegerRange(type);
+    if (range && (n < range->Low || n > range->High))
+        NotAValid("integer value", shown);
+}
+
+// A float field takes finite numbers only; a currency field those its fixed four decimals hold.
+void CheckFloat(TFieldType type, double d, const QString& shown)
+{
+    constexpr double kCurrencyLimit = 922337203685477.5807;
+    if (!std::isfinite(d) || (type == ftCurrency && std::fabs(d) > kCurrencyLimit))
+        NotAValid("floating point value", shown);
+}
+
+// A double rounded for an integer field. Tested before it is converted: NaN, an infinity or a
+// number beyond 64 bits has no integer to become.
+qint64 RoundedInteger(TFieldType type, double d, const QString& shown)
+{
+    if (!(d >= -0x1p63 && d < 0x1p63))
+        NotAValid("integer value", shown);
+    // From 2^52 on every double is whole already, and adding a half could round it up.
+    const qint64 n = std::fabs(d) < 0x1p52 ? qRound64(d) : qint64(d);
+    CheckInteger(type, n, shown);
+    return n;
+}
+
+// Days since 1899-12-30 as a date and time; only the years 1 to 9999 are dates.
+QDateTime FloatToDateTime(double days, const QString& shown)
+{
+    constexpr double kFirstDay = -693593.0;    // 0001-01-01
+    constexpr double kPastLastDay = 2958466.0; // the day after 9999-12-31
+    if (!(days >= kFirstDay && days < kPastLastDay))
+        NotAValid("date and time", shown);
     static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
     const QDateTime utc = epoch.addMSecs(qRound64(days * 86400000.0));
     return QDateTime(utc.date(), utc.time());
+}
+
+// A text assigned as the field reads it, after the checks its own reading leaves out: a number
+// beyond an integer field's range, and "nan" or "inf", which a float reading accepts.
+void SetFieldText(TField* field, const QString& text)
+{
+    const TFieldType type = field->DataType();
+    const QString trimmed = text.trimmed();
+    if (IntegerRange(type)) {
+        bool ok = false;
+        const qint64 n = trimmed.toLongLong(&ok);
+        if (ok)
+            CheckInteger(type, n, text);
+    } else if (IsFloatType(type)) {
+        bool ok = false;
+        double d = trimmed.toDouble(&ok);
+        if (!ok)
+            d = QLocale().toDouble(trimmed, &ok);
+        if (ok)
+            CheckFloat(type, d, text);
+    }
+    field->SetAsString(text);
 }
 
 } // namespace
@@ -103,38 +192,47 @@ void AssignVariantEh(TField* field, const QVariant& value)
         if (IsByteType(type))
             field->SetValue(value);
         else
-            field->SetAsString(AnsiDecode(value.toByteArray()));
+            SetFieldText(field, AnsiDecode(value.toByteArray()));
         return;
     case QMetaType::Int: case QMetaType::LongLong: {
         const qint64 n = value.toLongLong();
-        if (IsIntegerType(type))
+        const QString shown = QString::number(n);
+        if (IsIntegerType(type)) {
+            CheckInteger(type, n, shown);
             field->SetValue(n);
-        else if (IsFloatType(type))
+        } else if (IsFloatType(type)) {
+            CheckFloat(type, double(n), shown);
             field->SetValue(double(n));
-        else if (type == ftBoolean)
+        } else if (type == ftBoolean) {
             field->SetValue(n != 0);
-        else if (field->IsDateTime())
-            field->SetValue(FloatToDateTime(double(n)));
-        else
-            field->SetAsString(QString::number(n));
+        } else if (field->IsDateTime()) {
+            field->SetValue(FloatToDateTime(double(n), shown));
+        } else {
+            field->SetAsString(shown);
+        }
         return;
     }
     case QMetaType::Double: {
         const double d = value.toDouble();
-        if (IsFloatType(type))
+        const QString shown = QString::number(d, 'g', 15);
+        if (IsFloatType(type)) {
+            CheckFloat(type, d, shown);
             field->SetValue(d);
-        else if (field->IsDateTime())
-            field->SetValue(FloatToDateTime(d));
-        else if (IsIntegerType(type))
-            field->SetValue(qint64(qRound64(d)));
-        else if (type == ftBoolean)
+        } else if (field->IsDateTime()) {
+            field->SetValue(FloatToDateTime(d, shown));
+        } else if (IsIntegerType(type)) {
+            field->SetValue(RoundedInteger(type, d, shown));
+        } else if (type == ftBoolean) {
+            if (std::isnan(d))
+                NotAValid("boolean value", shown);
             field->SetValue(d != 0.0);
-        else
-            field->SetAsString(QString::number(d, 'g', 15));
+        } else {
+            field->SetAsString(shown);
+        }
         return;
     }
     default:
-        field->SetAsString(value.toString());
+        SetFieldText(field, value.toString());
     }
 }
 
@@ -429,9 +527,9 @@ void TDBGridEhImportAsText::LoadCell(TColumnEh* column)
             if (at < 0 || at >= column->KeyList().count())
                 field->Clear();
             else
-                field->SetAsString(column->KeyList().at(at));
+                SetFieldText(field, column->KeyList().at(at));
         } else {
-            field->SetAsString(PendingText);
+            SetFieldText(field, PendingText);
         }
     } catch (const EAbort&) {
         throw;

@@ -82,6 +82,32 @@ INSTANTIATE_TEST_SUITE_P(
         TMatchCase{"StartAndEndMeet", "ab%ba", L, "abba", true},
         TMatchCase{"MiddleMustFitBeforeEnd", "a%bc%c", L, "abc", false},
         TMatchCase{"MiddleLeftmostThenEnd", "a%b%b", L, "abxb", true},
+        // A row of "%" is one "%": it still matches no character at all, and never stands for "_".
+        TMatchCase{"PercentRowMatchesEmpty", "%%%%%", L, "", true},
+        TMatchCase{"PercentRowBeforeSuffix", "%%%вич", L, "Иван Петрович", true},
+        TMatchCase{"PercentRowBeforeSuffixNotAtEnd", "%%%вич", L, "Петрович Иван", false},
+        TMatchCase{"PercentRowAfterPrefix", "Иван%%%%", L, "Иван", true},
+        TMatchCase{"PercentRowBetweenMatchesNothing", "аб%%%вг", L, "абвг", true},
+        TMatchCase{"PercentRowBetweenKeepsOrder", "вг%%%аб", L, "абвг", false},
+        TMatchCase{"PercentRowsAroundRuns", "%%ив%%%ан%%ич%%", L, "Иванов Иван Иванович", true},
+        TMatchCase{"PercentRowsRunsMayNotOverlap", "%%аба%%%аба%%", L, "абаба", false},
+        TMatchCase{"PercentRowIsNoUnderscore", "а%%%%б", L, "аб", true},
+        // "%" and "_" mixed: every "_" needs its own character, wherever the "%" signs stand.
+        TMatchCase{"PercentUnderscoreTwoNeedsTwo", "%_%_%", L, "a", false},
+        TMatchCase{"PercentUnderscoreTwoTakesTwo", "%_%_%", L, "ab", true},
+        TMatchCase{"PercentUnderscoreTwoTakesMore", "%_%_%", L, "abcdef", true},
+        TMatchCase{"PercentUnderscoreTwoCyrillic", "%_%_%", L, "ёж", true},
+        TMatchCase{"PercentUnderscoreTwoOneLetter", "%_%_%", L, "ё", false},
+        TMatchCase{"PercentUnderscoreOutsideTheBmp", "%_%%_%", L, "\U0001F600\U0001F600", true},
+        TMatchCase{"PercentUnderscoreOneEmoji", "%_%%_%", L, "\U0001F600", false},
+        TMatchCase{"PercentUnderscoreBadBytes", "%_%_%", L, "\xFF\xFE", true},
+        TMatchCase{"PercentUnderscoreEmpty", "%%_%%", L, "", false},
+        TMatchCase{"UnderscoresAroundPercents", "_%_%_", L, "abc", true},
+        TMatchCase{"UnderscoresAroundPercentsTooShort", "_%_%_", L, "ab", false},
+        TMatchCase{"UnderscoreBetweenRuns", "%а%_%б%", L, "аб", false},
+        TMatchCase{"UnderscoreBetweenRunsFilled", "%а%_%б%", L, "ахб", true},
+        TMatchCase{"UnderscoreRowsAndPercentRows", "%%__%%__%%", L, "абв", false},
+        TMatchCase{"UnderscoreRowsAndPercentRowsFilled", "%%__%%__%%", L, "абвг", true},
         // "_": exactly one character, also a two-byte letter or one outside the BMP.
         TMatchCase{"UnderscoreCyrillic", "%ова_", L, "Петрова А", false},
         TMatchCase{"UnderscoreOneCyrillicLetter", "%ова_", L, "Ивановаю", true},
@@ -180,6 +206,56 @@ TEST(TextMatcher, LongTextsBeyondTheStackBuffer)
     EXPECT_FALSE(absent.MatchesUtf8(utf8.constData(), utf8.size()));
 }
 
+// A row of "%" compiles to what one "%" does, however long: an edit holds 32 767 of them, the
+// command line a million.
+TEST(TextMatcher, PercentRowsCompileToOnePercent)
+{
+    const TTextMatcher one(QStringLiteral("%"), L);
+    const TTextMatcher million(QString(1000000, u'%'), L);
+    EXPECT_EQ(million.CompiledBytes(), one.CompiledBytes());
+    EXPECT_LT(million.CompiledBytes(), 1024u);
+    EXPECT_TRUE(million.IsPurePrefix());
+    const QByteArray text("что угодно");
+    EXPECT_TRUE(million.MatchesUtf8(text.constData(), text.size()));
+    EXPECT_TRUE(million.Matches(QString()));
+
+    const TTextMatcher around(QStringLiteral("%мира%"), L);
+    const TTextMatcher rows(QString(32767, u'%') + QStringLiteral("мира") + QString(32767, u'%'), L);
+    EXPECT_EQ(rows.CompiledBytes(), around.CompiledBytes());
+    const QByteArray street = QStringLiteral("ул. Мира").toUtf8();
+    EXPECT_TRUE(rows.MatchesUtf8(street.constData(), street.size()));
+}
+
+// Whatever the pattern, its compiled form grows with its length and by little: a run between "%"
+// signs costs a few dozen bytes, not a search table of kilobytes each.
+TEST(TextMatcher, CompiledSizeStaysProportionalToThePattern)
+{
+    const auto repeated = [](const char* piece, int times) { return QString::fromUtf8(piece).repeated(times); };
+    struct
+    {
+        const char* Name;
+        QString Pattern;
+    } cases[] = {
+        {"letters between percents", repeated("%а", 500000) + u'%'},
+        {"underscores between percents", repeated("%_", 500000) + u'%'},
+        {"pairs between percent rows", repeated("%%%ab", 200000)},
+        {"one long run", u'%' + QString(999998, u'ж') + u'%'},
+        {"exact text", QString(1000000, u'ж')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TTextMatcher matcher(c.Pattern, L);
+        EXPECT_LE(matcher.CompiledBytes(), std::size_t(c.Pattern.size()) * 40 + 1024) << matcher.CompiledBytes();
+    }
+    // And such a pattern still decides rightly.
+    const TTextMatcher many(repeated("%а", 1000) + u'%', L);
+    const QString enough = QString(1000, u'А'), tooFew = QString(999, u'а') + u'б';
+    EXPECT_TRUE(many.Matches(enough));
+    EXPECT_FALSE(many.Matches(tooFew));
+    EXPECT_TRUE(many.MatchesUtf8(enough.toUtf8().constData(), enough.toUtf8().size()));
+    EXPECT_FALSE(many.MatchesUtf8(tooFew.toUtf8().constData(), tooFew.toUtf8().size()));
+}
+
 // An independent matcher: classic dynamic programming over code points folded one by one.
 bool ReferenceMatch(const QString& pattern, TCondition::Op op, const QString& text)
 {
@@ -263,6 +339,46 @@ TEST(TextMatcher, RandomTextsAgreeWithEachOtherAndTheReference)
         }
     }
     EXPECT_GT(matched, 1000);  // the generator really exercises matches, not only refusals
+}
+
+// Patterns of many runs between "%" signs, rows of "%" among them, are searched without the
+// tables a pattern of few runs gets; both ways must decide alike.
+TEST(TextMatcher, ManyRunsAgreeWithTheReference)
+{
+    const char* pieces[] = {"а", "Б", "ё", "x", "k", "\u212A", "\u017F", "s", "_", "%", "%%", "%%%"};
+    std::mt19937 random(31337);
+    int matched = 0;
+    for (int round = 0; round < 400; ++round) {
+        QString pattern = QStringLiteral("%");
+        for (int i = 20 + int(random() % 40); i > 0; --i)
+            pattern += QString::fromUtf8(pieces[random() % std::size(pieces)]);
+        const TTextMatcher matcher(pattern, L);
+        for (int k = 0; k < 10; ++k) {
+            QString text;
+            if (k % 2 == 0) {
+                // Built around the pattern: "%" filled with a little text, "_" with a letter.
+                for (QChar c : pattern) {
+                    if (c == u'%') {
+                        for (int n = int(random() % 3); n > 0; --n)
+                            text += QString::fromUtf8(pieces[random() % 8]);
+                    } else {
+                        text += c == u'_' ? QChar(u'я') : c;
+                    }
+                }
+            } else {
+                for (int n = int(random() % 60); n > 0; --n)
+                    text += QString::fromUtf8(pieces[random() % 8]);
+            }
+            const QByteArray utf8 = text.toUtf8();
+            const bool expected = ReferenceMatch(pattern, L, text);
+            ASSERT_EQ(matcher.Matches(text), expected)
+                << "pattern '" << pattern.toStdString() << "' text '" << text.toStdString() << "'";
+            ASSERT_EQ(matcher.MatchesUtf8(utf8.constData(), utf8.size()), expected)
+                << "pattern '" << pattern.toStdString() << "' text '" << text.toStdString() << "'";
+            matched += expected;
+        }
+    }
+    EXPECT_GT(matched, 1000);
 }
 
 // Arbitrary bytes: the UTF-8 path must decide as the UTF-16 path does on the text the user sees.

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 const QString kInvalidText = QStringLiteral("TDBGridEhImportAsText.CheckState: Invalid text format");
@@ -338,6 +340,161 @@ TEST(Paste, AllIsForgottenByTheNextImport)
     Import(&ImportClassEh<TDBGridEhImportAsText>, g->Grid.get(), Text("y\r\n"));
     EXPECT_EQ(box.Messages.size(), 2);
 }
+
+// Pasted values against the range of the field they go to: a value the field cannot hold is
+// refused with the field's conversion error, through the error box, and the field keeps what it
+// had; a value at the edge of the range goes in.
+struct TRangeCase
+{
+    std::string name;
+    bool vclDbif;
+    QByteArray source;
+    TFieldType type;
+    QString stored; // the field's text afterwards
+    QString error;  // the conversion error in the box; empty: no box
+};
+
+void PrintTo(const TRangeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PasteRange : public ::testing::TestWithParam<TRangeCase>
+{
+};
+
+// A "VCLDBIF" stream of one column holding one value.
+QByteArray OneValue(const std::function<void(TByteWriterEh&)>& value)
+{
+    return WrittenBytes([&](TByteWriterEh& w) {
+        WriteVclDbifHeader(w, 1);
+        WriteVclDbifColumn(w, true);
+        value(w);
+        WriteVclDbifTag(w, vdtEnd);
+    });
+}
+QByteArray Int32(qint32 n)
+{
+    return OneValue([n](TByteWriterEh& w) { WriteVclDbifInteger(w, n); });
+}
+QByteArray Double(double d)
+{
+    return OneValue([d](TByteWriterEh& w) { WriteVclDbifFloat(w, d); });
+}
+QByteArray TextValue(const char16_t* t)
+{
+    return OneValue([t](TByteWriterEh& w) { WriteVclDbifText(w, t); });
+}
+
+// What the field holds before the paste, by type.
+QVariant Before(TFieldType type)
+{
+    switch (type) {
+    case ftFloat:
+    case ftCurrency:
+        return 5.5;
+    case ftDateTime:
+        return QDateTime(QDate(2000, 1, 2), QTime(0, 0));
+    case ftBoolean:
+        return true;
+    case ftString:
+        return QStringLiteral("5");
+    default:
+        return 5;
+    }
+}
+
+QString IntegerError(const char* shown)
+{
+    return u'\'' + QString::fromLatin1(shown) + QStringLiteral("' is not a valid integer value");
+}
+QString FloatError(const char* shown)
+{
+    return u'\'' + QString::fromLatin1(shown) + QStringLiteral("' is not a valid floating point value");
+}
+QString DateError(const char* shown)
+{
+    return u'\'' + QString::fromLatin1(shown) + QStringLiteral("' is not a valid date and time");
+}
+
+TEST_P(PasteRange, RefusesWhatTheFieldCannotHold)
+{
+    const TRangeCase& c = GetParam();
+    auto g = PasteGrid({{QStringLiteral("v"), c.type, c.type == ftString ? 20 : 0}}, {{Before(c.type)}});
+    const QString before = Records(g->DataSet).at(0).at(0);
+    TErrorBoxStub box(iaeYes);
+    const QString error =
+        Import(c.vclDbif ? &ImportClassEh<TDBGridEhImportAsVCLDBIF> : &ImportClassEh<TDBGridEhImportAsText>,
+               g->Grid.get(), c.source);
+    EXPECT_EQ(error, QString());
+    if (c.error.isEmpty()) {
+        EXPECT_EQ(box.Messages, QStringList());
+        EXPECT_EQ(Records(g->DataSet), std::vector<QStringList>{QStringList{c.stored}});
+    } else {
+        EXPECT_EQ(box.Messages, QStringList{QStringLiteral("Error during insert value:\n") + c.error
+                                            + QStringLiteral("\n\nIgnore error?")});
+        EXPECT_EQ(Records(g->DataSet), std::vector<QStringList>{QStringList{before}});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paste, PasteRange,
+    ::testing::Values(
+        // Whole numbers of the internal format.
+        TRangeCase{"SmallintTakesItsLargest", true, Int32(32767), ftSmallint, "32767", {}},
+        TRangeCase{"SmallintRefuses70000", true, Int32(70000), ftSmallint, {}, IntegerError("70000")},
+        TRangeCase{"SmallintRefusesBelowItsRange", true, Int32(-32769), ftSmallint, {}, IntegerError("-32769")},
+        TRangeCase{"WordTakesItsLargest", true, Int32(65535), ftWord, "65535", {}},
+        TRangeCase{"WordRefusesMinusOne", true, Int32(-1), ftWord, {}, IntegerError("-1")},
+        TRangeCase{"IntegerTakesItsSmallest", true, Int32(-2147483647 - 1), ftInteger, "-2147483648", {}},
+        TRangeCase{"DateTimeRefusesDaysPastTheYear9999", true, Int32(3000000), ftDateTime, {}, DateError("3000000")},
+        TRangeCase{"DateTimeTakesWholeDays", true, Int32(2), ftDateTime, "01.01.1900", {}},
+        // Doubles of the internal format.
+        TRangeCase{"IntegerRefuses3e9", true, Double(3e9), ftInteger, {}, IntegerError("3000000000")},
+        TRangeCase{"IntegerRefusesNaN", true, Double(std::nan("")), ftInteger, {}, IntegerError("nan")},
+        TRangeCase{"IntegerRefusesInfinity", true, Double(HUGE_VAL), ftInteger, {}, IntegerError("inf")},
+        TRangeCase{"IntegerRoundsAHalfUp", true, Double(2.5), ftInteger, "3", {}},
+        TRangeCase{
+            "SmallintRefusesWhatRoundsPastItsRange", true, Double(32767.5), ftSmallint, {}, IntegerError("32767.5")},
+        TRangeCase{"LargeintTakes3e9", true, Double(3e9), ftLargeint, "3000000000", {}},
+        TRangeCase{"LargeintTakesMinusTwoTo63", true, Double(-0x1p63), ftLargeint, "-9223372036854775808", {}},
+        TRangeCase{
+            "LargeintRefusesTwoTo63", true, Double(0x1p63), ftLargeint, {}, IntegerError("9.22337203685478e+18")},
+        TRangeCase{"LargeintRefuses1e300", true, Double(1e300), ftLargeint, {}, IntegerError("1e+300")},
+        TRangeCase{"LargeintKeepsAWholeNumberAbove2To52", true, Double(0x1p52 + 1), ftLargeint, "4503599627370497", {}},
+        TRangeCase{"FloatRefusesNaN", true, Double(std::nan("")), ftFloat, {}, FloatError("nan")},
+        TRangeCase{"FloatRefusesMinusInfinity", true, Double(-HUGE_VAL), ftFloat, {}, FloatError("-inf")},
+        TRangeCase{
+            "FloatTakesTheLargestDouble", true, Double(1.7976931348623157e308), ftFloat, "1.79769313486232e+308", {}},
+        TRangeCase{"CurrencyRefuses1e15", true, Double(1e15), ftCurrency, {}, FloatError("1e+15")},
+        TRangeCase{"DateTimeRefusesNaN", true, Double(std::nan("")), ftDateTime, {}, DateError("nan")},
+        TRangeCase{"DateTimeRefuses1e300", true, Double(1e300), ftDateTime, {}, DateError("1e+300")},
+        TRangeCase{"DateTimeRefusesTheDayBeforeTheYear1", true, Double(-693594), ftDateTime, {}, DateError("-693594")},
+        TRangeCase{"DateTimeTakesTheLastDay", true, Double(2958465.5), ftDateTime, "31.12.9999 12:00:00", {}},
+        TRangeCase{"BooleanRefusesNaN",
+                   true,
+                   Double(std::nan("")),
+                   ftBoolean,
+                   {},
+                   QStringLiteral("'nan' is not a valid boolean value")},
+        TRangeCase{"TextFieldTakesNaNAsText", true, Double(std::nan("")), ftString, "nan", {}},
+        // Texts of the internal format go through the same check as pasted text.
+        TRangeCase{
+            "TextValueRefused70000InASmallint", true, TextValue(u"70000"), ftSmallint, {}, IntegerError("70000")},
+        TRangeCase{"TextValueRefusedInfInAFloat", true, TextValue(u"inf"), ftFloat, {}, FloatError("inf")},
+        // Pasted text.
+        TRangeCase{
+            "Text3000000000RefusedInAnInteger", false, Text("3000000000"), ftInteger, {}, IntegerError("3000000000")},
+        TRangeCase{"Text70000RefusedInASmallint", false, Text("70000"), ftSmallint, {}, IntegerError("70000")},
+        TRangeCase{"TextMinusOneRefusedInAWord", false, Text("-1"), ftWord, {}, IntegerError("-1")},
+        TRangeCase{"TextBlanksAroundTheLargestWord", false, Text(" 65535 "), ftWord, "65535", {}},
+        TRangeCase{"TextLargestLargeint", false, Text("9223372036854775807"), ftLargeint, "9223372036854775807", {}},
+        TRangeCase{"TextNaNRefusedInAFloat", false, Text("nan"), ftFloat, {}, FloatError("nan")},
+        TRangeCase{"TextMinusInfRefusedInAFloat", false, Text("-inf"), ftFloat, {}, FloatError("-inf")},
+        TRangeCase{"TextBeyondDoublesRefusedInAFloat", false, Text("1e999"), ftFloat, {}, FloatError("1e999")},
+        TRangeCase{"Text1e15RefusedInACurrency", false, Text("1e15"), ftCurrency, {}, FloatError("1e15")},
+        TRangeCase{"TextFloatTakesANumber", false, Text("2.25"), ftFloat, "2.25", {}}),
+    NamedCase());
 
 // Copy of a small Cyrillic grid, pasted back into an empty modifiable grid.
 class PasteRoundTrip : public ::testing::Test

@@ -1,0 +1,1 @@
+select * from [Order Details] where [a b] = "x""y" AND c LIKE "%_%";

@@ -1,0 +1,1 @@
+SELECT * FROM kray WHERE numer="123-45-67";

@@ -1,0 +1,1 @@
+SELECT * FROM kray WHERE vlad like "Иван%"and street like "%Мира%";
