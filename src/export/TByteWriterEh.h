@@ -49,6 +49,32 @@ bool DecodeShortUtf8(QByteArrayView utf8, Ascii&& ascii, Other&& other)
     return true;
 }
 
+// A few ASCII bytes that a format escapes. The writer's one-pass forms stop at them; which bytes
+// they are, and how they are escaped, is the format's own matter.
+class TByteSetEh
+{
+public:
+    constexpr explicit TByteSetEh(std::string_view bytes)
+    {
+        for (const char b : bytes)
+            if (fCount < int(sizeof fBytes))
+                fBytes[fCount++] = b;
+    }
+    bool Contains(unsigned char b) const
+    {
+        for (int i = 0; i < fCount; ++i)
+            if (b == static_cast<unsigned char>(fBytes[i]))
+                return true;
+        return false;
+    }
+    // Whether any of the eight bytes of word is one of them.
+    bool AnyIn(quint64 word) const;
+
+private:
+    char fBytes[4] = {};
+    int fCount = 0;
+};
+
 class TByteWriterEh
 {
 public:
@@ -83,15 +109,16 @@ public:
     }
     // The windows-1251 bytes of a text, nothing added.
     void WriteAnsi(QStringView text);
+    // WriteAnsi under the name the HTML and RTF writing routines carry; nothing calls it for now.
     void WriteChunk(QStringView text) { WriteAnsi(text); }
-    // The windows-1251 bytes of a text with every byte `doubled` written twice (CSV quoting).
+    // The windows-1251 bytes of a text with every byte `doubled` written twice.
     void WriteAnsiDoubling(QStringView text, char doubled);
     // The same for a UTF-8 text, as if it were read with QString::fromUtf8 first.
     void WriteAnsiUtf8(QByteArrayView utf8);
     void WriteAnsiDoublingUtf8(QByteArrayView utf8, char doubled);
-    // WriteAnsiUtf8 for a short text of ASCII and two-byte sequences without & < > or the
-    // double quote; false, with nothing written, for any other.
-    bool WriteAnsiUtf8Plain(QByteArrayView utf8);
+    // WriteAnsiUtf8 for a short text of ASCII and two-byte sequences without any of the special
+    // bytes; false, with nothing written, for any other.
+    bool WriteAnsiUtf8Plain(QByteArrayView utf8, const TByteSetEh& specials);
     // The text, then CR LF.
     void WriteLine(QStringView text);
     void WriteLine(std::string_view ascii);

@@ -3,12 +3,12 @@
 #include "Exception.h"
 #include "TCustomDBGridEh.h"
 #include "TDBGridEhSelection.h"
+#include "TScopeExit.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
-#include <exception>
 #include <utility>
 
 TDBGridEhExport::TDBGridEhExport() : fCellParams(std::make_unique<TColCellParamsEh>()) {}
@@ -269,31 +269,32 @@ void TDBGridEhExport::WriteToStream(QIODevice* stream, bool exportAll)
     if (!dataSet)
         throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
 
-    dataSet->SuspendNotify();
-    try {
+    {
+        dataSet->SuspendNotify();
+        TScopeExit resume([this, dataSet] {
+            dataSet->ResumeNotify();
+            fExportColumns = nullptr;
+        });
         grid->SaveCursorPosition();
-    } catch (...) {
-        dataSet->ResumeNotify();
-        throw;
-    }
-    std::exception_ptr failure;
-    try {
-        Walk(kind);
-    } catch (...) {
-        failure = std::current_exception();
-        // What was written so far reaches the stream, as an unterminated document.
-        fOut.FlushQuietly();
-    }
-    try {
+        {
+            bool walked = false;
+            TScopeExit restoreAfterFailure([this, grid, &walked] {
+                if (walked)
+                    return;
+                // What was written so far reaches the stream, as an unterminated document.
+                fOut.FlushQuietly();
+                // The walk's failure is the one reported.
+                try {
+                    grid->RestoreCursorPosition();
+                } catch (...) {
+                }
+            });
+            Walk(kind);
+            walked = true;
+        }
+        // After a complete walk a failure to come back is the export's failure.
         grid->RestoreCursorPosition();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
     }
-    dataSet->ResumeNotify();
-    fExportColumns = nullptr;
-    if (failure)
-        std::rethrow_exception(failure);
     EndDocument();
     fOut.Flush();
 }

@@ -1,6 +1,7 @@
 #include "TByteWriterEh.h"
 
 #include "Exception.h"
+#include "TDBGridEhExportAsHTML.h"
 #include "GoldenBytes.h"
 #include "TMemoryStreamEh.h"
 #include "TestDevices.h"
@@ -68,7 +69,7 @@ TEST_P(Utf8Text, GivesTheBytesOfItsDecodedText)
     EXPECT_BYTES(appended, "x" + AnsiEncode(text));
     // The one-pass form for HTML takes a text whole or leaves it.
     bool taken = false;
-    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8); });
+    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8, kHtmlSpecialBytes); });
     EXPECT_BYTES(plain, taken ? AnsiEncode(text) : QByteArray());
     if (utf8.contains('"')) {
         EXPECT_FALSE(taken);
