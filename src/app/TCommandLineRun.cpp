@@ -70,12 +70,12 @@ int RunCommandLine(const TCommandLine& commandLine)
     if (!commandLine.Database.isEmpty())
         files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
 
-    TDirectorySearch search;
-    TScopeExit disconnect([&search] { RunHandler(nullptr, [&search] { search.Disconnect(); }); });
+    TDirectorySearch directory;
+    TScopeExit disconnect([&directory] { RunHandler(nullptr, [&directory] { directory.Disconnect(); }); });
     // The window's grid, never shown; it goes before the record set it is linked to.
     TDBGridEh grid;
     grid.resize(ScaleForScreenEh(kDirectoryGridWidth), ScaleForScreenEh(kDirectoryGridHeight));
-    ConfigureDirectoryGrid(grid, &search.DataSource1);
+    ConfigureDirectoryGrid(grid, &directory.DataSource1);
 
     auto step = [&](const std::function<void()>& action) {
         if (!failed)
@@ -83,16 +83,16 @@ int RunCommandLine(const TCommandLine& commandLine)
         return !failed;
     };
     step([&] {
-        search.Connect(files.DatabasePath());
+        directory.Connect(files.DatabasePath());
         // A whole table shows one column per field of its own.
         if (commandLine.Table.isEmpty())
             AddDirectoryColumns(grid);
     });
     if (!commandLine.Table.isEmpty())
-        step([&] { search.ShowTable(commandLine.Table); });
+        step([&] { directory.ShowTable(commandLine.Table); });
     else
         step([&] {
-            if (!search.Search(commandLine.Criteria))
+            if (!directory.Search(commandLine.Criteria))
                 throw Exception(QStringLiteral("No criterion given: nothing was searched"));
         });
     if (!commandLine.SortField.isEmpty())
@@ -101,11 +101,11 @@ int RunCommandLine(const TCommandLine& commandLine)
             if (!column)
                 throw Exception(
                     FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
-            search.SortBy(column->FieldName());
+            directory.SortBy(column->FieldName());
         });
     if (!commandLine.ExportFile.isEmpty())
         step([&] {
-            if (!search.Active())
+            if (!directory.Active())
                 return;
             const TExportType* type = FindExportType(commandLine.Format);
             if (!type)
@@ -114,13 +114,13 @@ int RunCommandLine(const TCommandLine& commandLine)
         });
     if (commandLine.Copy)
         step([&] {
-            if (search.Active())
+            if (directory.Active())
                 CopyGridData(&grid, true);
             if (!QGuiApplication::clipboard()->ownsClipboard())
                 throw Exception(QStringLiteral("The clipboard could not be taken over"));
         });
     if (!failed)
-        std::printf("%s\n", qPrintable(search.StatusText()));
+        std::printf("%s\n", qPrintable(directory.StatusText()));
     if (!failed && commandLine.Copy)
         HoldClipboard(commandLine.CopyWaitSeconds);
     return failed ? 1 : 0;

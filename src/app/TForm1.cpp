@@ -124,7 +124,7 @@ void TForm1::BuildLayout()
     DBS = new TDBGridEh(this);
     fAnchors.Add(DBS, Scaled(8, 148, kDirectoryGridWidth, kDirectoryGridHeight),
                  akLeft | akTop | akRight | akBottom, designClient);
-    ConfigureDirectoryGrid(*DBS, &Search.DataSource1);
+    ConfigureDirectoryGrid(*DBS, &Directory.DataSource1);
     DBS->OnTitleClick = [this](TColumnEh* column) { RunHandler(this, [&] { DBSTitleClick(column); }); };
 
     PopupMenu1 = new QMenu(this);
@@ -190,14 +190,14 @@ void TForm1::FormCreate()
 {
     setWindowTitle(ReadProfileString(fFiles.SettingsPath(), QStringLiteral("main"), QStringLiteral("title"),
                                      kApplicationTitle));
-    Search.Connect(fFiles.DatabasePath());
+    Directory.Connect(fFiles.DatabasePath());
     AddDirectoryColumns(*DBS);
     fio_style->setCurrentIndex(0);
 }
 
 void TForm1::FormDestroy()
 {
-    Search.Disconnect();
+    Directory.Disconnect();
 }
 
 QString TForm1::StatusText() const
@@ -215,13 +215,13 @@ void TForm1::searchClick()
     criteria.Kvart = kvart->text();
     criteria.Phone = phone->text();
     criteria.Discrete = discrete->isChecked();
-    if (Search.Search(criteria))
-        StatusPanel->setText(Search.StatusText());
+    if (Directory.Search(criteria))
+        StatusPanel->setText(Directory.StatusText());
 }
 
 void TForm1::clearClick()
 {
-    Search.Clear();
+    Directory.Clear();
     StatusPanel->clear();
     fio->clear();
     street->clear();
@@ -307,5 +307,5 @@ void TForm1::N1Click()
 
 void TForm1::DBSTitleClick(TColumnEh* column)
 {
-    Search.SortBy(column->FieldName());
+    Directory.SortBy(column->FieldName());
 }

@@ -54,10 +54,10 @@ public:
     QAction* N1 = nullptr;
 
     // The search the window runs; the record source's designed names reach into it.
-    TDirectorySearch Search;
-    TADOConnection& ADOConnection1 = Search.ADOConnection1;
-    TADOQuery& ADOQuery1 = Search.ADOQuery1;
-    TDataSource& DataSource1 = Search.DataSource1;
+    TDirectorySearch Directory;
+    TADOConnection& ADOConnection1 = Directory.ADOConnection1;
+    TADOQuery& ADOQuery1 = Directory.ADOQuery1;
+    TDataSource& DataSource1 = Directory.DataSource1;
 
     // Event handlers.
     void FormCreate();
