@@ -69,11 +69,8 @@ void TDBGridEhExport::EmitDataRow(const TColumnsEhList& columns)
     TCustomDBGridEh* grid = fSourceGrid;
     TColCellParamsEh& params = *fCellParams;
     TFontEh rowFont;
-    struct FontReset
-    {
-        TColCellParamsEh& params;
-        ~FontReset() { params.Font = nullptr; }
-    } reset{params};
+    // The row's font dies with the row.
+    TScopeExit reset([&params] { params.Font = nullptr; });
     // With no handler anywhere in the row to see or change a cell, a text the engine keeps as
     // UTF-8 goes to the format as it stands (no QString per cell), with only the parameters the
     // format reads.
