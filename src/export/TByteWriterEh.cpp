@@ -132,14 +132,6 @@ qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled, const TBy
 
 }  // namespace
 
-bool TByteSetEh::AnyIn(quint64 word) const
-{
-    for (int i = 0; i < fCount; ++i)
-        if (HasByte(word, fBytes[i]))
-            return true;
-    return false;
-}
-
 char AnsiByteOf(char16_t unit)
 {
     return Table().Byte(unit);

@@ -49,30 +49,38 @@ bool DecodeShortUtf8(QByteArrayView utf8, Ascii&& ascii, Other&& other)
     return true;
 }
 
-// A few ASCII bytes that a format escapes. The writer's one-pass forms stop at them; which bytes
-// they are, and how they are escaped, is the format's own matter.
+// One to four ASCII bytes that a format escapes. The writer's one-pass forms stop at them; which
+// bytes they are, and how they are escaped, is the format's own matter.
 class TByteSetEh
 {
 public:
+    // Unused places repeat the first byte, so that every test looks at four bytes, unrolled.
     constexpr explicit TByteSetEh(std::string_view bytes)
+        : fBytes{bytes[0], bytes.size() > 1 ? bytes[1] : bytes[0], bytes.size() > 2 ? bytes[2] : bytes[0],
+                 bytes.size() > 3 ? bytes[3] : bytes[0]}
     {
-        for (const char b : bytes)
-            if (fCount < int(sizeof fBytes))
-                fBytes[fCount++] = b;
     }
     bool Contains(unsigned char b) const
     {
-        for (int i = 0; i < fCount; ++i)
-            if (b == static_cast<unsigned char>(fBytes[i]))
-                return true;
-        return false;
+        return b == Byte(0) || b == Byte(1) || b == Byte(2) || b == Byte(3);
     }
     // Whether any of the eight bytes of word is one of them.
-    bool AnyIn(quint64 word) const;
+    bool AnyIn(quint64 word) const
+    {
+        return HasByte(word, Byte(0)) || HasByte(word, Byte(1)) || HasByte(word, Byte(2)) ||
+               HasByte(word, Byte(3));
+    }
 
 private:
-    char fBytes[4] = {};
-    int fCount = 0;
+    unsigned char Byte(int i) const { return static_cast<unsigned char>(fBytes[i]); }
+    // Whether any byte of word equals b (a zero byte of word ^ b repeated).
+    static bool HasByte(quint64 word, unsigned char b)
+    {
+        const quint64 x = word ^ (0x0101010101010101ull * b);
+        return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+    }
+
+    char fBytes[4];
 };
 
 class TByteWriterEh

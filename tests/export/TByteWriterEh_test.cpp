@@ -97,6 +97,30 @@ INSTANTIATE_TEST_SUITE_P(
                  QByteArray("Ж\"", 3).repeated(TByteWriterEh::kCapacity / 2)}),
     NamedCase());
 
+TEST(ByteWriter, PlainFormStopsAtTheGivenBytesOnly)
+{
+    const TByteSetEh quote("\"");
+    const struct
+    {
+        const char* name;
+        QByteArray utf8;
+        bool taken;
+    } cases[] = {
+        {"other formats' specials pass", "abcdefgh<ij>kl&mnop", true},
+        {"quote in a long ASCII run", "abcdefgh\"ijklmnop", false},
+        {"quote in the short tail", "abcdefghij\"", false},
+        {"quote after Cyrillic", "Жук\"", false},
+        {"Cyrillic only", "Жук ёж", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool taken = false;
+        const QByteArray bytes = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(c.utf8, quote); });
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_BYTES(bytes, c.taken ? AnsiEncode(QString::fromUtf8(c.utf8)) : QByteArray());
+    }
+}
+
 TEST(ByteWriter, WritesLinesNumbersAndBinaryValues)
 {
     const QByteArray bytes = WrittenBytes([](TByteWriterEh& w) {
