@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
