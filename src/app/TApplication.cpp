@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 const QString kApplicationTitle = QStringLiteral("Телефонный справочник");
+const QString kUnknownErrorText = QStringLiteral("Операция прервана неизвестной ошибкой");
 
 namespace {
 
@@ -46,6 +47,10 @@ void ShowCurrentException(QWidget* parent)
         Sink()(parent, ErrorBoxText(QStringLiteral("Out of memory")));
     } catch (const std::exception& e) {
         Sink()(parent, ErrorBoxText(QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        // Thrown by code that is not ours and says nothing about itself: the handler still ends
+        // here, and the program goes on.
+        Sink()(parent, ErrorBoxText(kUnknownErrorText));
     }
 }
 

@@ -18,6 +18,9 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// The error box's message for an exception that is none of ours nor a standard one.
+extern const QString kUnknownErrorText;  // "Операция прервана неизвестной ошибкой"
+
 // The error box's text: the message with "." appended when its last character sorts after ".".
 QString ErrorBoxText(const QString& message);
 

@@ -29,6 +29,10 @@ struct TCommandLine
 TCommandLine ParseCommandLine(const QStringList& arguments);
 QString CommandLineHelp();
 
+// Runs the search (and the sort, export and copy) of a parsed command line without a window:
+// prints the status text, or the error on standard error. Returns the process exit code.
+int RunCommandLine(const TCommandLine& commandLine);
+
 // The export dialog's extension rule: append "." + ext unless the name's last three characters
 // already are ext, in any letter case.
 QString ExportFileName(const QString& name, const QString& ext);

@@ -6,10 +6,7 @@
 #include "TButtonImages.h"
 #include "TDBGridEh.h"
 #include "TDBGridEhClipboard.h"
-#include "TDBGridEhExportAsHTML.h"
-#include "TDBGridEhExportAsRTF.h"
-#include "TDBGridEhExportAsText.h"
-#include "TDBGridEhExportAsXLS.h"
+#include "TDirectoryGrid.h"
 #include "TDropDownListStyle.h"
 #include "TFontMetricsEh.h"
 #include "TIniFile.h"
@@ -18,12 +15,8 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QProgressDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -35,10 +28,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTimer>
-
-#include <chrono>
-#include <cstdio>
 
 namespace {
 
@@ -46,60 +35,14 @@ namespace {
 constexpr int kClientWidth = 692;
 constexpr int kClientHeight = 365;
 
-struct TColumnDesign
-{
-    const char* FieldName;
-    const char* Caption;
-    int Width;
-};
-
-const TColumnDesign kColumns[] = {
-    {"numer", "Телефон", 65},
-    {"vlad", "Владелец", 275},
-    {"street", "Улица", 175},
-    {"numhome", "Дом", 60},
-    {"numdoor", "Квартира", 60},
-};
-
-// Export file types in the order of the save dialog's filter.
-struct TExportType
-{
-    const char* Filter;
-    const char* Extension;
-    TDBGridEhExportClass Class;
-};
-
-const TExportType kExportTypes[] = {
-    {"Текстовый файл", "txt", &ExportClassEh<TDBGridEhExportAsText>},
-    {"Файл CSV", "csv", &ExportClassEh<TDBGridEhExportAsCSV>},
-    {"Файл HTML", "htm", &ExportClassEh<TDBGridEhExportAsHTML>},
-    {"Файл RTF", "rtf", &ExportClassEh<TDBGridEhExportAsRTF>},
-    {"Файл Microsoft Excel", "xls", &ExportClassEh<TDBGridEhExportAsXLS>},
-};
-
-// A file name as a connection string value: in quotes when it holds a ';' or would lose blanks
-// or quotes at its ends, so that the connection opens this very file.
-QString QuotedConnectionValue(const QString& path)
-{
-    const bool plain = !path.contains(u';') && path.trimmed() == path && !path.startsWith(u'"') &&
-                       !path.startsWith(u'\'');
-    if (plain)
-        return path;
-    const QChar quote = path.contains(u'"') ? u'\'' : u'"';
-    return quote + path + quote;
-}
-
 } // namespace
 
 TForm1::TForm1(const TProgramFiles& files, QWidget* parent)
-    : QWidget(parent), ADOConnection1(QStringLiteral("ADOConnection1")),
-      ADOQuery1(QStringLiteral("ADOQuery1")), DataSource1(QStringLiteral("DataSource1")), fFiles(files)
+    : QWidget(parent), fFiles(files)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kApplicationTitle);
     KeepCaptionExact(this);
-    ADOQuery1.SetConnection(&ADOConnection1);
-    DataSource1.SetDataSet(&ADOQuery1);
     BuildLayout();
     RunHandler(this, [this] { FormCreate(); });
 }
@@ -182,17 +125,9 @@ void TForm1::BuildLayout()
     export_ = button("export", "Экспорт", TButtonImage::Export, Scaled(552, 96, 97, 25));
 
     DBS = new TDBGridEh(this);
-    DBS->setObjectName(QStringLiteral("DBS"));
-    fAnchors.Add(DBS, Scaled(8, 148, 673, 193), akLeft | akTop | akRight | akBottom, designClient);
-    DBS->SetDataSource(&DataSource1);
-    DBS->SetOptions(TDBGridOptions{dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
-                                   dgConfirmDelete, dgCancelOnExit});
-    DBS->SetAutoFitColWidths(true);
-    DBS->SetFlat(false);
-    DBS->SetSortLocal(true);
-    DBS->SetTitleFont(TFontEh::FromPoints(QStringLiteral("Tahoma"), 8, clWindowText, RUSSIAN_CHARSET));
-    DBS->SetFooterFont(TFontEh::FromPoints(QStringLiteral("Tahoma"), 8, clWindowText, RUSSIAN_CHARSET));
-    DBS->SetFooterColor(clWindow);
+    fAnchors.Add(DBS, Scaled(8, 148, kDirectoryGridWidth, kDirectoryGridHeight),
+                 akLeft | akTop | akRight | akBottom, designClient);
+    ConfigureDirectoryGrid(*DBS, &Directory.DataSource1);
     DBS->OnTitleClick = [this](TColumnEh* column) { RunHandler(this, [&] { DBSTitleClick(column); }); };
 
     PopupMenu1 = new QMenu(this);
@@ -258,23 +193,14 @@ void TForm1::FormCreate()
 {
     setWindowTitle(ReadProfileString(fFiles.SettingsPath(), QStringLiteral("main"), QStringLiteral("title"),
                                      kApplicationTitle));
-    ADOConnection1.SetConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                                       QuotedConnectionValue(fFiles.DatabasePath()) +
-                                       QStringLiteral(";Persist Security Info=False"));
-    ADOConnection1.LoginPrompt = false;
-    ADOConnection1.Open();
-    for (const TColumnDesign& design : kColumns) {
-        TColumnEh* column = DBS->Columns().Add();
-        column->SetFieldName(QString::fromLatin1(design.FieldName));
-        column->Title()->SetCaption(QString::fromUtf8(design.Caption));
-        column->SetWidth(design.Width);
-    }
+    Directory.Connect(fFiles.DatabasePath());
+    AddDirectoryColumns(*DBS);
     fio_style->setCurrentIndex(0);
 }
 
 void TForm1::FormDestroy()
 {
-    ADOConnection1.Close();
+    Directory.Disconnect();
 }
 
 QString TForm1::StatusText() const
@@ -292,33 +218,13 @@ void TForm1::searchClick()
     criteria.Kvart = kvart->text();
     criteria.Phone = phone->text();
     criteria.Discrete = discrete->isChecked();
-    const QString statement = ComposeSearchStatement(criteria);
-    if (IsEmptySearchStatement(statement))
-        return;
-    OpenResult(statement);
-}
-
-void TForm1::ShowTable(const QString& table)
-{
-    // The designed columns belong to the directory table; without them the grid makes one
-    // column per field of the result.
-    DBS->Columns().Clear();
-    OpenResult(QStringLiteral("SELECT * FROM [") + table + QStringLiteral("];"));
-}
-
-void TForm1::OpenResult(const QString& statement)
-{
-    ADOQuery1.Close();
-    ADOQuery1.SetSQL(statement);
-    ADOQuery1.Open();
-    ADOQuery1.MoveFirst();
-    StatusPanel->setText(QStringLiteral("Найдено ") + QString::number(ADOQuery1.RecordCount()) +
-                         QStringLiteral(" записей."));
+    if (Directory.Search(criteria))
+        StatusPanel->setText(Directory.StatusText());
 }
 
 void TForm1::clearClick()
 {
-    ADOQuery1.Close();
+    Directory.Clear();
     StatusPanel->clear();
     fio->clear();
     street->clear();
@@ -348,10 +254,6 @@ bool TForm1::ExecuteSaveDialog()
 
 void TForm1::WithProgress(const QString& text, const std::function<void(const TExportProgressEh&)>& work)
 {
-    if (Quiet) {
-        work({});
-        return;
-    }
     QProgressDialog progress(text, QStringLiteral("Отмена"), 0, 100, this);
     progress.setWindowTitle(kApplicationTitle);
     progress.setWindowModality(Qt::WindowModal);
@@ -370,21 +272,14 @@ void TForm1::ExportToFile(const QString& fileName, const QString& format)
 {
     if (!DBS->DataSet() || !DBS->DataSet()->Active())
         return;
-    for (const TExportType& type : kExportTypes) {
-        if (format != QLatin1String(type.Extension))
-            continue;
-        WithProgress(QStringLiteral("Экспорт..."), [&](const TExportProgressEh& progress) {
-            try {
-                ExportGridToFile(type.Class, DBS, fileName, true, progress);
-            } catch (const EAbort&) {
-                // Cancelled: no partial file is left behind.
-                QFile::remove(fileName);
-                throw;
-            }
-        });
-        return;
-    }
-    throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {format}));
+    const TExportType* type = FindExportType(format);
+    if (!type)
+        throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {format}));
+    // A cancelled or failed export leaves the file as it was: the export itself writes a new file
+    // and puts it in place only when complete.
+    WithProgress(QStringLiteral("Экспорт..."), [&](const TExportProgressEh& progress) {
+        ExportGridToFile(type->Class, DBS, fileName, true, progress);
+    });
 }
 
 void TForm1::exportClick()
@@ -411,92 +306,5 @@ void TForm1::N1Click()
 
 void TForm1::DBSTitleClick(TColumnEh* column)
 {
-    if (!ADOQuery1.Active())
-        return;
-    ADOQuery1.SortBy(column->FieldName());
-}
-
-namespace {
-
-// Serves the clipboard just set until another program takes it over, or for at most the given
-// time (0: no limit): on the desktop a clipboard's data lives in the program that owns it.
-void HoldClipboard(int seconds)
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (seconds > 0)
-        std::printf("Copied to the clipboard: held until another program takes it over, at most %d s.\n", seconds);
-    else
-        std::printf("Copied to the clipboard: held until another program takes it over.\n");
-    std::fflush(stdout);
-    QEventLoop loop;
-    QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
-        if (!clipboard->ownsClipboard())
-            loop.quit();
-    });
-    if (seconds > 0)
-        QTimer::singleShot(std::chrono::seconds(seconds), &loop, &QEventLoop::quit);
-    if (clipboard->ownsClipboard())
-        loop.exec();
-}
-
-} // namespace
-
-int RunCommandLine(const TCommandLine& commandLine)
-{
-    bool failed = false;
-    SetErrorSink([&failed](QWidget*, const QString& text) {
-        std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
-        failed = true;
-    });
-    TProgramFiles files = TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath());
-    if (!commandLine.Database.isEmpty())
-        files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
-    TForm1 form(files);
-    form.Quiet = true;
-    auto step = [&](const std::function<void()>& action) {
-        if (!failed)
-            RunHandler(&form, action);
-        return !failed;
-    };
-    const TSearchCriteria& c = commandLine.Criteria;
-    if (!commandLine.Table.isEmpty())
-        step([&] { form.ShowTable(commandLine.Table); });
-    else
-        step([&] {
-            form.fio->setText(c.Fio);
-            form.fio_style->setCurrentIndex(c.FioStyle);
-            form.street->setText(c.Street);
-            form.dom->setText(c.Dom);
-            form.kvart->setText(c.Kvart);
-            form.phone->setText(c.Phone);
-            form.discrete->setChecked(c.Discrete);
-            form.searchClick();
-            if (!form.ADOQuery1.Active())
-                throw Exception(QStringLiteral("No criterion given: nothing was searched"));
-        });
-    if (!commandLine.SortField.isEmpty())
-        step([&] {
-            for (int i = 0; i < form.DBS->Columns().Count(); ++i) {
-                TColumnEh* column = form.DBS->Columns().Items(i);
-                if (column->FieldName().compare(commandLine.SortField, Qt::CaseInsensitive) == 0) {
-                    form.DBSTitleClick(column);
-                    return;
-                }
-            }
-            throw Exception(FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
-        });
-    if (!commandLine.ExportFile.isEmpty())
-        step([&] { form.ExportToFile(commandLine.ExportFile, commandLine.Format); });
-    if (commandLine.Copy)
-        step([&] {
-            form.N1Click();
-            if (!QGuiApplication::clipboard()->ownsClipboard())
-                throw Exception(QStringLiteral("The clipboard could not be taken over"));
-        });
-    if (!failed)
-        std::printf("%s\n", qPrintable(form.StatusText()));
-    if (!failed && commandLine.Copy)
-        HoldClipboard(commandLine.CopyWaitSeconds);
-    SetErrorSink(nullptr);
-    return failed ? 1 : 0;
+    Directory.SortBy(column->FieldName());
 }

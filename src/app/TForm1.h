@@ -2,11 +2,9 @@
 // The directory window: search criteria at the top, the result in the grid below, the count found
 // in the status bar. Built as designed at 96 dpi and scaled to the screen.
 
-#include "TADOConnection.h"
-#include "TADOQuery.h"
 #include "TAnchors.h"
-#include "TDataSet.h"
 #include "TDBGridEhExport.h"
+#include "TDirectorySearch.h"
 #include "TProgramFiles.h"
 
 #include <QWidget>
@@ -55,9 +53,11 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
 
-    TADOConnection ADOConnection1;
-    TADOQuery ADOQuery1;
-    TDataSource DataSource1;
+    // The search the window runs; the record source's designed names reach into it.
+    TDirectorySearch Directory;
+    TADOConnection& ADOConnection1 = Directory.ADOConnection1;
+    TADOQuery& ADOQuery1 = Directory.ADOQuery1;
+    TDataSource& DataSource1 = Directory.DataSource1;
 
     // Event handlers.
     void FormCreate();
@@ -65,10 +65,6 @@ public:
     void searchClick();
     void clearClick();
     void DBSTitleClick(TColumnEh* column);
-
-    // Shows every row of another table of the directory file, one grid column per field, as a
-    // search shows its result (the command line's --table).
-    void ShowTable(const QString& table);
 
     // Writes the open result to a file in a format ("txt", "csv", "htm", "rtf", "xls"), the name
     // taken as given; does nothing while no result is open.
@@ -86,8 +82,6 @@ public:
     } SaveDialog1;
 
     QString StatusText() const;
-    // Set for runs without a screen: no progress window, no dialogs.
-    bool Quiet = false;
     const TProgramFiles& Files() const { return fFiles; }
 
 protected:
@@ -98,9 +92,6 @@ private:
     void PressDefaultButton();
     QRect Scaled(int left, int top, int width, int height) const;
     bool ExecuteSaveDialog();
-    // Replaces the result by the one of the statement, makes its first record current and shows
-    // the count found.
-    void OpenResult(const QString& statement);
     // Runs a long grid operation with a progress window that shows after half a second; the
     // callback it gives returns false once the user cancelled.
     void WithProgress(const QString& text, const std::function<void(const TExportProgressEh&)>& work);
@@ -108,9 +99,3 @@ private:
     TProgramFiles fFiles;
     TAnchors fAnchors;
 };
-
-// Runs a search (and a sort and an export) given on the command line through the window's own
-// commands, without showing it: prints the status text, or the error on standard error. Returns
-// the process exit code.
-struct TCommandLine;
-int RunCommandLine(const TCommandLine& commandLine);

@@ -87,21 +87,11 @@ bool HasByte(quint64 word, char byte)
     return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
 }
 
-bool IsHtmlSpecial(unsigned b)
-{
-    return b == '&' || b == '<' || b == '>' || b == '"';
-}
-
-bool HasHtmlSpecial(quint64 word)
-{
-    return HasByte(word, '&') || HasByte(word, '<') || HasByte(word, '>') || HasByte(word, '"');
-}
-
 // windows-1251 bytes of a UTF-8 text into out (room for utf8.size() bytes, twice that when
-// doubling); -1 when the text holds more than ASCII and two-byte sequences, or (StopAtHtml) a
-// character that HTML escapes.
-template <bool Doubling, bool StopAtHtml = false>
-qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled)
+// doubling); -1 when the text holds more than ASCII and two-byte sequences, or (Stopping) one of
+// the special bytes.
+template <bool Doubling, bool Stopping = false>
+qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled, const TByteSetEh* specials = nullptr)
 {
     const AnsiTable& table = Table();
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -116,14 +106,14 @@ qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled)
                 quint64 word;
                 std::memcpy(&word, p, 8);
                 if (!HasNonAscii(word) && !(Doubling && HasByte(word, doubled)) &&
-                    !(StopAtHtml && HasHtmlSpecial(word))) {
+                    !(Stopping && specials->AnyIn(word))) {
                     std::memcpy(o, p, 8);
                     o += 8;
                     p += 8;
                     continue;
                 }
             }
-            if (StopAtHtml && IsHtmlSpecial(b))
+            if (Stopping && specials->Contains(static_cast<unsigned char>(b)))
                 return -1;
             c = char(b);
             ++p;
@@ -297,11 +287,11 @@ void TByteWriterEh::WriteAnsiUtf8(QByteArrayView utf8)
     WriteAnsi(QString::fromUtf8(utf8));
 }
 
-bool TByteWriterEh::WriteAnsiUtf8Plain(QByteArrayView utf8)
+bool TByteWriterEh::WriteAnsiUtf8Plain(QByteArrayView utf8, const TByteSetEh& specials)
 {
     if (utf8.size() > kCapacity)
         return false;
-    const qsizetype n = EncodeUtf8Into<false, true>(Reserve(utf8.size()), utf8, 0);
+    const qsizetype n = EncodeUtf8Into<false, true>(Reserve(utf8.size()), utf8, 0, &specials);
     if (n < 0)
         return false;
     Commit(n);

@@ -49,6 +49,40 @@ bool DecodeShortUtf8(QByteArrayView utf8, Ascii&& ascii, Other&& other)
     return true;
 }
 
+// One to four ASCII bytes that a format escapes. The writer's one-pass forms stop at them; which
+// bytes they are, and how they are escaped, is the format's own matter.
+class TByteSetEh
+{
+public:
+    // Unused places repeat the first byte, so that every test looks at four bytes, unrolled.
+    constexpr explicit TByteSetEh(std::string_view bytes)
+        : fBytes{bytes[0], bytes.size() > 1 ? bytes[1] : bytes[0], bytes.size() > 2 ? bytes[2] : bytes[0],
+                 bytes.size() > 3 ? bytes[3] : bytes[0]}
+    {
+    }
+    bool Contains(unsigned char b) const
+    {
+        return b == Byte(0) || b == Byte(1) || b == Byte(2) || b == Byte(3);
+    }
+    // Whether any of the eight bytes of word is one of them.
+    bool AnyIn(quint64 word) const
+    {
+        return HasByte(word, Byte(0)) || HasByte(word, Byte(1)) || HasByte(word, Byte(2)) ||
+               HasByte(word, Byte(3));
+    }
+
+private:
+    unsigned char Byte(int i) const { return static_cast<unsigned char>(fBytes[i]); }
+    // Whether any byte of word equals b (a zero byte of word ^ b repeated).
+    static bool HasByte(quint64 word, unsigned char b)
+    {
+        const quint64 x = word ^ (0x0101010101010101ull * b);
+        return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+    }
+
+    char fBytes[4];
+};
+
 class TByteWriterEh
 {
 public:
@@ -83,15 +117,16 @@ public:
     }
     // The windows-1251 bytes of a text, nothing added.
     void WriteAnsi(QStringView text);
+    // WriteAnsi under the name the HTML and RTF writing routines carry; nothing calls it for now.
     void WriteChunk(QStringView text) { WriteAnsi(text); }
-    // The windows-1251 bytes of a text with every byte `doubled` written twice (CSV quoting).
+    // The windows-1251 bytes of a text with every byte `doubled` written twice.
     void WriteAnsiDoubling(QStringView text, char doubled);
     // The same for a UTF-8 text, as if it were read with QString::fromUtf8 first.
     void WriteAnsiUtf8(QByteArrayView utf8);
     void WriteAnsiDoublingUtf8(QByteArrayView utf8, char doubled);
-    // WriteAnsiUtf8 for a short text of ASCII and two-byte sequences without & < > or the
-    // double quote; false, with nothing written, for any other.
-    bool WriteAnsiUtf8Plain(QByteArrayView utf8);
+    // WriteAnsiUtf8 for a short text of ASCII and two-byte sequences without any of the special
+    // bytes; false, with nothing written, for any other.
+    bool WriteAnsiUtf8Plain(QByteArrayView utf8, const TByteSetEh& specials);
     // The text, then CR LF.
     void WriteLine(QStringView text);
     void WriteLine(std::string_view ascii);

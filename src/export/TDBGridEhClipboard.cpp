@@ -8,6 +8,7 @@
 #include "TDBGridEhImport.h"
 #include "TDBGridEhSelection.h"
 #include "TMemoryStreamEh.h"
+#include "TScopeExit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -36,27 +37,6 @@ TConfirmEh& ConfirmHook()
     static TConfirmEh hook = ShowConfirmBox;
     return hook;
 }
-
-// Resumes the record set's notifications on every way out.
-class TSuspendGuard
-{
-public:
-    explicit TSuspendGuard(TDataSet* dataSet) : fDataSet(dataSet)
-    {
-        if (fDataSet)
-            fDataSet->SuspendNotify();
-    }
-    ~TSuspendGuard()
-    {
-        if (fDataSet)
-            fDataSet->ResumeNotify();
-    }
-    TSuspendGuard(const TSuspendGuard&) = delete;
-    TSuspendGuard& operator=(const TSuspendGuard&) = delete;
-
-private:
-    TDataSet* fDataSet;
-};
 
 void ExportInto(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, bool wholeGrid,
                 TMemoryStreamEh& stream, const TExportProgressEh& progress, bool terminate)
@@ -143,12 +123,19 @@ bool ConfirmEh(const QString& question)
     return ConfirmHook()(question);
 }
 
-QMimeData* GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
+std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid,
+                                               const TExportProgressEh& progress)
 {
     if (InternalClipboardFormat.isEmpty())
         RegisterClipboardFormatsEh();
     auto mime = std::make_unique<QMimeData>();
-    TSuspendGuard suspend(grid->DataSet());
+    TDataSet* dataSet = grid->DataSet();
+    if (dataSet)
+        dataSet->SuspendNotify();
+    TScopeExit resume([dataSet] {
+        if (dataSet)
+            dataSet->ResumeNotify();
+    });
     TMemoryStreamEh stream;
     stream.SetHalfGrowthStep(65536);
 
@@ -178,12 +165,13 @@ QMimeData* GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExp
     ExportInto(&ExportClassEh<TDBGridEhExportAsVCLDBIF>, grid, wholeGrid, stream, progress, false);
     mime->setData(WindowsMimeTypeEh(InternalClipboardFormat), stream.Bytes());
     stream.Clear();
-    return mime.release();
+    return mime;
 }
 
 void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
 {
-    QGuiApplication::clipboard()->setMimeData(GridClipboardDataEh(grid, wholeGrid, progress));
+    // The clipboard takes the data over.
+    QGuiApplication::clipboard()->setMimeData(GridClipboardDataEh(grid, wholeGrid, progress).release());
 }
 
 void CutGridData(TCustomDBGridEh* grid, bool wholeGrid)
@@ -210,7 +198,8 @@ void DeleteGridData(TCustomDBGridEh* grid, bool wholeGrid)
             return;
     }
     grid->SaveCursorPosition();
-    TSuspendGuard suspend(ds);
+    ds->SuspendNotify();
+    TScopeExit resume([ds] { ds->ResumeNotify(); });
     switch (kind) {
     case gstRecordBookmarks: {
         const std::vector<QByteArray> rows = [&] {

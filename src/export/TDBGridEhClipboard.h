@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QMimeData;
 class TCustomDBGridEh;
@@ -21,8 +22,9 @@ void RegisterClipboardFormatsEh();
 QString WindowsMimeTypeEh(const QString& formatName);
 
 // Builds the four representations of the grid (the whole grid, or its selection) in the copy's
-// placing order. The caller owns the result; CopyGridData places it on the clipboard.
-QMimeData* GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress = {});
+// placing order; CopyGridData places them on the clipboard.
+std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid,
+                                               const TExportProgressEh& progress = {});
 
 void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress = {});
 void CutGridData(TCustomDBGridEh* grid, bool wholeGrid);
@@ -44,5 +46,6 @@ using TConfirmEh = std::function<bool(const QString& question)>;
 void SetConfirmEh(TConfirmEh confirm);
 bool ConfirmEh(const QString& question);
 
-// The system this runs on offers Unicode text on its clipboard (always so here).
+// The system this runs on offers Unicode text on its clipboard (always so here); the copy places
+// its text representation only then.
 bool RunsOnNTFamily();

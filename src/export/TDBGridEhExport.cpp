@@ -4,9 +4,9 @@
 #include "TCustomDBGridEh.h"
 #include "TDBGridEhSelection.h"
 #include "TSafeFileWriterEh.h"
+#include "TScopeExit.h"
 
 #include <cmath>
-#include <exception>
 #include <utility>
 
 TDBGridEhExport::TDBGridEhExport() : fCellParams(std::make_unique<TColCellParamsEh>()) {}
@@ -67,11 +67,8 @@ void TDBGridEhExport::EmitDataRow(const TColumnsEhList& columns)
     TCustomDBGridEh* grid = fSourceGrid;
     TColCellParamsEh& params = *fCellParams;
     TFontEh rowFont;
-    struct FontReset
-    {
-        TColCellParamsEh& params;
-        ~FontReset() { params.Font = nullptr; }
-    } reset{params};
+    // The row's font dies with the row.
+    TScopeExit reset([&params] { params.Font = nullptr; });
     // With no handler anywhere in the row to see or change a cell, a text the engine keeps as
     // UTF-8 goes to the format as it stands (no QString per cell), with only the parameters the
     // format reads.
@@ -267,31 +264,32 @@ void TDBGridEhExport::WriteToStream(QIODevice* stream, bool exportAll)
     if (!dataSet)
         throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
 
-    dataSet->SuspendNotify();
-    try {
+    {
+        dataSet->SuspendNotify();
+        TScopeExit resume([this, dataSet] {
+            dataSet->ResumeNotify();
+            fExportColumns = nullptr;
+        });
         grid->SaveCursorPosition();
-    } catch (...) {
-        dataSet->ResumeNotify();
-        throw;
-    }
-    std::exception_ptr failure;
-    try {
-        Walk(kind);
-    } catch (...) {
-        failure = std::current_exception();
-        // What was written so far reaches the stream, as an unterminated document.
-        fOut.FlushQuietly();
-    }
-    try {
+        {
+            bool walked = false;
+            TScopeExit restoreAfterFailure([this, grid, &walked] {
+                if (walked)
+                    return;
+                // What was written so far reaches the stream, as an unterminated document.
+                fOut.FlushQuietly();
+                // The walk's failure is the one reported.
+                try {
+                    grid->RestoreCursorPosition();
+                } catch (...) {
+                }
+            });
+            Walk(kind);
+            walked = true;
+        }
+        // After a complete walk a failure to come back is the export's failure.
         grid->RestoreCursorPosition();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
     }
-    dataSet->ResumeNotify();
-    fExportColumns = nullptr;
-    if (failure)
-        std::rethrow_exception(failure);
     EndDocument();
     fOut.Flush();
 }

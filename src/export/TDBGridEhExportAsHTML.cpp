@@ -1,6 +1,7 @@
 #include "TDBGridEhExportAsHTML.h"
 
 #include "TCustomDBGridEh.h"
+#include "TScopeExit.h"
 
 #include <algorithm>
 #include <string_view>
@@ -59,6 +60,8 @@ bool EntityNeedsSemicolon(const char* entity, const char* next, const char* end)
 }
 
 }  // namespace
+
+const TByteSetEh kHtmlSpecialBytes("&<>\"");
 
 namespace {
 
@@ -132,7 +135,7 @@ void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
 void WriteHtmlEscapedUtf8(TByteWriterEh& w, QByteArrayView utf8)
 {
     // Most texts hold nothing to escape: they go in one pass.
-    if (!utf8.isEmpty() && w.WriteAnsiUtf8Plain(utf8))
+    if (!utf8.isEmpty() && w.WriteAnsiUtf8Plain(utf8, kHtmlSpecialBytes))
         return;
     QByteArray& bytes = w.Scratch();
     bytes.resize(0);
@@ -239,15 +242,10 @@ void TDBGridEhExportAsHTML::EmitTitleRow(const TColumnsEhList& columns)
 void TDBGridEhExportAsHTML::WriteToStream(QIODevice* stream, bool exportAll)
 {
     fCapture = std::make_unique<TByteCaptureEh>();
-    struct Release
-    {
-        TDBGridEhExportAsHTML& self;
-        ~Release()
-        {
-            self.fCapture.reset();
-            self.fRecordCells.clear();
-        }
-    } release{*this};
+    TScopeExit release([this] {
+        fCapture.reset();
+        fRecordCells.clear();
+    });
     TDBGridEhExport::WriteToStream(stream, exportAll);
 }
 

@@ -13,6 +13,8 @@
 const char* HtmlAlignmentWord(TAlignment alignment);
 // Six upper-case hex digits red, green, blue of a resolved colour; "000000" for no colour.
 void WriteHtmlColorHex(TByteWriterEh& w, quint32 rgb);
+// The bytes HTML writes as entities: & < > and the double quote.
+extern const TByteSetEh kHtmlSpecialBytes;
 // The text with & < > and the double quote as entities, in that order; "&nbsp" for an empty text.
 // An entity followed by ";" or by the rest of a longer reference ("&lt" + "cc;") keeps its ";".
 void WriteHtmlEscaped(TByteWriterEh& w, QStringView text);

@@ -2,6 +2,7 @@
 
 #include "TCustomDBGridEh.h"
 #include "TMemoryStreamEh.h"
+#include "TScopeExit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -293,23 +294,18 @@ void TDBGridEhExportAsRTF::WriteToStream(QIODevice* stream, bool exportAll)
     fColorTable = std::make_unique<TRtfColorTableEh>();
     fFontTable = std::make_unique<TRtfFontTableEh>();
     fCapture = std::make_unique<TByteCaptureEh>();
-    struct Release
-    {
-        TDBGridEhExportAsRTF& self;
-        ~Release()
-        {
-            // The writer never outlives the body it may still point at.
-            if (self.Out().Device() == self.fBodyStream.get())
-                self.Out().Detach();
-            self.fBodyStream.reset();
-            self.fColorTable.reset();
-            self.fFontTable.reset();
-            self.fCapture.reset();
-            self.fRecordRows.clear();
-            self.fRecordCells.clear();
-            self.fPieces.clear();
-        }
-    } release{*this};
+    TScopeExit release([this] {
+        // The writer never outlives the body it may still point at.
+        if (Out().Device() == fBodyStream.get())
+            Out().Detach();
+        fBodyStream.reset();
+        fColorTable.reset();
+        fFontTable.reset();
+        fCapture.reset();
+        fRecordRows.clear();
+        fRecordCells.clear();
+        fPieces.clear();
+    });
 
     ForgetResolvedColors();
     ColorNumber(clBlack);

@@ -2,11 +2,25 @@
 
 char DefaultCsvSeparator = ';';
 
+namespace {
+
+// The one character CSV escapes: it encloses every value and is doubled inside one.
+constexpr char kCsvQuote = '"';
+
+} // namespace
+
 void WriteCsvQuoted(TByteWriterEh& w, QStringView value)
 {
-    w.WriteByte('"');
-    w.WriteAnsiDoubling(value, '"');
-    w.WriteByte('"');
+    w.WriteByte(kCsvQuote);
+    w.WriteAnsiDoubling(value, kCsvQuote);
+    w.WriteByte(kCsvQuote);
+}
+
+void WriteCsvQuotedUtf8(TByteWriterEh& w, QByteArrayView utf8)
+{
+    w.WriteByte(kCsvQuote);
+    w.WriteAnsiDoublingUtf8(utf8, kCsvQuote);
+    w.WriteByte(kCsvQuote);
 }
 
 void TDBGridEhExportAsText::BeginDocument() {}
@@ -111,10 +125,7 @@ void TDBGridEhExportAsCSV::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParam
                                             QByteArrayView utf8)
 {
     StartCell();
-    TByteWriterEh& w = Out();
-    w.WriteByte('"');
-    w.WriteAnsiDoublingUtf8(utf8, '"');
-    w.WriteByte('"');
+    WriteCsvQuotedUtf8(Out(), utf8);
 }
 
 void TDBGridEhExportAsCSV::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,

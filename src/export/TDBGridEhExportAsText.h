@@ -9,6 +9,7 @@
 // The CSV form of a value: in double quotes, every double quote inside doubled; nothing else is
 // changed (separators, CR, LF and TAB stay as they are, inside the quotes).
 void WriteCsvQuoted(TByteWriterEh& w, QStringView value);
+void WriteCsvQuotedUtf8(TByteWriterEh& w, QByteArrayView utf8);
 
 // The separator each CSV exporter takes when it is made (a semicolon unless changed).
 extern char DefaultCsvSeparator;

@@ -4,6 +4,7 @@
 #include "TCustomDBGridEh.h"
 #include "TDBGridEhSelection.h"
 #include "TDataSet.h"
+#include "TScopeExit.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -323,7 +324,18 @@ void TDBGridEhImport::ImportFromSource(QIODevice* stream, bool importAll)
     // the user was.
     bool inserting = insertState;
     ds->SuspendNotify();
-    try {
+    bool read = false;
+    {
+        TScopeExit resume([ds] { ds->ResumeNotify(); });
+        TScopeExit restoreAfterFailure([&] {
+            if (read || inserting)
+                return;
+            // The failure that ended the reading is the one reported.
+            try {
+                grid->RestoreCursorPosition();
+            } catch (...) {
+            }
+        });
         ImportColumns.Clear();
         switch (selection.SelectionType()) {
         case gstNon: {
@@ -409,15 +421,10 @@ void TDBGridEhImport::ImportFromSource(QIODevice* stream, bool importAll)
             break;
         }
         }
-    } catch (...) {
+        read = true;
         if (!inserting)
             grid->RestoreCursorPosition();
-        ds->ResumeNotify();
-        throw;
     }
-    if (!inserting)
-        grid->RestoreCursorPosition();
-    ds->ResumeNotify();
     FinishReading();
 }
 
@@ -662,13 +669,8 @@ void TDBGridEhImportAsVCLDBIF::ImportFromSource(QIODevice* stream, bool importAl
     PendingValue.reset();
     Header.clear();
     SourceFieldNames = std::make_unique<std::vector<TSourceFieldEh>>();
-    try {
-        TDBGridEhImport::ImportFromSource(stream, importAll);
-    } catch (...) {
-        SourceFieldNames.reset();
-        throw;
-    }
-    SourceFieldNames.reset();
+    TScopeExit release([this] { SourceFieldNames.reset(); });
+    TDBGridEhImport::ImportFromSource(stream, importAll);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,7 +4,10 @@
 #include "Exception.h"
 
 #include <QDir>
+
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 TEST(ErrorBox, AppendsAFullStopOnlyAfterCharactersSortingAfterIt)
 {
@@ -32,6 +35,24 @@ TEST(ErrorBox, HandlersEndButTheProgramGoesOn)
     RunHandler(nullptr, [&] { after = true; });
     SetErrorSink(nullptr);
     EXPECT_EQ(shown, QStringList{"Syntax error."});
+    EXPECT_TRUE(after);
+}
+
+TEST(ErrorBox, AForeignExceptionIsShownAndTheProgramGoesOn)
+{
+    struct TForeign
+    {
+    };
+    QStringList shown;
+    SetErrorSink([&](QWidget*, const QString& text) { shown << text; });
+    RunHandler(nullptr, [] { throw TForeign(); });
+    RunHandler(nullptr, [] { throw 42; });
+    RunHandler(nullptr, [] { throw std::runtime_error("bad state"); });
+    bool after = false;
+    RunHandler(nullptr, [&] { after = true; });
+    SetErrorSink(nullptr);
+    EXPECT_EQ(shown, (QStringList{"Операция прервана неизвестной ошибкой.", "Операция прервана неизвестной ошибкой.",
+                                  "bad state."}));
     EXPECT_TRUE(after);
 }
 

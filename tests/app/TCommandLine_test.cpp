@@ -58,6 +58,8 @@ TEST(CommandLine, ReadsEveryOption)
     EXPECT_TRUE(table.Copy);
     EXPECT_EQ(table.CopyWaitSeconds, 0);
     EXPECT_EQ(ParseCommandLine({"--fio", "a", "--copy"}).CopyWaitSeconds, 300);
+    // A day at most.
+    EXPECT_EQ(ParseCommandLine({"--fio", "a", "--copy", "--copy-wait", "86400"}).CopyWaitSeconds, 86400);
 }
 
 TEST(CommandLine, BadArgumentsAreClearErrors)
@@ -77,6 +79,7 @@ TEST(CommandLine, BadArgumentsAreClearErrors)
         {{"--fio", "a", "--copy-wait", "5"}, "--copy-wait needs --copy"},
         {{"--copy", "--copy-wait", "-1"}, "--copy-wait needs a number of seconds from 0 to 86400, not '-1'"},
         {{"--copy", "--copy-wait", "soon"}, "--copy-wait needs a number of seconds from 0 to 86400, not 'soon'"},
+        {{"--copy", "--copy-wait", "86401"}, "--copy-wait needs a number of seconds from 0 to 86400, not '86401'"},
     };
     for (const auto& [args, message] : cases) {
         try {

@@ -1,6 +1,7 @@
 #include "TByteWriterEh.h"
 
 #include "Exception.h"
+#include "TDBGridEhExportAsHTML.h"
 #include "GoldenBytes.h"
 #include "TMemoryStreamEh.h"
 #include "TestDevices.h"
@@ -68,7 +69,7 @@ TEST_P(Utf8Text, GivesTheBytesOfItsDecodedText)
     EXPECT_BYTES(appended, "x" + AnsiEncode(text));
     // The one-pass form for HTML takes a text whole or leaves it.
     bool taken = false;
-    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8); });
+    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8, kHtmlSpecialBytes); });
     EXPECT_BYTES(plain, taken ? AnsiEncode(text) : QByteArray());
     if (utf8.contains('"')) {
         EXPECT_FALSE(taken);
@@ -95,6 +96,30 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"LongerThanTheBuffer",
                  QByteArray("Ж\"", 3).repeated(TByteWriterEh::kCapacity / 2)}),
     NamedCase());
+
+TEST(ByteWriter, PlainFormStopsAtTheGivenBytesOnly)
+{
+    const TByteSetEh quote("\"");
+    const struct
+    {
+        const char* name;
+        QByteArray utf8;
+        bool taken;
+    } cases[] = {
+        {"other formats' specials pass", "abcdefgh<ij>kl&mnop", true},
+        {"quote in a long ASCII run", "abcdefgh\"ijklmnop", false},
+        {"quote in the short tail", "abcdefghij\"", false},
+        {"quote after Cyrillic", "Жук\"", false},
+        {"Cyrillic only", "Жук ёж", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool taken = false;
+        const QByteArray bytes = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(c.utf8, quote); });
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_BYTES(bytes, c.taken ? AnsiEncode(QString::fromUtf8(c.utf8)) : QByteArray());
+    }
+}
 
 TEST(ByteWriter, WritesLinesNumbersAndBinaryValues)
 {

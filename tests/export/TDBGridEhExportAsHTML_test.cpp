@@ -30,6 +30,8 @@ TEST_P(HtmlEscaping, ReplacesInOrderWithoutSemicolons)
 {
     const EscapeCase& c = GetParam();
     EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteHtmlEscaped(w, c.text); }), c.bytes);
+    // A text the engine keeps as UTF-8 is escaped alike.
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteHtmlEscapedUtf8(w, c.text.toUtf8()); }), c.bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -45,7 +47,9 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"Greater", QStringLiteral("x>y"), "x&gty"},
         EscapeCase{"EmptyIsNbsp", QString(), "&nbsp"},
         EscapeCase{"SpaceIsNotEmpty", QStringLiteral(" "), " "},
-        EscapeCase{"OthersUnchanged", QStringLiteral("Ж\t\r\n'"), "\xC6\t\r\n'"}),
+        EscapeCase{"OthersUnchanged", QStringLiteral("Ж\t\r\n'"), "\xC6\t\r\n'"},
+        EscapeCase{"SpecialsAmongLongAsciiRuns", QStringLiteral("abcdefgh<ijklmnop\"qrstuvwx&"),
+                   "abcdefgh&ltijklmnop&quotqrstuvwx&amp"}),
     NamedCase());
 
 struct ColorCase

@@ -23,6 +23,9 @@ TEST_P(CsvQuoting, QuotesEveryValueAndDoublesQuotes)
     const CsvCase& c = GetParam();
     EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteCsvQuoted(w, c.value); }),
                  HexBytes(c.hex));
+    // A text the engine keeps as UTF-8 is quoted alike.
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteCsvQuotedUtf8(w, c.value.toUtf8()); }),
+                 HexBytes(c.hex));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -35,7 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
         CsvCase{"SeparatorStaysInside", QStringLiteral("a;b"), "22 61 3B 62 22"},
         CsvCase{"LineBreakStaysInside", QStringLiteral("a\r\nb"), "22 61 0D 0A 62 22"},
         CsvCase{"TabAndSpacesKept", QStringLiteral(" a\tb "), "22 20 61 09 62 20 22"},
-        CsvCase{"Cyrillic", QStringLiteral("Жук"), "22 C6 F3 EA 22"}),
+        CsvCase{"Cyrillic", QStringLiteral("Жук"), "22 C6 F3 EA 22"},
+        CsvCase{"QuotesAmongLongAsciiRuns", QStringLiteral("abcdefgh\"ijklmnop\""),
+                "22 61 62 63 64 65 66 67 68 22 22 69 6A 6B 6C 6D 6E 6F 70 22 22 22"}),
     NamedCase());
 
 TEST(CsvQuoting, ValueLongerThanTheWriterBuffer)

@@ -78,7 +78,6 @@ TEST(XlsRecord, LabelTooLongForARecordIsCutToWhatFits)
 #include "Exception.h"
 #include "ExportGrid.h"
 #include "TMemoryStreamEh.h"
-#include "TestDevices.h"
 
 namespace {
 
@@ -216,32 +215,6 @@ TEST(XlsExport, MoreRowsThanASheetHoldsFailsBeforeAnyByte)
     }
     EXPECT_EQ(stream.size(), 0);
     EXPECT_FALSE(g.DataSet.NotifySuspended());
-}
-
-TEST(XlsExport, AShortWriteAnywhereFailsAndPutsTheCursorBack)
-{
-    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat}},
-                  {{1, 0.5}, {2, 1.5}, {3, 2.5}, {4, 3.5}});
-    g.AddColumn(QStringLiteral("i"), QStringLiteral("I"));
-    g.AddColumn(QStringLiteral("f"), QStringLiteral("F"));
-    g.Open();
-    g.DataSet.MoveNext();
-    g.DataSet.MoveNext();
-    const QByteArray current = g.DataSet.Bookmark();
-    const QByteArray whole = ExportXls(g);
-    // Limits inside the RK payload of the first record, inside a NUMBER payload, and everywhere.
-    for (qint64 limit = 0; limit < whole.size(); ++limit) {
-        TFailingDevice device(limit);
-        try {
-            ExportGridToStream(ExportClassEh<TDBGridEhExportAsXLS>, g.Grid.get(), &device, true);
-            FAIL() << "no failure at limit " << limit;
-        } catch (const Exception& e) {
-            ASSERT_EQ(e.Message(), QStringLiteral("Stream write error")) << limit;
-        }
-        ASSERT_EQ(device.Data(), whole.left(limit));
-        ASSERT_EQ(g.DataSet.Bookmark(), current) << limit;
-        ASSERT_FALSE(g.DataSet.NotifySuspended()) << limit;
-    }
 }
 
 TEST(XlsExport, FooterTotalsAreNumbers)

@@ -9,6 +9,7 @@
 #include "TDBGridEhExportAsVCLDBIF.h"
 #include "TDBGridEhExportAsXLS.h"
 #include "TMemoryStreamEh.h"
+#include "TestDevices.h"
 
 #include <QDir>
 #include <functional>
@@ -355,6 +356,101 @@ TEST(ExportFailure, AHandlerErrorRestoresTheCursorAndKeepsWhatWasWritten)
     EXPECT_EQ(g->DataSet.RecordNumber(), 4);
     EXPECT_FALSE(g->DataSet.NotifySuspended());
 }
+
+// An exporter of class T that notes its own end: how many ended, and whether the writer still
+// pointed at a stream the exporter had made and freed (the RTF body) when it did.
+struct TExporterEnds
+{
+    int Ended = 0;
+    int WriterLeftOnAFreedStream = 0;
+};
+TExporterEnds gExporterEnds;
+
+template <class T>
+class TWatchedExport : public T
+{
+public:
+    explicit TWatchedExport(const QIODevice* target) : fTarget(target) {}
+    ~TWatchedExport() override
+    {
+        ++gExporterEnds.Ended;
+        const QIODevice* device = this->Out().Device();
+        if (device && device != fTarget)
+            ++gExporterEnds.WriterLeftOnAFreedStream;
+    }
+
+private:
+    const QIODevice* fTarget;
+};
+
+const QIODevice* gWatchedTarget = nullptr;
+template <class T>
+std::unique_ptr<TDBGridEhExport> WatchedClass()
+{
+    return std::make_unique<TWatchedExport<T>>(gWatchedTarget);
+}
+
+struct FailingStreamCase
+{
+    const char* name;
+    TDBGridEhExportClass exportClass;
+    TDBGridEhExportClass watchedClass;  // the same class, watched
+};
+
+class ExportToAFailingStream : public ::testing::TestWithParam<FailingStreamCase>
+{
+};
+
+// Every format on a device that takes only the first N bytes, for every N short of the whole
+// document: the write error surfaces, what the device took is the document's start, the cursor is
+// back, notifications are on again, and the exporter is gone without leaving anything behind.
+TEST_P(ExportToAFailingStream, SurfacesTheWriteErrorAndPutsEverythingBack)
+{
+    // Integers and floats (XLS writes them as RK and NUMBER records), a Cyrillic text, a null.
+    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat},
+                   {QStringLiteral("s"), ftString, 20}},
+                  {{1, 0.5, QStringLiteral("Иванов & <Ко>")},
+                   {2, 1.5, QStringLiteral("\"quoted\"")},
+                   {3, 2.5, QVariant()},
+                   {4, 3.5, QStringLiteral("Ёж")}});
+    g.AddColumn(QStringLiteral("i"), QStringLiteral("I"));
+    g.AddColumn(QStringLiteral("f"), QStringLiteral("F"));
+    g.AddColumn(QStringLiteral("s"), QStringLiteral("Имя"));
+    g.Open();
+    g.DataSet.SetRecordNumber(3);
+    const QByteArray current = g.DataSet.Bookmark();
+    const QByteArray whole = g.Export(GetParam().exportClass);
+    ASSERT_FALSE(whole.isEmpty());
+
+    for (qint64 limit = 0; limit <= whole.size(); ++limit) {
+        TFailingDevice device(limit);
+        gWatchedTarget = &device;
+        gExporterEnds = {};
+        try {
+            ExportGridToStream(GetParam().watchedClass, g.Grid.get(), &device, true);
+            ASSERT_EQ(limit, whole.size()) << "no failure at limit " << limit;
+        } catch (const Exception& e) {
+            ASSERT_LT(limit, whole.size());
+            ASSERT_EQ(e.Message(), QStringLiteral("Stream write error")) << limit;
+        }
+        ASSERT_BYTES(device.Data(), whole.left(limit)) << limit;
+        ASSERT_EQ(g.DataSet.Bookmark(), current) << limit;
+        ASSERT_FALSE(g.DataSet.NotifySuspended()) << limit;
+        ASSERT_EQ(gExporterEnds.Ended, 1) << limit;
+        ASSERT_EQ(gExporterEnds.WriterLeftOnAFreedStream, 0) << limit;
+    }
+    gWatchedTarget = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ExportToAFailingStream,
+    ::testing::Values(FailingStreamCase{"Text", ExportClassEh<TDBGridEhExportAsText>, WatchedClass<TDBGridEhExportAsText>},
+                      FailingStreamCase{"CSV", ExportClassEh<TDBGridEhExportAsCSV>, WatchedClass<TDBGridEhExportAsCSV>},
+                      FailingStreamCase{"HTML", ExportClassEh<TDBGridEhExportAsHTML>, WatchedClass<TDBGridEhExportAsHTML>},
+                      FailingStreamCase{"RTF", ExportClassEh<TDBGridEhExportAsRTF>, WatchedClass<TDBGridEhExportAsRTF>},
+                      FailingStreamCase{"XLS", ExportClassEh<TDBGridEhExportAsXLS>, WatchedClass<TDBGridEhExportAsXLS>},
+                      FailingStreamCase{"VCLDBIF", ExportClassEh<TDBGridEhExportAsVCLDBIF>, WatchedClass<TDBGridEhExportAsVCLDBIF>}),
+    NamedCase());
 
 // Two text fields a and b kept as UTF-8, as the directory's engine keeps them; counts the texts
 // it is asked to make.

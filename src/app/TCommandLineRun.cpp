@@ -1,0 +1,128 @@
+// A search (and a sort, an export, a copy) given on the command line: the window's search and an
+// unseen grid configured as the window's, so that exports are the window's bytes.
+
+#include "TCommandLine.h"
+
+#include "Exception.h"
+#include "TApplication.h"
+#include "TDBGridEh.h"
+#include "TDBGridEhClipboard.h"
+#include "TDirectoryGrid.h"
+#include "TDirectorySearch.h"
+#include "TFontMetricsEh.h"
+#include "TProgramFiles.h"
+#include "TScopeExit.h"
+
+#include <QClipboard>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// Serves the clipboard just set until another program takes it over, or for at most the given
+// time (0: no limit): on the desktop a clipboard's data lives in the program that owns it.
+void HoldClipboard(int seconds)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (seconds > 0)
+        std::printf("Copied to the clipboard: held until another program takes it over, at most %d s.\n", seconds);
+    else
+        std::printf("Copied to the clipboard: held until another program takes it over.\n");
+    std::fflush(stdout);
+    QEventLoop loop;
+    QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
+        if (!clipboard->ownsClipboard())
+            loop.quit();
+    });
+    if (seconds > 0)
+        QTimer::singleShot(std::chrono::seconds(seconds), &loop, &QEventLoop::quit);
+    if (clipboard->ownsClipboard())
+        loop.exec();
+}
+
+// The grid's column that shows a field, by name in any letter case.
+TColumnEh* ColumnOfField(TCustomDBGridEh& grid, const QString& fieldName)
+{
+    for (int i = 0; i < grid.Columns().Count(); ++i) {
+        TColumnEh* column = grid.Columns().Items(i);
+        if (column->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return column;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int RunCommandLine(const TCommandLine& commandLine)
+{
+    bool failed = false;
+    SetErrorSink([&failed](QWidget*, const QString& text) {
+        std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
+        failed = true;
+    });
+    TScopeExit restoreSink([] { SetErrorSink(nullptr); });
+    TProgramFiles files = TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath());
+    if (!commandLine.Database.isEmpty())
+        files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
+
+    TDirectorySearch directory;
+    TScopeExit disconnect([&directory] { RunHandler(nullptr, [&directory] { directory.Disconnect(); }); });
+    // The window's grid, never shown; it goes before the record set it is linked to.
+    TDBGridEh grid;
+    grid.resize(ScaleForScreenEh(kDirectoryGridWidth), ScaleForScreenEh(kDirectoryGridHeight));
+    ConfigureDirectoryGrid(grid, &directory.DataSource1);
+
+    auto step = [&](const std::function<void()>& action) {
+        if (!failed)
+            RunHandler(nullptr, action);
+        return !failed;
+    };
+    step([&] {
+        directory.Connect(files.DatabasePath());
+        // A whole table shows one column per field of its own.
+        if (commandLine.Table.isEmpty())
+            AddDirectoryColumns(grid);
+    });
+    if (!commandLine.Table.isEmpty())
+        step([&] { directory.ShowTable(commandLine.Table); });
+    else
+        step([&] {
+            if (!directory.Search(commandLine.Criteria))
+                throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+        });
+    if (!commandLine.SortField.isEmpty())
+        step([&] {
+            TColumnEh* column = ColumnOfField(grid, commandLine.SortField);
+            if (!column)
+                throw Exception(
+                    FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
+            directory.SortBy(column->FieldName());
+        });
+    if (!commandLine.ExportFile.isEmpty())
+        step([&] {
+            if (!directory.Active())
+                return;
+            const TExportType* type = FindExportType(commandLine.Format);
+            if (!type)
+                throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {commandLine.Format}));
+            ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true);
+        });
+    if (commandLine.Copy)
+        step([&] {
+            if (directory.Active())
+                CopyGridData(&grid, true);
+            if (!QGuiApplication::clipboard()->ownsClipboard())
+                throw Exception(QStringLiteral("The clipboard could not be taken over"));
+        });
+    if (!failed)
+        std::printf("%s\n", qPrintable(directory.StatusText()));
+    if (!failed && commandLine.Copy)
+        HoldClipboard(commandLine.CopyWaitSeconds);
+    return failed ? 1 : 0;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// A search of the telephone directory without any widget: the connection to the directory file,
+// the query whose result is shown, its data source, and the status text of the last search. The
+// window turns its edits into criteria and runs them here; the command line does the same with
+// its options. One object serves any number of searches over one opened directory.
+
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "TDataSet.h"
+
+#include <QString>
+
+struct TSearchCriteria;
+
+class TDirectorySearch
+{
+public:
+    TDirectorySearch();
+    ~TDirectorySearch();
+    TDirectorySearch(const TDirectorySearch&) = delete;
+    TDirectorySearch& operator=(const TDirectorySearch&) = delete;
+
+    TADOConnection ADOConnection1;
+    TADOQuery ADOQuery1;
+    TDataSource DataSource1;  // what grids link to
+
+    // Opens the directory file, read-only and without a log-in prompt.
+    void Connect(const QString& databasePath);
+    void Disconnect();
+
+    // Runs the statement of the criteria and makes its first record current. With no criterion
+    // used nothing happens (the previous result, its order and the status text stay) and false
+    // is returned. An engine error leaves the query closed and the status text as it was.
+    bool Search(const TSearchCriteria& criteria);
+    // Takes every row of another table of the directory file, as a search takes its result.
+    void ShowTable(const QString& table);
+    // Orders the open result by a field, ascending; nothing while no result is open.
+    void SortBy(const QString& fieldName);
+    // Closes the result and empties the status text.
+    void Clear();
+
+    bool Active() const { return ADOQuery1.Active(); }
+    // "Найдено " + the count + " записей." after a search; empty before the first one and after
+    // Clear.
+    const QString& StatusText() const { return fStatusText; }
+
+private:
+    void OpenResult(const QString& statement);
+
+    QString fStatusText;
+};
