@@ -258,6 +258,7 @@ void TForm1::FormCreate()
                                        QuotedConnectionValue(fFiles.DatabasePath()) +
                                        QStringLiteral(";Persist Security Info=False"));
     ADOConnection1.LoginPrompt = false;
+    fFiles.CheckDatabaseFound();
     ADOConnection1.Open();
     for (const TColumnDesign& design : kColumns) {
         TColumnEh* column = DBS->Columns().Add();
@@ -444,7 +445,7 @@ int RunCommandLine(const TCommandLine& commandLine)
         std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
         failed = true;
     });
-    TProgramFiles files = TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath());
+    TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
     if (!commandLine.Database.isEmpty())
         files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
     TForm1 form(files);
