@@ -2,7 +2,8 @@
 # Builds the Debian package, installs it on this machine, checks the installed program and its
 # desktop files, and removes the package again (run as root on Debian 12).
 #   - phonebook --help, a search and an export from the command line on a demo directory that the
-#     installed program finds in the user's data folder, and the message when it finds none;
+#     installed program finds in the user's data folder, the window's first paint on it, and the
+#     message when it finds no directory;
 #   - desktop-file-validate and appstreamcli validate on the installed files;
 #   - lintian on the package: no error (its warnings are printed).
 set -e
@@ -96,6 +97,12 @@ lines=$(awk 'END { print NR }' "$work/result.txt")
 (cd "$work" && phonebook --database "$db" --phone 45 --export result.xls) >/dev/null || fail "the export to .xls failed"
 [ -s "$work/result.xls" ] || fail "result.xls is empty"
 echo "Search and export: $expected entries found and written"
+
+# The window starts from the installed program on that directory and paints (no display needed).
+painted=$(cd "$work" && PB_EXIT_AFTER_FIRST_PAINT=1 QT_QPA_PLATFORM=offscreen timeout 60 phonebook 2>"$work/err") ||
+  fail "the window did not start: $(cat "$work/err")"
+[ "$painted" = painted ] || fail "the window did not paint: $painted $(cat "$work/err")"
+echo "Window: starts and paints"
 
 # Without a directory anywhere the program names the places it looked in.
 rm "$db"

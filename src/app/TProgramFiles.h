@@ -16,9 +16,9 @@
 
 struct TProgramFiles
 {
-    QString Dir;   // with its trailing separator
+    QString Dir; // with its trailing separator
     QString Base;
-    QString Database;  // when set, the directory file to open in place of base + ".mdb"
+    QString Database; // when set, the directory file to open in place of base + ".mdb"
     // Places looked in after the program's folder, in order; empty when the files live beside the
     // program only.
     QStringList OtherSettingsPlaces;

@@ -65,9 +65,9 @@ protected:
 struct TLookupCase
 {
     const char* Name;
-    std::map<std::string, QString> Environment;  // values relative to the root start with "@"
-    QStringList Existing;                          // files made under the root
-    QString Settings;                              // expected, under the root
+    std::map<std::string, QString> Environment; // values relative to the root start with "@"
+    QStringList Existing;                       // files made under the root
+    QString Settings;                           // expected, under the root
     QString Database;
 };
 
@@ -78,38 +78,46 @@ TEST_F(ProgramFilesTest, TheFirstPlaceHoldingAFileWins)
          {{"HOME", "@home"}, {"XDG_DATA_DIRS", "@sys"}},
          {"bin/phonebook.ini", "bin/phonebook.mdb", "home/.config/phonebook/phonebook.ini",
           "home/.local/share/phonebook/phonebook.mdb", "sys/phonebook/phonebook.mdb"},
-         "bin/phonebook.ini", "bin/phonebook.mdb"},
+         "bin/phonebook.ini",
+         "bin/phonebook.mdb"},
         {"the user's places by default under the home folder",
          {{"HOME", "@home"}, {"XDG_DATA_DIRS", "@sys"}},
          {"home/.config/phonebook/phonebook.ini", "home/.local/share/phonebook/phonebook.mdb",
           "sys/phonebook/phonebook.mdb"},
-         "home/.config/phonebook/phonebook.ini", "home/.local/share/phonebook/phonebook.mdb"},
+         "home/.config/phonebook/phonebook.ini",
+         "home/.local/share/phonebook/phonebook.mdb"},
         {"XDG_CONFIG_HOME and XDG_DATA_HOME replace the defaults",
          {{"HOME", "@home"}, {"XDG_CONFIG_HOME", "@cfg"}, {"XDG_DATA_HOME", "@data"}, {"XDG_DATA_DIRS", "@sys"}},
          {"home/.config/phonebook/phonebook.ini", "home/.local/share/phonebook/phonebook.mdb",
           "cfg/phonebook/phonebook.ini", "data/phonebook/phonebook.mdb"},
-         "cfg/phonebook/phonebook.ini", "data/phonebook/phonebook.mdb"},
+         "cfg/phonebook/phonebook.ini",
+         "data/phonebook/phonebook.mdb"},
         {"relative and empty XDG values are ignored",
          {{"HOME", "@home"}, {"XDG_CONFIG_HOME", "cfg"}, {"XDG_DATA_HOME", ""}, {"XDG_DATA_DIRS", "@sys"}},
          {"home/.config/phonebook/phonebook.ini", "home/.local/share/phonebook/phonebook.mdb"},
-         "home/.config/phonebook/phonebook.ini", "home/.local/share/phonebook/phonebook.mdb"},
+         "home/.config/phonebook/phonebook.ini",
+         "home/.local/share/phonebook/phonebook.mdb"},
         {"the user's data before the system's data folders",
          {{"HOME", "@home"}, {"XDG_DATA_HOME", "@data"}, {"XDG_DATA_DIRS", "@sys1:@sys2"}},
          {"data/phonebook/phonebook.mdb", "sys1/phonebook/phonebook.mdb"},
-         "bin/phonebook.ini", "data/phonebook/phonebook.mdb"},
+         "bin/phonebook.ini",
+         "data/phonebook/phonebook.mdb"},
         {"the system's data folders in their order, empty and relative entries skipped",
          {{"HOME", "@home"}, {"XDG_DATA_DIRS", "::relative:@sys1:@sys2/:@sys3"}},
          {"relative/phonebook/phonebook.mdb", "sys2/phonebook/phonebook.mdb", "sys3/phonebook/phonebook.mdb"},
-         "bin/phonebook.ini", "sys2/phonebook/phonebook.mdb"},
+         "bin/phonebook.ini",
+         "sys2/phonebook/phonebook.mdb"},
         {"a folder named like the file is no file",
          {{"HOME", "@home"}, {"XDG_DATA_DIRS", "@sys"}},
          {"home/.local/share/phonebook/phonebook.mdb/x", "home/.config/phonebook/phonebook.ini/x",
           "sys/phonebook/phonebook.mdb"},
-         "bin/phonebook.ini", "sys/phonebook/phonebook.mdb"},
+         "bin/phonebook.ini",
+         "sys/phonebook/phonebook.mdb"},
         {"nothing anywhere: the files beside the program",
          {{"HOME", "@home"}, {"XDG_DATA_DIRS", "@sys"}},
          {},
-         "bin/phonebook.ini", "bin/phonebook.mdb"},
+         "bin/phonebook.ini",
+         "bin/phonebook.mdb"},
     };
     for (const TLookupCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -137,20 +145,19 @@ TEST_F(ProgramFilesTest, PlacesInOrderWithTheDefaultsOfAnUnsetEnvironment)
 {
     WithEnvironment({{"HOME", At("home")}}, [&] {
         const TProgramFiles files = TProgramFiles::Locate("/usr/bin/phonebook");
-        EXPECT_EQ(files.SettingsPlaces(), QStringList({"/usr/bin/phonebook.ini",
-                                                       At("home/.config/phonebook/phonebook.ini"),
-                                                       "/etc/phonebook/phonebook.ini"}));
-        EXPECT_EQ(files.DatabasePlaces(), QStringList({"/usr/bin/phonebook.mdb",
-                                                       At("home/.local/share/phonebook/phonebook.mdb"),
-                                                       "/usr/local/share/phonebook/phonebook.mdb",
-                                                       "/usr/share/phonebook/phonebook.mdb"}));
+        EXPECT_EQ(files.SettingsPlaces(),
+                  QStringList({"/usr/bin/phonebook.ini", At("home/.config/phonebook/phonebook.ini"),
+                               "/etc/phonebook/phonebook.ini"}));
+        EXPECT_EQ(files.DatabasePlaces(),
+                  QStringList({"/usr/bin/phonebook.mdb", At("home/.local/share/phonebook/phonebook.mdb"),
+                               "/usr/local/share/phonebook/phonebook.mdb", "/usr/share/phonebook/phonebook.mdb"}));
     });
     // The program's own folder keeps its file name; the other places always say "phonebook".
     WithEnvironment({{"HOME", At("home")}, {"XDG_DATA_DIRS", At("sys")}}, [&] {
         const TProgramFiles files = TProgramFiles::Locate(At("bin/PHONE.EXE"));
-        EXPECT_EQ(files.DatabasePlaces(), QStringList({At("bin/PHONE.mdb"),
-                                                       At("home/.local/share/phonebook/phonebook.mdb"),
-                                                       At("sys/phonebook/phonebook.mdb")}));
+        EXPECT_EQ(files.DatabasePlaces(),
+                  QStringList({At("bin/PHONE.mdb"), At("home/.local/share/phonebook/phonebook.mdb"),
+                               At("sys/phonebook/phonebook.mdb")}));
     });
 }
 
@@ -163,11 +170,18 @@ TEST_F(ProgramFilesTest, AMissingDirectoryIsReportedWithEveryPlaceLookedIn)
             FAIL() << "no error for a missing directory";
         } catch (const EDatabaseError& e) {
             EXPECT_EQ(e.Message(), "Не найден файл справочника phonebook.mdb. Программа искала его здесь:\n"
-                                   "  " + At("bin/phonebook.mdb") + "\n"
-                                   "  " + At("home/.local/share/phonebook/phonebook.mdb") + "\n"
-                                   "  " + At("sys1/phonebook/phonebook.mdb") + "\n"
-                                   "  " + At("sys2/phonebook/phonebook.mdb") + "\n"
-                                   "Положите справочник в одно из этих мест");
+                                   "  " + At("bin/phonebook.mdb")
+                                       + "\n"
+                                         "  "
+                                       + At("home/.local/share/phonebook/phonebook.mdb")
+                                       + "\n"
+                                         "  "
+                                       + At("sys1/phonebook/phonebook.mdb")
+                                       + "\n"
+                                         "  "
+                                       + At("sys2/phonebook/phonebook.mdb")
+                                       + "\n"
+                                         "Положите справочник в одно из этих мест");
         }
         Touch(At("sys2/phonebook/phonebook.mdb"));
         EXPECT_NO_THROW(files.CheckDatabaseFound());
