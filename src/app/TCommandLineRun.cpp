@@ -67,7 +67,7 @@ int RunCommandLine(const TCommandLine& commandLine)
         failed = true;
     });
     TScopeExit restoreSink([] { SetErrorSink(nullptr); });
-    TProgramFiles files = TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath());
+    TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
     if (!commandLine.Database.isEmpty())
         files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
 
@@ -84,7 +84,7 @@ int RunCommandLine(const TCommandLine& commandLine)
         return !failed;
     };
     step([&] {
-        directory.Connect(files.DatabasePath());
+        ConnectDirectory(directory, files);
         // A whole table shows one column per field of its own.
         if (commandLine.Table.isEmpty())
             AddDirectoryColumns(grid);

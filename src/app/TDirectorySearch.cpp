@@ -1,5 +1,6 @@
 #include "TDirectorySearch.h"
 
+#include "TProgramFiles.h"
 #include "TSearchCriteria.h"
 
 TDirectorySearch::TDirectorySearch()
@@ -58,4 +59,14 @@ void TDirectorySearch::Clear()
 {
     ADOQuery1.Close();
     fStatusText.clear();
+}
+
+void ConnectDirectory(TDirectorySearch& directory, const TProgramFiles& files)
+{
+    try {
+        directory.Connect(files.DatabasePath());
+    } catch (const EDatabaseError&) {
+        files.CheckDatabaseFound();
+        throw;
+    }
 }

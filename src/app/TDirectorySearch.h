@@ -49,3 +49,8 @@ private:
 
     QString fStatusText;
 };
+
+struct TProgramFiles;
+// Connects the search to the directory the program's files name. When that fails because the
+// directory is in none of the places the program looks, the error names every place instead.
+void ConnectDirectory(TDirectorySearch& directory, const TProgramFiles& files);

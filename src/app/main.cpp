@@ -143,7 +143,7 @@ int main(int argc, char* argv[])
     }
     QTranslator russian;
     LoadRussianTranslation(russian);
-    TForm1 form(TProgramFiles::FromExecutable(QCoreApplication::applicationFilePath()));
+    TForm1 form(TProgramFiles::Locate(QCoreApplication::applicationFilePath()));
     TFirstPaintProbe probe;
     if (qEnvironmentVariableIsSet("PB_EXIT_AFTER_FIRST_PAINT"))
         form.installEventFilter(&probe);
