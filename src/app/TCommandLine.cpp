@@ -12,13 +12,13 @@ const QStringList kSearchOptions = {QStringLiteral("--fio"),   QStringLiteral("-
                                     QStringLiteral("--exact-phone")};
 
 const QStringList kFormats = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("htm"),
-                              QStringLiteral("rtf"), QStringLiteral("xls")};
+                              QStringLiteral("rtf"), QStringLiteral("xls"), QStringLiteral("xlsx")};
 
 } // namespace
 
 QString ExportFileName(const QString& name, const QString& ext)
 {
-    if (name.right(3).toUpper() != ext.toUpper())
+    if (name.right(ext.size()).toUpper() != ext.toUpper())
         return name + u'.' + ext;
     return name;
 }
@@ -45,7 +45,7 @@ QString CommandLineHelp()
         "  --sort FIELD           order the result by a field (numer, vlad, street, numhome, numdoor,\n"
         "                         or one of the fields of --table)\n"
         "  --export FILE          write the result to FILE\n"
-        "  --format FORMAT        txt, csv, htm, rtf or xls (default: from FILE's extension)\n"
+        "  --format FORMAT        txt, csv, htm, rtf, xls or xlsx (default: from FILE's extension)\n"
         "  --copy                 copy the result to the clipboard as the window's popup menu does,\n"
         "                         and hold it there until another program takes the clipboard over\n"
         "                         (needs a display)\n"
@@ -118,7 +118,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             cl.Format = value(i).toLower();
             if (!kFormats.contains(cl.Format))
                 throw Exception(FormatMessage(
-                    QStringLiteral("Unknown --format '%s' (use txt, csv, htm, rtf or xls)"), {cl.Format}));
+                    QStringLiteral("Unknown --format '%s' (use txt, csv, htm, rtf, xls or xlsx)"), {cl.Format}));
         } else {
             throw Exception(FormatMessage(QStringLiteral("Unknown option '%s' (see --help)"), {a}));
         }

@@ -19,7 +19,7 @@ struct TCommandLine
     QString Table;     // a whole table of that file in place of a search of the directory table
     QString SortField;
     QString ExportFile;
-    QString Format;  // "txt", "csv", "htm", "rtf" or "xls"; empty without --export
+    QString Format;  // "txt", "csv", "htm", "rtf", "xls" or "xlsx"; empty without --export
     bool Copy = false;  // copy the result to the clipboard and hold it there
     int CopyWaitSeconds = 300;  // how long at most the clipboard is held; 0 for no limit
 };
@@ -33,6 +33,6 @@ QString CommandLineHelp();
 // prints the status text, or the error on standard error. Returns the process exit code.
 int RunCommandLine(const TCommandLine& commandLine);
 
-// The export dialog's extension rule: append "." + ext unless the name's last three characters
-// already are ext, in any letter case.
+// The export dialog's extension rule: append "." + ext unless the name already ends in ext, in
+// any letter case (its last three characters for the three-letter extensions: no dot needed).
 QString ExportFileName(const QString& name, const QString& ext);

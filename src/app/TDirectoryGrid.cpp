@@ -5,6 +5,7 @@
 #include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
 #include "TDBGridEhExportAsXLS.h"
+#include "TDBGridEhExportAsXLSX.h"
 #include "TFontMetricsEh.h"
 
 namespace {
@@ -26,12 +27,14 @@ const TColumnDesign kColumns[] = {
 
 } // namespace
 
-const TExportType kExportTypes[5] = {
+const TExportType kExportTypes[6] = {
     {"Текстовый файл", "txt", &ExportClassEh<TDBGridEhExportAsText>},
     {"Файл CSV", "csv", &ExportClassEh<TDBGridEhExportAsCSV>},
     {"Файл HTML", "htm", &ExportClassEh<TDBGridEhExportAsHTML>},
     {"Файл RTF", "rtf", &ExportClassEh<TDBGridEhExportAsRTF>},
     {"Файл Microsoft Excel", "xls", &ExportClassEh<TDBGridEhExportAsXLS>},
+    // A workbook holds a million rows where a BIFF worksheet holds 65 536.
+    {"Книга Microsoft Excel 2007", "xlsx", &ExportClassEh<TDBGridEhExportAsXLSX>},
 };
 
 const TExportType* FindExportType(const QString& extension)

@@ -26,6 +26,6 @@ struct TExportType
     const char* Extension;  // also the format's name on the command line
     TDBGridEhExportClass Class;
 };
-extern const TExportType kExportTypes[5];
-// The type of an extension ("txt", "csv", "htm", "rtf", "xls"), or none.
+extern const TExportType kExportTypes[6];
+// The type of an extension ("txt", "csv", "htm", "rtf", "xls", "xlsx"), or none.
 const TExportType* FindExportType(const QString& extension);

@@ -66,7 +66,7 @@ public:
     void clearClick();
     void DBSTitleClick(TColumnEh* column);
 
-    // Writes the open result to a file in a format ("txt", "csv", "htm", "rtf", "xls"), the name
+    // Writes the open result to a file in a format ("txt", "csv", "htm", "rtf", "xls", "xlsx"), the name
     // taken as given; does nothing while no result is open.
     void ExportToFile(const QString& fileName, const QString& format);
     void exportClick();

@@ -26,6 +26,8 @@ TEST(ExportFileName, AppendsTheExtensionUnlessTheLastThreeCharactersAreIt)
         {"page.html", "htm", "page.html.htm"},
         {"ab", "txt", "ab.txt"},
         {"", "xls", ".xls"},
+        {"report.xlsx", "xlsx", "report.xlsx"},
+        {"report.xls", "xlsx", "report.xls.xlsx"},
     };
     for (const auto& [name, ext, expected] : cases)
         EXPECT_EQ(ExportFileName(name, ext), expected) << name.toStdString();
@@ -69,7 +71,7 @@ TEST(CommandLine, BadArgumentsAreClearErrors)
         {{"--fio"}, "Option --fio needs a value"},
         {{"--fio-style", "middle"}, "Unknown --fio-style 'middle' (use left, anywhere or exact)"},
         {{"--export", "x.doc"}, "Cannot tell the format of 'x.doc' from its extension: give --format"},
-        {{"--format", "pdf", "--export", "x"}, "Unknown --format 'pdf' (use txt, csv, htm, rtf or xls)"},
+        {{"--format", "pdf", "--export", "x"}, "Unknown --format 'pdf' (use txt, csv, htm, rtf, xls or xlsx)"},
         {{"--format", "csv"}, "--format needs --export FILE"},
         {{"--table", "Customers", "--street", "x", "--exact-phone"},
          "--table takes every row of a table; the search options --street, --exact-phone apply to the directory "

@@ -76,6 +76,8 @@ TEST_F(ResultCommandsTest, ExportAppliesTheExtensionRuleAndWritesTheChosenFormat
         {"last three characters are enough", 1, "mytxt", "mytxt"},
         {"html gets htm", 3, "page.html", "page.html.htm"},
         {"short name", 1, "ab", "ab.txt"},
+        {"workbook, the sixth type", 6, "book", "book.xlsx"},
+        {"workbook extension stays", 6, "book2.XLSX", "book2.XLSX"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
