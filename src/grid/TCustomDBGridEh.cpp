@@ -1,6 +1,7 @@
 #include "TCustomDBGridEh.h"
 
 #include "TDBGridEhDataService.h"
+#include "TScopeExit.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -18,20 +19,6 @@ namespace {
 
 // The quote key's letter on the Russian layout (Qt names letter keys by their capital).
 constexpr int kKeyCyrillicE = 0x042D;
-
-// Runs a clean-up step on every way out of a scope.
-template <class F>
-class TScopeExitEh
-{
-public:
-    explicit TScopeExitEh(F f) : fF(std::move(f)) {}
-    ~TScopeExitEh() { fF(); }
-    TScopeExitEh(const TScopeExitEh&) = delete;
-    TScopeExitEh& operator=(const TScopeExitEh&) = delete;
-
-private:
-    F fF;
-};
 
 } // namespace
 
@@ -181,7 +168,7 @@ void TCustomDBGridEh::SetAutoFitColWidths(bool value)
         return;
     }
     BeginLayout();
-    TScopeExitEh end([this] { EndLayout(); });
+    TScopeExit end([this] { EndLayout(); });
     if (value) {
         for (int i = 0; i < fColumns->Count(); ++i)
             fColumns->Items(i)->SetBasisWidth(fColumns->Items(i)->Width());
@@ -396,7 +383,7 @@ void TCustomDBGridEh::EndLayout()
 {
     if (fLayoutLock == 0)
         return;
-    TScopeExitEh release([this] {
+    TScopeExit release([this] {
         if (fLayoutLock == 1 && fColumns)
             fColumns->EndUpdate();
         --fLayoutLock;
@@ -581,7 +568,7 @@ void TCustomDBGridEh::RebuildLayout()
     QCoreApplication::removePostedEvents(this, kDeferredLayoutEvent);
     fDeferredLayoutPosted = false;
     fInLayout = true;
-    TScopeExitEh done([this] { fInLayout = false; });
+    TScopeExit done([this] { fInLayout = false; });
 
     fIndicatorOffset = fOptions.Contains(dgIndicator) ? 1 : 0;
     fDataLink->ClearMapping();
@@ -715,7 +702,7 @@ void TCustomDBGridEh::ColumnsChanged(TColumnEh* item)
         if (!fAutoFitColWidths) {
             // The grid column follows at once; this is no user sizing to apply.
             fSettingColumnWidth = true;
-            TScopeExitEh end([this] { fSettingColumnWidth = false; });
+            TScopeExit end([this] { fSettingColumnWidth = false; });
             SetColWidths(raw, item->Width());
         } else {
             // The width asked for scales the column's share; its right neighbour gives or takes
@@ -761,7 +748,7 @@ void TCustomDBGridEh::ApplyUserColWidths()
         return;
     BeginLayout();
     {
-        TScopeExitEh end([this] { EndLayout(); });
+        TScopeExit end([this] { EndLayout(); });
         // Limits first: a width outside a column's range is brought back into it.
         for (int i = 0; i < fColumns->Count() && i + fIndicatorOffset < ColCount(); ++i) {
             const TColumnEh* c = fColumns->Items(i);
@@ -840,7 +827,7 @@ void TCustomDBGridEh::ApplyColumnMove(int fromIndex, int toIndex)
     if (from < 0 || from >= fColumns->Count() || to < 0 || to >= fColumns->Count())
         return;
     BeginLayout();
-    TScopeExitEh end([this] { EndLayout(); });
+    TScopeExit end([this] { EndLayout(); });
     fColumns->Items(from)->SetIndex(to);
     if (OnColumnMoved)
         OnColumnMoved(this, from, to);
@@ -855,7 +842,7 @@ void TCustomDBGridEh::OptimizeColWidth(TColumnEh* column)
         const QFont f = column->Font().ToQFont();
         for (int i = 0; i < fDataLink->RecordCount(); ++i) {
             BeginReadRow(i);
-            TScopeExitEh end([this] { EndReadRow(); });
+            TScopeExit end([this] { EndReadRow(); });
             width = std::max(width, TextWidthEh(f, column->CellDisplayText()) + 4);
         }
     }
@@ -1333,7 +1320,7 @@ void TCustomDBGridEh::SelectColumn(int target, int skip)
     if (OnColExit && !fInColExit) {
         const int before = Col();
         fInColExit = true;
-        TScopeExitEh done([this] { fInColExit = false; });
+        TScopeExit done([this] { fInColExit = false; });
         OnColExit(this);
         if (Col() != before)
             return;  // the handler chose a column itself
@@ -1551,7 +1538,7 @@ void TCustomDBGridEh::DeleteWithConfirmation()
     }
     // Every listed record, from the last to the first, with one resynchronisation at the end.
     ds->SuspendNotify();
-    TScopeExitEh resume([ds] { ds->ResumeNotify(); });
+    TScopeExit resume([ds] { ds->ResumeNotify(); });
     std::vector<QByteArray> listed;
     for (int i = 0; i < rows.Count(); ++i)
         listed.push_back(rows.Items(i));
@@ -1576,7 +1563,7 @@ void TCustomDBGridEh::CopyFromRecordAbove()
     QVariant above;
     {
         BeginReadRow(active - 1);
-        TScopeExitEh end([this] { EndReadRow(); });
+        TScopeExit end([this] { EndReadRow(); });
         above = field->Value();
     }
     field->SetValue(above);
@@ -1965,7 +1952,7 @@ bool TCustomDBGridEh::IndicatorRowSelected(int dataRow)
     if (kind != gstRecordBookmarks || dataRow < 0 || dataRow >= fDataLink->RecordCount())
         return false;
     BeginReadRow(dataRow);
-    TScopeExitEh end([this] { EndReadRow(); });
+    TScopeExit end([this] { EndReadRow(); });
     return fSelection->CurrentRecordSelected();
 }
 
@@ -2201,7 +2188,7 @@ void TCustomDBGridEh::DrawDataCell(TCanvasEh& canvas, const QRect& rect, int col
 {
     TColumnEh* column = fColumns->Items(type.DataCol);
     BeginReadRow(type.RowIndex);
-    TScopeExitEh end([this] { EndReadRow(); });
+    TScopeExit end([this] { EndReadRow(); });
     TDataSet* ds = DataSet();
 
     TColor background = column->Color();
@@ -2354,7 +2341,7 @@ void TCustomDBGridEh::DataMouseDown(QMouseEvent* event, const QPoint& cell)
     {
         // One repaint for the move and the column change together.
         BeginUpdate();
-        TScopeExitEh end([this] { EndUpdate(); });
+        TScopeExit end([this] { EndUpdate(); });
         LinkUpdateData();
         const int dataRow = cell.y() - fTitleRowCount;
         if (dataRow < fDataLink->RecordCount() && cell.y() != Row())
@@ -2498,7 +2485,7 @@ void TCustomDBGridEh::SelectRecordAtRow(int dataRow, bool selected)
     if (dataRow < 0 || dataRow >= fDataLink->RecordCount())
         return;
     BeginReadRow(dataRow);
-    TScopeExitEh end([this] { EndReadRow(); });
+    TScopeExit end([this] { EndReadRow(); });
     fSelection->Rows().SetCurrentRowSelected(selected);
     InvalidateRow(dataRow + fTitleRowCount);
 }
@@ -2656,7 +2643,7 @@ void TCustomDBGridEh::TitleButtonUp(const QPoint& pos, Qt::KeyboardModifiers mod
     const QPoint cell = MouseCoord(pos.x(), pos.y());
     const bool over = QRect(0, 0, ClientWidth(), ClientHeight()).contains(pos)
         && cell.x() == DataToRawColumn(dataCol) && IsTitleCell(cell);
-    TScopeExitEh end([this, dataCol] {
+    TScopeExit end([this, dataCol] {
         fTitlePressCol = -1;
         fTitlePressed = false;
         InvalidateCell(DataToRawColumn(dataCol), 0);
