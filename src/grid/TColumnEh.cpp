@@ -1,6 +1,7 @@
 #include "TColumnEh.h"
 
-#include "TCustomDBGridEh.h"
+#include "TColumnDefValuesEh.h"
+#include "TColumnsOwnerEh.h"
 #include "TDisplayFormatEh.h"
 
 #include <algorithm>
@@ -94,7 +95,7 @@ void TColumnTitleEh::Assign(const TColumnTitleEh& source)
 
 TAlignment TColumnTitleEh::DefaultAlignment() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g ? g->ColumnDefValues().Title().Alignment() : taLeftJustify;
 }
 
@@ -140,7 +141,7 @@ void TColumnTitleEh::SetCaption(const QString& value)
 
 TColor TColumnTitleEh::DefaultColor() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g ? g->ColumnDefValues().Title().Color() : clBtnFace;
 }
 
@@ -160,7 +161,7 @@ void TColumnTitleEh::SetColor(TColor value)
 
 bool TColumnTitleEh::DefaultEndEllipsis() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g && g->ColumnDefValues().Title().EndEllipsis();
 }
 
@@ -180,7 +181,7 @@ void TColumnTitleEh::SetEndEllipsis(bool value)
 
 TFontEh TColumnTitleEh::DefaultFont() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g ? g->TitleFont() : fColumn->Font();
 }
 
@@ -206,13 +207,13 @@ void TColumnTitleEh::SetImageIndex(int value)
     if (value == fImageIndex)
         return;
     fImageIndex = value;
-    if (TCustomDBGridEh* g = fColumn->Grid(); g && !fColumn->GridLoading())
+    if (TColumnsOwnerEh* g = fColumn->Grid(); g && !fColumn->GridLoading())
         g->RequestLayout();
 }
 
 TTextOrientationEh TColumnTitleEh::DefaultOrientation() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g ? g->ColumnDefValues().Title().Orientation() : tohHorizontal;
 }
 
@@ -235,7 +236,7 @@ void TColumnTitleEh::SetSortIndex(int value)
     value = std::max(0, value);
     if (value == fSortIndex)
         return;
-    TCustomDBGridEh* grid = fColumn->Grid();
+    TColumnsOwnerEh* grid = fColumn->Grid();
     if (!grid || fColumn->Collection()->UpdateCount() > 0) {
         fSortIndex = value;
         return;
@@ -271,14 +272,14 @@ void TColumnTitleEh::SetSortMarker(TSortMarkerEh value)
         return;
     const TSortMarkerEh old = fSortMarker;
     fSortMarker = value;
-    TCustomDBGridEh* grid = fColumn->Grid();
+    TColumnsOwnerEh* grid = fColumn->Grid();
     if (!grid || fColumn->Collection()->UpdateCount() > 0)
         return;
     const bool gains = old == smNoneEh && value != smNoneEh;
     const bool loses = old != smNoneEh && value == smNoneEh;
     const TDBGridColumnsEh& columns = *fColumn->Collection();
     TColumnsEhList& marked = grid->SortMarkedList();
-    if (grid->OptionsEh().Contains(dghMultiSortMarking)) {
+    if (grid->MultiSortMarking()) {
         if (gains && fSortIndex == 0) {
             int numbered = 0;
             for (int i = 0; i < columns.Count(); ++i)
@@ -312,7 +313,7 @@ void TColumnTitleEh::SetSortMarker(TSortMarkerEh value)
 
 bool TColumnTitleEh::DefaultTitleButton() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g && g->ColumnDefValues().Title().TitleButton();
 }
 
@@ -332,7 +333,7 @@ void TColumnTitleEh::SetTitleButton(bool value)
 
 bool TColumnTitleEh::DefaultToolTips() const
 {
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g && g->ColumnDefValues().Title().ToolTips();
 }
 
@@ -401,7 +402,7 @@ TColor TColumnFooterEh::Color() const
 {
     if (fColorExplicit)
         return fColor;
-    const TCustomDBGridEh* g = fColumn->Grid();
+    const TColumnsOwnerEh* g = fColumn->Grid();
     return g ? g->FooterColor() : clWindow;
 }
 
@@ -415,7 +416,7 @@ void TColumnFooterEh::SetColor(TColor value)
 const TFontEh& TColumnFooterEh::Font() const
 {
     if (!fFontExplicit) {
-        const TCustomDBGridEh* g = fColumn->Grid();
+        const TColumnsOwnerEh* g = fColumn->Grid();
         const TFontEh def = g ? g->FooterFont() : fColumn->Font();
         if (!(fFont == def))
             fFont = def;
@@ -494,13 +495,13 @@ QString TColumnEh::DisplayName() const
 
 bool TColumnEh::GridLoading() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g && g->IsLoading();
 }
 
 TDataSet* TColumnEh::GridDataSet() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->DataSet() : nullptr;
 }
 
@@ -544,7 +545,7 @@ void TColumnEh::BindField(TField* field)
 void TColumnEh::SetFieldName(const QString& value)
 {
     TField* f = nullptr;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (g && !g->IsLoading() && !value.isEmpty())
         if (const TDataSet* ds = g->DataSet())
             f = ds->FieldNamed(value);
@@ -649,7 +650,7 @@ void TColumnEh::Assign(const TColumnEh& source)
 
 int TColumnEh::FallbackWidth() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (!g)
         return 64;
     const TField* f = Field();
@@ -667,19 +668,19 @@ TAlignment TColumnEh::DefaultAlignment() const
 
 TColor TColumnEh::DefaultColor() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->Color() : clWindow;
 }
 
 TFontEh TColumnEh::DefaultFont() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->Font() : TFontEh();
 }
 
 bool TColumnEh::DefaultReadOnly() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     const TField* f = Field();
     return (g && g->ReadOnly()) || (f && f->ReadOnly());
 }
@@ -711,13 +712,13 @@ QString TColumnEh::DefaultLookupDisplayFields() const
 
 TImeModeEh TColumnEh::DefaultImeMode() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->ImeMode() : imDontCare;
 }
 
 QString TColumnEh::DefaultImeName() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->ImeName() : QString();
 }
 
@@ -748,7 +749,7 @@ void TColumnEh::SetAlignment(TAlignment value)
     {                                                                                               \
         if (IsExplicit(Flag))                                                                       \
             return f##Name;                                                                         \
-        const TCustomDBGridEh* g = Grid();                                                          \
+        const TColumnsOwnerEh* g = Grid();                                                          \
         return g && g->ColumnDefValues().Name();                                                    \
     }                                                                                               \
     void TColumnEh::Set##Name(bool value)                                                           \
@@ -775,7 +776,7 @@ bool TColumnEh::HighlightRequired() const
 {
     if (IsExplicit(cvHighlightRequired))
         return fHighlightRequired;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g && g->ColumnDefValues().HighlightRequired();
 }
 
@@ -792,7 +793,7 @@ TTextLayout TColumnEh::Layout() const
 {
     if (IsExplicit(cvLayout))
         return fLayout;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->ColumnDefValues().Layout() : tlTop;
 }
 
@@ -810,7 +811,7 @@ void TColumnEh::SetAutoFitColWidth(bool value)
     if (value == fAutoFitColWidth)
         return;
     fAutoFitColWidth = value;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (g && g->AutoFitColWidths())
         SetWidth(fBasisWidth);
     Changed(true);
@@ -872,7 +873,7 @@ const TFontEh& TColumnEh::Font() const
 {
     if (!IsExplicit(cvFont)) {
         // Compared with the grid's font in place: this runs for every cell painted or exported.
-        if (const TCustomDBGridEh* g = Grid()) {
+        if (const TColumnsOwnerEh* g = Grid()) {
             if (!(fFont == g->Font()))
                 fFont = g->Font();
         } else if (!(fFont == TFontEh())) {
@@ -1046,7 +1047,7 @@ void TColumnEh::SetWidth(int value)
     }
     // A generated column keeps its field's display width in step (not while the grid lays out:
     // the fitted widths are the grid's, not the user's).
-    TCustomDBGridEh* g = Grid();
+    TColumnsOwnerEh* g = Grid();
     if (g && IsDefaultColumnWriteThrough() && g->HandleAllocated() && !g->InLayout()) {
         const TTextMetricEh m = g->CanvasTextMetrics(Font());
         if (m.ZeroWidth > 0)
@@ -1100,7 +1101,7 @@ QString TColumnEh::CellDisplayText() const
             return fPickList[fNotInKeyListIndex];
         return {};
     }
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (g && g->DrawMemoText() && IsMemo(f))
         return f->Value().toString();
     if (fDisplayFormat.isEmpty())
@@ -1119,7 +1120,7 @@ bool TColumnEh::CellTextIsFieldText() const
     const TField* f = Field();
     if (!f || CellKind() == ctKeyImageList || !fKeyList.isEmpty() || !fDisplayFormat.isEmpty())
         return false;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return !(g && g->DrawMemoText() && IsMemo(f));
 }
 
@@ -1193,7 +1194,7 @@ void TColumnEh::FireColumnCellParams(bool editMode, TColCellParamsEh& params)
 
 void TColumnEh::OptimizeWidth()
 {
-    if (TCustomDBGridEh* g = Grid())
+    if (TColumnsOwnerEh* g = Grid())
         g->OptimizeColWidth(this);
 }
 
@@ -1217,7 +1218,7 @@ bool TColumnEh::UseRightToLeftAlignment() const
 // ---------------------------------------------------------------------------------------------
 // TDBGridColumnsEh
 
-TDBGridColumnsEh::TDBGridColumnsEh(TCustomDBGridEh* grid) : fGrid(grid) {}
+TDBGridColumnsEh::TDBGridColumnsEh(TColumnsOwnerEh* grid) : fGrid(grid) {}
 
 TDBGridColumnsEh::~TDBGridColumnsEh()
 {

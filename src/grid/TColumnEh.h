@@ -21,7 +21,7 @@ class TField;
 class TColumnEh;
 class TDBGridColumnEh;
 class TDBGridColumnsEh;
-class TCustomDBGridEh;
+class TColumnsOwnerEh;
 class TImageListEh;
 
 // One flag per property that can follow a default, in this order.
@@ -217,7 +217,7 @@ public:
     virtual QString DisplayName() const;
     virtual void Assign(const TColumnEh& source);
 
-    TCustomDBGridEh* Grid() const;
+    TColumnsOwnerEh* Grid() const;
     // The bound field, resolved by name on demand; none while the record set has no such field.
     TField* Field() const;
     virtual void BindField(TField* field);
@@ -435,12 +435,12 @@ enum TDBGridColumnsState { csDefault, csCustomized };
 class TDBGridColumnsEh
 {
 public:
-    explicit TDBGridColumnsEh(TCustomDBGridEh* grid);
+    explicit TDBGridColumnsEh(TColumnsOwnerEh* grid);
     ~TDBGridColumnsEh();
     TDBGridColumnsEh(const TDBGridColumnsEh&) = delete;
     TDBGridColumnsEh& operator=(const TDBGridColumnsEh&) = delete;
 
-    TCustomDBGridEh* Grid() const { return fGrid; }
+    TColumnsOwnerEh* Grid() const { return fGrid; }
     // A new persistent column at the end, all values at their defaults. Default columns the grid
     // generated from fields make way for it.
     TDBGridColumnEh* Add();
@@ -475,13 +475,13 @@ private:
     friend class TColumnEh;
     void MoveItem(int fromIndex, int toIndex);
 
-    TCustomDBGridEh* fGrid;
+    TColumnsOwnerEh* fGrid;
     std::vector<std::unique_ptr<TDBGridColumnEh>> fItems;
     int fUpdateCount = 0;
 };
 
 // Asked for every cell painted or exported: inline.
-inline TCustomDBGridEh* TColumnEh::Grid() const
+inline TColumnsOwnerEh* TColumnEh::Grid() const
 {
     return fCollection ? fCollection->Grid() : nullptr;
 }
