@@ -54,6 +54,7 @@ enum TDBGridEhEditAction { geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSele
 using TDBGridEhEditActions = TEnumSetEh<TDBGridEhEditAction, 5>;
 
 class TCustomDBGridEh;
+enum TGridKeyCommandEh : int;
 
 // Handler types of the grid.
 using TNotifyEventEh = std::function<void(TCustomDBGridEh* sender)>;
@@ -592,7 +593,11 @@ private:
     // Keyboard navigation.
     bool CursorOpen() const;
     bool KeyDownAction(int key, Qt::KeyboardModifiers shift);
+    // Keys the grid claims as its own (bound in the key table and usable with these options).
     bool ClaimsKey(int key, Qt::KeyboardModifiers shift) const;
+    // Whether a bound key's command may run with the grid's options (Tab needs dgTabs and no Alt,
+    // the find dialog dghDialogFind).
+    bool KeyCommandEnabled(TGridKeyCommandEh command, Qt::KeyboardModifiers shift) const;
     bool NewRecordAtEnd() const;
     void DeleteWithConfirmation();
     // Ctrl+C / Ctrl+Insert, Ctrl+X / Shift+Delete, Ctrl+V / Shift+Insert, Ctrl+A: true when the key

@@ -1,18 +1,12 @@
 #include "TCustomDBGridEh.h"
 
 #include "TDBGridEhDataService.h"
+#include "TDBGridEhKeyMap.h"
 #include "TScopeExit.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-
-namespace {
-
-// The quote key's letter on the Russian layout (Qt names letter keys by their capital).
-constexpr int kKeyCyrillicE = 0x042D;
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Column selection and text search
@@ -283,24 +277,22 @@ void TCustomDBGridEh::CopyFromRecordAbove()
     ClearSelectionIfAllowed();
 }
 
+bool TCustomDBGridEh::KeyCommandEnabled(TGridKeyCommandEh command, Qt::KeyboardModifiers shift) const
+{
+    switch (command) {
+    case gkcTab:
+        return fOptions.Contains(dgTabs) && !shift.testFlag(Qt::AltModifier);
+    case gkcFindDialog:
+        return fOptionsEh.Contains(dghDialogFind);
+    default:
+        return true;
+    }
+}
+
 bool TCustomDBGridEh::ClaimsKey(int key, Qt::KeyboardModifiers shift) const
 {
-    const bool ctrl = shift.testFlag(Qt::ControlModifier);
-    switch (key) {
-    case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
-    case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
-        return true;
-    case Qt::Key_Tab: case Qt::Key_Backtab:
-        return fOptions.Contains(dgTabs) && !shift.testFlag(Qt::AltModifier);
-    case Qt::Key_Delete:
-        return ctrl;
-    case Qt::Key_F:
-        return ctrl && fOptionsEh.Contains(dghDialogFind);
-    case Qt::Key_Apostrophe: case kKeyCyrillicE:
-        return ctrl;
-    default:
-        return false;
-    }
+    const TGridKeyBindingEh* b = FindGridKeyBindingEh(key, shift.testFlag(Qt::ControlModifier));
+    return b && b->Claimed && KeyCommandEnabled(b->Command, shift);
 }
 
 bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
@@ -317,97 +309,91 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
     const int lastCol = ColCount() - 1;
     if (EditActionKey(key, shift))
         return true;
-    if (ctrl) {
-        switch (key) {
-        case Qt::Key_Up: case Qt::Key_PageUp:
-            if (!withShift)
-                ClearSelectionIfAllowed();
-            MoveRows(withShift, -fDataLink->ActiveRecord(), false, false);
-            return true;
-        case Qt::Key_Down: case Qt::Key_PageDown:
-            if (!withShift)
-                ClearSelectionIfAllowed();
-            MoveRows(withShift, fDataLink->BufferCount() - fDataLink->ActiveRecord() - 1, false, false);
-            return true;
-        case Qt::Key_Home: case Qt::Key_End:
-            if (!withShift)
-                ClearSelectionIfAllowed();
-            MoveRows(withShift, key == Qt::Key_Home ? -1 : 1, false, true);
-            return true;
-        case Qt::Key_Left:
-            SelectColumn(firstDataCol, +1);
-            return true;
-        case Qt::Key_Right:
-            SelectColumn(lastCol, -1);
-            return true;
-        case Qt::Key_Delete:
-            DeleteWithConfirmation();
-            return true;
-        case Qt::Key_F:
-            if (!fOptionsEh.Contains(dghDialogFind))
-                return false;
-            OpenFindDialog(QString(), QString(), true);
-            return true;
-        case Qt::Key_Apostrophe: case kKeyCyrillicE:  // the quote key, on either layout
-            CopyFromRecordAbove();
-            return true;
-        default:
-            break;
-        }
-    }
-    switch (key) {
-    case Qt::Key_Up: case Qt::Key_Down:
+    const TGridKeyBindingEh* binding = FindGridKeyBindingEh(key, ctrl);
+    if (!binding || !KeyCommandEnabled(binding->Command, shift))
+        return false;
+    switch (binding->Command) {
+    case gkcWindowTop:
         if (!withShift)
             ClearSelectionIfAllowed();
-        if (key == Qt::Key_Up)
+        MoveRows(withShift, -fDataLink->ActiveRecord(), false, false);
+        return true;
+    case gkcWindowBottom:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        MoveRows(withShift, fDataLink->BufferCount() - fDataLink->ActiveRecord() - 1, false, false);
+        return true;
+    case gkcFirstRecord: case gkcLastRecord:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        MoveRows(withShift, binding->Command == gkcFirstRecord ? -1 : 1, false, true);
+        return true;
+    case gkcFirstColumn:
+        SelectColumn(firstDataCol, +1);
+        return true;
+    case gkcLastColumn:
+        SelectColumn(lastCol, -1);
+        return true;
+    case gkcDeleteRecords:
+        DeleteWithConfirmation();
+        return true;
+    case gkcFindDialog:
+        OpenFindDialog(QString(), QString(), true);
+        return true;
+    case gkcCopyFromAbove:
+        CopyFromRecordAbove();
+        return true;
+    case gkcStepUp: case gkcStepDown:
+        if (!withShift)
+            ClearSelectionIfAllowed();
+        if (binding->Command == gkcStepUp)
             StepUp(withShift);
         else
             StepDown(withShift);
         return true;
-    case Qt::Key_PageUp: case Qt::Key_PageDown:
+    case gkcPageUp: case gkcPageDown:
         if (!withShift)
             ClearSelectionIfAllowed();
-        MoveRows(withShift, key == Qt::Key_PageUp ? -VisibleDataRowCount() : VisibleDataRowCount(), false, false);
+        MoveRows(withShift, binding->Command == gkcPageUp ? -VisibleDataRowCount() : VisibleDataRowCount(), false,
+                 false);
         return true;
-    case Qt::Key_Left: case Qt::Key_Right:
+    case gkcColumnLeft: case gkcColumnRight:
         if (!withShift)
             ClearSelectionIfAllowed();
-        if (key == Qt::Key_Left)
+        if (binding->Command == gkcColumnLeft)
             SelectColumn(Col() - 1, -1);
         else
             SelectColumn(Col() + 1, +1);
         return true;
-    case Qt::Key_Home: case Qt::Key_End:
+    case gkcHome: case gkcEnd:
         if (lastCol - firstDataCol + 1 == 1 || fOptions.Contains(dgRowSelect)) {
             if (!withShift)
                 ClearSelectionIfAllowed();
-            MoveRows(withShift, key == Qt::Key_Home ? -1 : 1, false, true);
-        } else if (key == Qt::Key_Home) {
+            MoveRows(withShift, binding->Command == gkcHome ? -1 : 1, false, true);
+        } else if (binding->Command == gkcHome) {
             SelectColumn(firstDataCol, +1);
         } else {
             SelectColumn(lastCol, -1);
         }
         return true;
-    case Qt::Key_Tab: case Qt::Key_Backtab:
-        if (!fOptions.Contains(dgTabs) || shift.testFlag(Qt::AltModifier))
-            return false;
+    case gkcTab:
         TabToColumn(key == Qt::Key_Tab && !withShift);
         return true;
-    case Qt::Key_Return: case Qt::Key_Enter:
+    case gkcEnter:
         if (fOptionsEh.Contains(dghEnterAsTab)) {
             TabToColumn(!withShift);
             return true;
         }
         LinkUpdateData();
         return false;  // for the window's default button, where the window has one
-    case Qt::Key_Escape:
+    case gkcEscape:
         LinkReset();
         ClearSelectionIfAllowed();
         StopTracking();
         if (GridState() != gsNormal)
             CancelMode();
         return true;
-    case Qt::Key_Insert:
+    case gkcInsert:
         if (ctrl || withShift || !fOptions.Contains(dgEditing) || fReadOnly || !DataSet()->CanModify())
             return false;
         ClearSelectionIfAllowed();
@@ -416,9 +402,8 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
         else if (fAllowedOperations.Contains(alopAppendEh))
             DataSet()->Append();
         return true;
-    default:
-        return false;
     }
+    return false;
 }
 
 void TCustomDBGridEh::keyPressEvent(QKeyEvent* event)
