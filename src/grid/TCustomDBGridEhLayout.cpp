@@ -247,24 +247,11 @@ void TCustomDBGridEh::RebuildLayout()
             fVisibleColumns.Add(fColumns->Items(i));
 
     SetColCount(std::max(1, fColumns->Count() + fIndicatorOffset));
-    int fixedCols = fIndicatorOffset + fFrozenCols;
-    {
-        // Hidden columns among the frozen ones and right after them stay fixed too.
-        int frozenSeen = 0;
-        for (int i = 0; i < fColumns->Count(); ++i) {
-            const bool visible = fColumns->Items(i)->Visible();
-            if (visible && frozenSeen >= fFrozenCols)
-                break;
-            if (visible)
-                ++frozenSeen;
-            else
-                ++fixedCols;
-        }
-    }
-    if (fVisibleColumns.Count() == 0)
-        --fixedCols;
-    fixedCols = std::clamp(fixedCols, 0, ColCount() - 1);
-    SetFixedCols(fixedCols);
+    std::vector<bool> columnVisible;
+    columnVisible.reserve(std::size_t(fColumns->Count()));
+    for (int i = 0; i < fColumns->Count(); ++i)
+        columnVisible.push_back(fColumns->Items(i)->Visible());
+    SetFixedCols(FixedColCountEh(columnVisible, fIndicatorOffset, fFrozenCols, ColCount()));
 
     fTitleRowCount = fOptions.Contains(dgTitles) ? 1 : 0;
     if (RowCount() <= fTitleRowCount)
