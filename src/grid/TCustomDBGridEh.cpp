@@ -29,7 +29,7 @@ TCustomDBGridEh::TCustomDBGridEh(QWidget* parent) : TCustomGridEh(parent)
 
 TCustomDBGridEh::~TCustomDBGridEh()
 {
-    fLoading = true;  // nothing more is laid out or reported
+    fLayoutState.Include(lsLoading);  // nothing more is laid out or reported
     fDataLink->SetDataSource(nullptr);
     fColumns.reset();
 }
@@ -140,7 +140,7 @@ void TCustomDBGridEh::SetAutoFitColWidths(bool value)
     if (value == fAutoFitColWidths)
         return;
     fAutoFitColWidths = value;
-    if (fLoading) {
+    if (fLayoutState.Contains(lsLoading)) {
         if (value) {
             SetScrollBars(ssNone);
             SetLeftCol(FixedCols());

@@ -262,15 +262,15 @@ public:
     void RequestLayout() override;
     // Posts one deferred layout request to the grid itself.
     void PostDeferredLayout();
-    bool DeferredLayoutPending() const { return fDeferredLayoutPosted; }
+    bool DeferredLayoutPending() const { return fLayoutState.Contains(lsDeferredLayoutPosted); }
     void RecountRows();
     void RefreshVertScrollBar();
     void SyncCurrentRow();
-    bool InLayout() const override { return fInLayout; }
+    bool InLayout() const override { return fLayoutState.Contains(lsInLayout); }
     // A stored layout being read: nothing is reported until EndLoading.
     void BeginLoading();
     void EndLoading();
-    bool IsLoading() const override { return fLoading; }
+    bool IsLoading() const override { return fLayoutState.Contains(lsLoading); }
 
     // Column indexes: grid column of data column i and back (-1 for the indicator column).
     int DataToRawColumn(int dataCol) const { return dataCol + fIndicatorOffset; }
@@ -471,7 +471,7 @@ protected:
 private:
     void OptionsToGridOptions();
     void ComputeRowHeights();
-    bool HasPendingLayout() const { return fLayoutPending; }
+    bool HasPendingLayout() const { return fLayoutState.Contains(lsLayoutPending); }
     bool TakeFocusForAction();
     // Painting of the kinds of cells.
     bool DrawIndicatorCell(TCanvasEh& canvas, const QRect& cellRect, const QRect& rect, const TCellTypeEh& type);
@@ -551,11 +551,17 @@ private:
     int fLastIndicatorRow = -1;
     int fUpdateLock = 0;
     int fLayoutLock = 0;
-    bool fLayoutPending = false;
-    bool fInLayout = false;
-    bool fLoading = false;
-    bool fDeferredLayoutPosted = false;
-    bool fResizePending = false;
+    // What the layout is doing and has left to do, in one value.
+    enum TLayoutStateFlagEh {
+        lsLayoutPending,         // a layout pass waits for the locks to go
+        lsInLayout,              // a layout pass is running
+        lsLoading,               // a stored layout is read (or the grid is going): nothing is laid out
+        lsDeferredLayoutPosted,  // the deferred layout request is in the queue
+        lsResizePending,         // a resize waits for the update lock to go
+        lsSettingColumnWidth,    // the grid itself sets a column's width from the cell widths
+        lsVertBarApplied         // the vertical bar has been given its values once
+    };
+    TEnumSetEh<TLayoutStateFlagEh, 7> fLayoutState;
     bool fThumbTracked = false;
     int fReadRowSaved = -1;
     int fReadRowDepth = 0;
@@ -582,11 +588,9 @@ private:
         Qt::KeyboardModifiers Modifiers;
     };
     std::optional<TPendingContextMenu> fPendingContextMenu;
-    bool fSettingColumnWidth = false;
     TScrollInfoEh fVertInfo;
     TScrollInfoEh fVertExtInfo;
     TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
-    bool fVertApplied = false;
     bool fInColExit = false;
     int fWheelDelta = 0;  // wheel rotation short of a whole notch
 

@@ -21,12 +21,12 @@ void TCustomDBGridEh::EndUpdate()
         return;
     if (--fUpdateLock > 0)
         return;
-    if (fResizePending) {
-        fResizePending = false;
+    if (fLayoutState.Contains(lsResizePending)) {
+        fLayoutState.Exclude(lsResizePending);
         GridResized();
     }
-    if (fLayoutPending) {
-        fLayoutPending = false;
+    if (fLayoutState.Contains(lsLayoutPending)) {
+        fLayoutState.Exclude(lsLayoutPending);
         RequestLayout();
     }
     InvalidateGrid();
@@ -49,7 +49,7 @@ void TCustomDBGridEh::EndLayout()
     });
     if (fLayoutLock == 1) {
         if (fUpdateLock > 0)
-            fLayoutPending = true;
+            fLayoutState.Include(lsLayoutPending);
         else
             RebuildLayout();
     }
@@ -57,10 +57,10 @@ void TCustomDBGridEh::EndLayout()
 
 void TCustomDBGridEh::RequestLayout()
 {
-    if (fLoading)
+    if (fLayoutState.Contains(lsLoading))
         return;
     if (fUpdateLock > 0) {
-        fLayoutPending = true;
+        fLayoutState.Include(lsLayoutPending);
         return;
     }
     if (fLayoutLock > 0)
@@ -71,9 +71,9 @@ void TCustomDBGridEh::RequestLayout()
 
 void TCustomDBGridEh::PostDeferredLayout()
 {
-    if (fDeferredLayoutPosted)
+    if (fLayoutState.Contains(lsDeferredLayoutPosted))
         return;
-    fDeferredLayoutPosted = true;
+    fLayoutState.Include(lsDeferredLayoutPosted);
     QCoreApplication::postEvent(this, new QEvent(kDeferredLayoutEvent));
 }
 
@@ -97,10 +97,10 @@ bool TCustomDBGridEh::event(QEvent* event)
         }
     }
     if (event->type() == kDeferredLayoutEvent) {
-        fDeferredLayoutPosted = false;
+        fLayoutState.Exclude(lsDeferredLayoutPosted);
         // Under a lock the request waits for the lock's end instead of circling the queue.
         if (fUpdateLock > 0)
-            fLayoutPending = true;
+            fLayoutState.Include(lsLayoutPending);
         else if (fLayoutLock == 0)
             RequestLayout();
         return true;
@@ -110,14 +110,14 @@ bool TCustomDBGridEh::event(QEvent* event)
 
 void TCustomDBGridEh::BeginLoading()
 {
-    fLoading = true;
+    fLayoutState.Include(lsLoading);
 }
 
 void TCustomDBGridEh::EndLoading()
 {
-    if (!fLoading)
+    if (!fLayoutState.Contains(lsLoading))
         return;
-    fLoading = false;
+    fLayoutState.Exclude(lsLoading);
     if (fAutoFitColWidths)
         for (int i = 0; i < fColumns->Count(); ++i)
             fColumns->Items(i)->SetBasisWidth(fColumns->Items(i)->Width());
@@ -222,12 +222,12 @@ void TCustomDBGridEh::ComputeRowHeights()
 
 void TCustomDBGridEh::RebuildLayout()
 {
-    if (fLoading)
+    if (fLayoutState.Contains(lsLoading))
         return;
     QCoreApplication::removePostedEvents(this, kDeferredLayoutEvent);
-    fDeferredLayoutPosted = false;
-    fInLayout = true;
-    TScopeExit done([this] { fInLayout = false; });
+    fLayoutState.Exclude(lsDeferredLayoutPosted);
+    fLayoutState.Include(lsInLayout);
+    TScopeExit done([this] { fLayoutState.Exclude(lsInLayout); });
 
     fIndicatorOffset = fOptions.Contains(dgIndicator) ? 1 : 0;
     fDataLink->ClearMapping();
@@ -331,7 +331,7 @@ void TCustomDBGridEh::AutoFit()
 
 void TCustomDBGridEh::ColumnsChanged(TColumnEh* item)
 {
-    if (fLoading)
+    if (fLayoutState.Contains(lsLoading))
         return;
     if (!item) {
         RequestLayout();
@@ -347,8 +347,8 @@ void TCustomDBGridEh::ColumnsChanged(TColumnEh* item)
     if (item->Visible() && gridWidth != -1 && gridWidth != item->Width()) {
         if (!fAutoFitColWidths) {
             // The grid column follows at once; this is no user sizing to apply.
-            fSettingColumnWidth = true;
-            TScopeExit end([this] { fSettingColumnWidth = false; });
+            fLayoutState.Include(lsSettingColumnWidth);
+            TScopeExit end([this] { fLayoutState.Exclude(lsSettingColumnWidth); });
             SetColWidths(raw, item->Width());
         } else {
             // The width asked for scales the column's share; its right neighbour gives or takes
@@ -381,7 +381,7 @@ void TCustomDBGridEh::InvalidateColumn(TColumnEh* column)
 
 void TCustomDBGridEh::ColWidthsChanged()
 {
-    if (!fSettingColumnWidth)
+    if (!fLayoutState.Contains(lsSettingColumnWidth))
         ApplyUserColWidths();
 }
 

@@ -17,7 +17,7 @@ void TCustomDBGridEh::WindowCreated()
 void TCustomDBGridEh::GridResized()
 {
     if (fUpdateLock > 0) {
-        fResizePending = true;
+        fLayoutState.Include(lsResizePending);
         return;
     }
     if (fAutoFitColWidths) {
@@ -31,7 +31,7 @@ void TCustomDBGridEh::GridResized()
 
 void TCustomDBGridEh::LinkActiveChanged(bool active)
 {
-    if (fLoading)
+    if (fLayoutState.Contains(lsLoading))
         return;
     fSelection->LinkActive(active);
     RequestLayout();
@@ -43,7 +43,7 @@ void TCustomDBGridEh::LinkActiveChanged(bool active)
 
 void TCustomDBGridEh::LinkDataChanged()
 {
-    if (!HandleAllocated() || fLoading)
+    if (!HandleAllocated() || fLayoutState.Contains(lsLoading))
         return;
     RecountRows();
     const bool wasShown = VertScrollBarShown();
@@ -65,7 +65,7 @@ QRect TCustomDBGridEh::FullRowRect(int row) const
 
 void TCustomDBGridEh::LinkScrolled(int distance)
 {
-    if (!HandleAllocated() || fLoading)
+    if (!HandleAllocated() || fLayoutState.Contains(lsLoading))
         return;
     const QRect oldRow = FullRowRect(Row());
     if (fDataLink->ActiveRecord() >= RowCount() - fTitleRowCount)

@@ -163,9 +163,9 @@ int TCustomDBGridEh::IndicatorGlyph(int dataRow)
 
 void TCustomDBGridEh::DrawCell(QPainter& painter, int col, int row, const QRect& rect, TGridDrawState state)
 {
-    if (fInLayout)
+    if (fLayoutState.Contains(lsInLayout))
         return;
-    if (fLoading) {
+    if (fLayoutState.Contains(lsLoading)) {
         painter.fillRect(rect, ColorToQColor(fColor));
         return;
     }

@@ -104,7 +104,7 @@ void TCustomDBGridEh::RestoreCursorPosition()
 
 void TCustomDBGridEh::SyncCurrentRow()
 {
-    if (!fDataLink->Active() || !HandleAllocated() || fLoading)
+    if (!fDataLink->Active() || !HandleAllocated() || fLayoutState.Contains(lsLoading))
         return;
     const int target = fDataLink->ActiveRecord() + fTitleRowCount;
     if (target != Row() && target < RowCount())
@@ -138,12 +138,12 @@ void TCustomDBGridEh::RefreshVertScrollBar()
 
     // Window-system state: the bar and what it shows; only a difference is applied.
     QScrollBar* vb = verticalScrollBar();
-    const bool unchanged = applied == fVertInfo && mode == fVertAppliedMode && fVertApplied
-        && vb->value() == std::clamp(applied.Pos, vb->minimum(), vb->maximum());
+    const bool unchanged = applied == fVertInfo && mode == fVertAppliedMode
+        && fLayoutState.Contains(lsVertBarApplied) && vb->value() == std::clamp(applied.Pos, vb->minimum(), vb->maximum());
     if (!unchanged) {
         fVertInfo = applied;
         fVertAppliedMode = mode;
-        fVertApplied = true;
+        fLayoutState.Include(lsVertBarApplied);
         const bool needed = ScrollRangeExceedsPage(applied);
         bool shown = false;
         bool enabled = true;
