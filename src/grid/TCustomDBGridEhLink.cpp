@@ -56,7 +56,7 @@ void TCustomDBGridEh::LinkDataChanged()
 
 QRect TCustomDBGridEh::FullRowRect(int row) const
 {
-    const TGridAxisEh v = VertAxis();
+    const TGridAxisEh& v = VertAxis();
     const int y = v.CellStart(row);
     if (y < 0 || row >= RowCount())
         return {};
@@ -85,7 +85,7 @@ void TCustomDBGridEh::LinkScrolled(int distance)
             if (fOptions.Contains(dgIndicator) && fLastIndicatorRow >= 0)
                 InvalidateRect(FullRowRect(fLastIndicatorRow));
             // The data rows' pixels move; only the strip they uncover is painted anew.
-            const TGridAxisEh v = VertAxis();
+            const TGridAxisEh& v = VertAxis();
             const int top = v.CellStart(fTitleRowCount);
             const int bottom = v.CellStart(RowCount() - 1) + v.Pitch(RowCount() - 1);
             if (top >= 0 && bottom > top)

@@ -13,8 +13,8 @@
 
 QRect TCustomDBGridEh::DataAreaRect() const
 {
-    const TGridAxisEh h = HorzAxis();
-    const TGridAxisEh v = VertAxis();
+    const TGridAxisEh& h = HorzAxis();
+    const TGridAxisEh& v = VertAxis();
     return QRect(QPoint(h.FixedBoundary(), v.FixedBoundary()), QPoint(h.GridBoundary() - 1, v.GridBoundary() - 1));
 }
 
