@@ -236,9 +236,9 @@ public:
     bool AutoFitColWidth() const { return fAutoFitColWidth; }
     virtual void SetAutoFitColWidth(bool value);
     TBiDiModeEh BiDiMode() const { return fBiDiMode; }
-    void SetBiDiMode(TBiDiModeEh value);
+    void SetBiDiMode(TBiDiModeEh value);  // published, unused yet
     TColumnButtonStyleEh ButtonStyle() const { return fButtonStyle; }
-    void SetButtonStyle(TColumnButtonStyleEh value);
+    void SetButtonStyle(TColumnButtonStyleEh value);  // published, unused yet
     bool Checkboxes() const;
     void SetCheckboxes(bool value);
     TColor Color() const;
@@ -248,15 +248,15 @@ public:
     const QString& DisplayFormat() const { return fDisplayFormat; }
     void SetDisplayFormat(const QString& value);
     int DropDownRows() const { return fDropDownRows; }
-    void SetDropDownRows(int value) { fDropDownRows = value; }
+    void SetDropDownRows(int value) { fDropDownRows = value; }  // published, unused yet
     bool DropDownShowTitles() const;
     void SetDropDownShowTitles(bool value);
     bool DropDownSizing() const;
     void SetDropDownSizing(bool value);
     int DropDownWidth() const { return fDropDownWidth; }
-    void SetDropDownWidth(int value) { fDropDownWidth = value; }
+    void SetDropDownWidth(int value) { fDropDownWidth = value; }  // published, unused yet
     const QString& EditMask() const { return fEditMask; }
-    void SetEditMask(const QString& value) { fEditMask = value; }
+    void SetEditMask(const QString& value) { fEditMask = value; }  // published, unused yet
     bool EndEllipsis() const;
     void SetEndEllipsis(bool value);
     const QString& FieldName() const { return fFieldName; }
@@ -272,13 +272,13 @@ public:
     bool HighlightRequired() const;
     virtual void SetHighlightRequired(bool value);
     TImageListEh* ImageList() const { return fImageList; }
-    void SetImageList(TImageListEh* value);
+    void SetImageList(TImageListEh* value);  // published, unused yet
     TImeModeEh ImeMode() const;
     virtual void SetImeMode(TImeModeEh value);
     QString ImeName() const;
     virtual void SetImeName(const QString& value);
     double Increment() const { return fIncrement; }
-    void SetIncrement(double value) { fIncrement = value; }
+    void SetIncrement(double value) { fIncrement = value; }  // published, unused yet
     const QStringList& KeyList() const { return fKeyList; }
     void SetKeyList(const QStringList& value);
     TTextLayout Layout() const;
@@ -294,13 +294,13 @@ public:
     const QStringList& PickList() const { return fPickList; }
     void SetPickList(const QStringList& value);
     QMenu* PopupMenu() const { return fPopupMenu; }
-    void SetPopupMenu(QMenu* value) { fPopupMenu = value; }
+    void SetPopupMenu(QMenu* value) { fPopupMenu = value; }  // published, unused yet
     bool ReadOnly() const;
     virtual void SetReadOnly(bool value);
     bool ShowImageAndText() const { return fShowImageAndText; }
     void SetShowImageAndText(bool value);
     int Tag() const { return fTag; }
-    void SetTag(int value) { fTag = value; }
+    void SetTag(int value) { fTag = value; }  // published, unused yet
     TColumnTitleEh* Title() const { return fTitle.get(); }
     bool ToolTips() const;
     void SetToolTips(bool value);

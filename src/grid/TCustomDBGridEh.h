@@ -382,7 +382,7 @@ public:
     void InvalidateColumn(TColumnEh* column);
 
     // Events.
-    TNotifyEventEh OnApplyFilter;
+    TNotifyEventEh OnApplyFilter;  // published, never fired yet
     TDBGridEhColumnEvent OnCellClick;
     TCheckTitleEhBtnEvent OnCheckButton;
     TNotifyEventEh OnColEnter;
@@ -391,13 +391,13 @@ public:
     TNotifyEventEh OnColWidthsChanged;
     TDrawColumnEhCellEvent OnDrawColumnCell;
     TDrawDataCellEvent OnDrawDataCell;
-    TDrawFooterCellEvent OnDrawFooterCell;
+    TDrawFooterCellEvent OnDrawFooterCell;  // published, never fired yet
     TGetCellEhParamsEvent OnGetCellParams;
     TGetFooterParamsEvent OnGetFooterParams;
     TNotifyEventEh OnSelectionChanged;
     TNotifyEventEh OnSortMarkingChanged;
-    TNotifyEventEh OnSumListAfterRecalcAll;
-    TNotifyEventEh OnSumListRecalcAll;
+    TNotifyEventEh OnSumListAfterRecalcAll;  // published, never fired yet
+    TNotifyEventEh OnSumListRecalcAll;  // published, never fired yet
     TTitleEhClickEvent OnTitleBtnClick;
     TDBGridEhColumnEvent OnTitleClick;
 
