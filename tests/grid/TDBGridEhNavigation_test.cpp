@@ -160,6 +160,51 @@ TEST(KeyNavigation, HiddenColumnsAreSkipped)
     }
 }
 
+TEST(KeyNavigation, MovedColumnsAreWalkedInTheirNewPlaces)
+{
+    struct Case
+    {
+        const char* name;
+        bool hideMoved;  // the moved column is hidden as well
+        const char* from;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* expected;
+        int expRecord;
+    };
+    // numer moved from the first place to the last: vlad, street, numhome, numdoor, numer.
+    const Case cases[] = {
+        {"Home: the column now first", false, "numer", Qt::Key_Home, {}, "vlad", 5},
+        {"End: the moved column, now last", false, "street", Qt::Key_End, {}, "numer", 5},
+        {"Right onto the moved column", false, "numdoor", Qt::Key_Right, {}, "numer", 5},
+        {"Left off the moved column", false, "numer", Qt::Key_Left, {}, "numdoor", 5},
+        {"Left on the column now first stays", false, "vlad", Qt::Key_Left, {}, "vlad", 5},
+        {"Ctrl+Right: the moved column", false, "vlad", Qt::Key_Right, Qt::ControlModifier, "numer", 5},
+        {"Tab on the moved column: the next record's first", false, "numer", Qt::Key_Tab, {}, "vlad", 6},
+        {"Shift+Tab on the first: the previous record's moved column", false, "vlad", Qt::Key_Backtab,
+         Qt::ShiftModifier, "numer", 4},
+        {"moved and hidden: End stops before it", true, "street", Qt::Key_End, {}, "numdoor", 5},
+        {"moved and hidden: Right on the last shown stays", true, "numdoor", Qt::Key_Right, {}, "numdoor", 5},
+        {"moved and hidden: Tab on the last shown wraps", true, "numdoor", Qt::Key_Tab, {}, "vlad", 6},
+    };
+    for (const Case& c : cases) {
+        TNavGrid g;
+        TDBGridColumnsEh& columns = g.Grid->Columns();
+        columns.Move(cNumer, columns.Count() - 1);
+        if (c.hideMoved)
+            columns[columns.Count() - 1]->SetVisible(false);
+        QApplication::processEvents();
+        int from = -1;
+        for (int i = 0; i < columns.Count(); ++i)
+            if (columns[i]->FieldName() == QLatin1String(c.from))
+                from = i;
+        g.GoTo(5, from);
+        g.Key(c.key, c.modifiers);
+        EXPECT_EQ(columns[g.Column()]->FieldName(), QLatin1String(c.expected)) << c.name;
+        EXPECT_EQ(g.Record(), c.expRecord) << c.name;
+    }
+}
+
 TEST(KeyNavigation, HomeAndEndMoveRecordsWithOneDataColumn)
 {
     TNavGrid g;
