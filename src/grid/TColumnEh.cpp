@@ -310,10 +310,8 @@ void TColumnEh::SetAlignment(TAlignment value)
         Field()->SetAlignment(value);
         return;
     }
-    if (IsExplicit(cvAlignment) && value == fAlignment)
+    if (!AssignExplicit(cvAlignment, fAlignment, value))
         return;
-    fAlignment = value;
-    MarkExplicit(cvAlignment);
     Changed(false);
 }
 
@@ -328,11 +326,7 @@ void TColumnEh::SetAlignment(TAlignment value)
     }                                                                                               \
     void TColumnEh::Set##Name(bool value)                                                           \
     {                                                                                               \
-        if (IsExplicit(Flag) && value == f##Name)                                                   \
-            return;                                                                                 \
-        f##Name = value;                                                                            \
-        MarkExplicit(Flag);                                                                         \
-        if (Report)                                                                                 \
+        if (AssignExplicit(Flag, f##Name, value) && (Report))                                       \
             Changed(false);                                                                         \
     }
 
@@ -356,10 +350,8 @@ bool TColumnEh::HighlightRequired() const
 
 void TColumnEh::SetHighlightRequired(bool value)
 {
-    if (IsExplicit(cvHighlightRequired) && value == fHighlightRequired)
+    if (!AssignExplicit(cvHighlightRequired, fHighlightRequired, value))
         return;
-    fHighlightRequired = value;
-    MarkExplicit(cvHighlightRequired);
     Changed(false);
 }
 
@@ -373,10 +365,8 @@ TTextLayout TColumnEh::Layout() const
 
 void TColumnEh::SetLayout(TTextLayout value)
 {
-    if (IsExplicit(cvLayout) && value == fLayout)
+    if (!AssignExplicit(cvLayout, fLayout, value))
         return;
-    fLayout = value;
-    MarkExplicit(cvLayout);
     Changed(false);
 }
 
@@ -414,10 +404,8 @@ bool TColumnEh::Checkboxes() const
 
 void TColumnEh::SetCheckboxes(bool value)
 {
-    if (IsExplicit(cvCheckboxes) && value == fCheckboxes)
+    if (!AssignExplicit(cvCheckboxes, fCheckboxes, value))
         return;
-    fCheckboxes = value;
-    MarkExplicit(cvCheckboxes);
     Changed(false);
 }
 
@@ -428,10 +416,8 @@ TColor TColumnEh::Color() const
 
 void TColumnEh::SetColor(TColor value)
 {
-    if (IsExplicit(cvColor) && value == fColor)
+    if (!AssignExplicit(cvColor, fColor, value))
         return;
-    fColor = value;
-    MarkExplicit(cvColor);
     Changed(false);
 }
 
@@ -494,10 +480,8 @@ TImeModeEh TColumnEh::ImeMode() const
 
 void TColumnEh::SetImeMode(TImeModeEh value)
 {
-    if (IsExplicit(cvImeMode) && value == fImeMode)
+    if (!AssignExplicit(cvImeMode, fImeMode, value))
         return;
-    fImeMode = value;
-    MarkExplicit(cvImeMode);
     Changed(false);
 }
 
@@ -508,10 +492,8 @@ QString TColumnEh::ImeName() const
 
 void TColumnEh::SetImeName(const QString& value)
 {
-    if (IsExplicit(cvImeName) && value == fImeName)
+    if (!AssignExplicit(cvImeName, fImeName, value))
         return;
-    fImeName = value;
-    MarkExplicit(cvImeName);
     Changed(false);
 }
 
@@ -579,10 +561,8 @@ void TColumnEh::SetReadOnly(bool value)
         Field()->SetReadOnly(value);
         return;
     }
-    if (IsExplicit(cvReadOnly) && value == fReadOnly)
+    if (!AssignExplicit(cvReadOnly, fReadOnly, value))
         return;
-    fReadOnly = value;
-    MarkExplicit(cvReadOnly);
     Changed(false);
 }
 

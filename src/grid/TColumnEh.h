@@ -358,6 +358,17 @@ protected:
     void Changed(bool allItems);
     bool IsExplicit(TColumnEhValue v) const { return fExplicit.Contains(v); }
     void MarkExplicit(TColumnEhValue v) { fExplicit.Include(v); }
+    // Assigns a property that follows a default until assigned: stores the value and marks it
+    // assigned; false when it already was assigned this value (nothing to report).
+    template <class T>
+    bool AssignExplicit(TColumnEhValue v, T& field, const T& value)
+    {
+        if (IsExplicit(v) && value == field)
+            return false;
+        field = value;
+        MarkExplicit(v);
+        return true;
+    }
     // Whether the grid is loading a stored layout (nothing is reported meanwhile).
     bool GridLoading() const;
 

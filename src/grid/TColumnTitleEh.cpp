@@ -60,10 +60,8 @@ TAlignment TColumnTitleEh::Alignment() const
 
 void TColumnTitleEh::SetAlignment(TAlignment value)
 {
-    if (IsExplicit(cvTitleAlignment) && value == fAlignment)
+    if (!fColumn->AssignExplicit(cvTitleAlignment, fAlignment, value))
         return;
-    fAlignment = value;
-    MarkExplicit(cvTitleAlignment);
     fColumn->Changed(false);
 }
 
@@ -86,10 +84,8 @@ void TColumnTitleEh::SetCaption(const QString& value)
         fColumn->Field()->SetDisplayLabel(value);
         return;
     }
-    if (IsExplicit(cvTitleCaption) && value == fCaption)
+    if (!fColumn->AssignExplicit(cvTitleCaption, fCaption, value))
         return;
-    fCaption = value;
-    MarkExplicit(cvTitleCaption);
     fColumn->Changed(false);
 }
 
@@ -106,10 +102,8 @@ TColor TColumnTitleEh::Color() const
 
 void TColumnTitleEh::SetColor(TColor value)
 {
-    if (IsExplicit(cvTitleColor) && value == fColor)
+    if (!fColumn->AssignExplicit(cvTitleColor, fColor, value))
         return;
-    fColor = value;
-    MarkExplicit(cvTitleColor);
     fColumn->Changed(false);
 }
 
@@ -126,10 +120,8 @@ bool TColumnTitleEh::EndEllipsis() const
 
 void TColumnTitleEh::SetEndEllipsis(bool value)
 {
-    if (IsExplicit(cvTitleEndEllipsis) && value == fEndEllipsis)
+    if (!fColumn->AssignExplicit(cvTitleEndEllipsis, fEndEllipsis, value))
         return;
-    fEndEllipsis = value;
-    MarkExplicit(cvTitleEndEllipsis);
     fColumn->Changed(false);
 }
 
@@ -178,10 +170,8 @@ TTextOrientationEh TColumnTitleEh::Orientation() const
 
 void TColumnTitleEh::SetOrientation(TTextOrientationEh value)
 {
-    if (IsExplicit(cvTitleOrientation) && value == fOrientation)
+    if (!fColumn->AssignExplicit(cvTitleOrientation, fOrientation, value))
         return;
-    fOrientation = value;
-    MarkExplicit(cvTitleOrientation);
     fColumn->Changed(true);
 }
 
@@ -278,10 +268,8 @@ bool TColumnTitleEh::TitleButton() const
 
 void TColumnTitleEh::SetTitleButton(bool value)
 {
-    if (IsExplicit(cvTitleButton) && value == fTitleButton)
+    if (!fColumn->AssignExplicit(cvTitleButton, fTitleButton, value))
         return;
-    fTitleButton = value;
-    MarkExplicit(cvTitleButton);
     fColumn->Changed(false);
 }
 
