@@ -138,8 +138,8 @@ void TCustomDBGridEh::RefreshVertScrollBar()
 
     // Window-system state: the bar and what it shows; only a difference is applied.
     QScrollBar* vb = verticalScrollBar();
-    const bool unchanged = applied == fVertInfo && mode == fVertAppliedMode
-        && fLayoutState.Contains(lsVertBarApplied) && vb->value() == std::clamp(applied.Pos, vb->minimum(), vb->maximum());
+    const bool unchanged = applied == fVertInfo && mode == fVertAppliedMode && fLayoutState.Contains(lsVertBarApplied)
+                           && vb->value() == std::clamp(applied.Pos, vb->minimum(), vb->maximum());
     if (!unchanged) {
         fVertInfo = applied;
         fVertAppliedMode = mode;
