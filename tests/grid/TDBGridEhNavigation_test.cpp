@@ -2,6 +2,7 @@
 // does to the record set's cursor and the grid's current column, the order of the events, the
 // questions asked before deleting, and how Enter and Esc meet the window's buttons.
 #include "GridFixture.h"
+#include "TDBGridEhKeyMap.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -67,6 +68,41 @@ bool WithModalBox(const std::function<void()>& action, const std::function<void(
 }
 
 } // namespace
+
+TEST(KeyNavigation, BindingsWithAndWithoutCtrl)
+{
+    struct Case
+    {
+        const char* name;
+        int key;
+        bool ctrl;
+        bool bound;
+        TGridKeyCommandEh command;
+        bool claimed;
+    };
+    const Case cases[] = {
+        {"Up", Qt::Key_Up, false, true, gkcStepUp, true},
+        {"Ctrl+Up: to the window's top", Qt::Key_Up, true, true, gkcWindowTop, true},
+        {"Ctrl+Page Down: to the window's bottom", Qt::Key_PageDown, true, true, gkcWindowBottom, true},
+        {"Ctrl+Tab falls back to Tab", Qt::Key_Tab, true, true, gkcTab, true},
+        {"Backtab is Tab backwards", Qt::Key_Backtab, false, true, gkcTab, true},
+        {"Ctrl+quote on the Russian layout", kKeyCyrillicEEh, true, true, gkcCopyFromAbove, true},
+        {"Enter is not claimed (the window's default button)", Qt::Key_Return, false, true, gkcEnter, false},
+        {"Ctrl+Enter falls back to Enter", Qt::Key_Enter, true, true, gkcEnter, false},
+        {"Esc is not claimed", Qt::Key_Escape, false, true, gkcEscape, false},
+        {"Delete needs Ctrl", Qt::Key_Delete, false, false, gkcStepUp, false},
+        {"quote needs Ctrl", Qt::Key_Apostrophe, false, false, gkcStepUp, false},
+        {"a letter", Qt::Key_A, false, false, gkcStepUp, false},
+    };
+    for (const Case& c : cases) {
+        const TGridKeyBindingEh* b = FindGridKeyBindingEh(c.key, c.ctrl);
+        ASSERT_EQ(b != nullptr, c.bound) << c.name;
+        if (!b)
+            continue;
+        EXPECT_EQ(b->Command, c.command) << c.name;
+        EXPECT_EQ(b->Claimed, c.claimed) << c.name;
+    }
+}
 
 TEST(KeyNavigation, KeyTable)
 {
