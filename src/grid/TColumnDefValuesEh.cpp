@@ -1,6 +1,6 @@
 #include "TColumnDefValuesEh.h"
 
-#include "TCustomDBGridEh.h"
+#include "TColumnsOwnerEh.h"
 
 // ---------------------------------------------------------------------------------------------
 // TColumnTitleDefValuesEh
@@ -70,7 +70,7 @@ void TColumnTitleDefValuesEh::SetToolTips(bool value)
 // ---------------------------------------------------------------------------------------------
 // TColumnDefValuesEh
 
-TColumnDefValuesEh::TColumnDefValuesEh(TCustomDBGridEh* grid) : fGrid(grid), fTitle(grid), fFooter(grid) {}
+TColumnDefValuesEh::TColumnDefValuesEh(TColumnsOwnerEh* grid) : fGrid(grid), fTitle(grid), fFooter(grid) {}
 
 void TColumnDefValuesEh::Changed()
 {

@@ -6,12 +6,12 @@
 #include "TColor.h"
 #include "TGridTypesEh.h"
 
-class TCustomDBGridEh;
+class TColumnsOwnerEh;
 
 class TColumnTitleDefValuesEh
 {
 public:
-    explicit TColumnTitleDefValuesEh(TCustomDBGridEh* grid) : fGrid(grid) {}
+    explicit TColumnTitleDefValuesEh(TColumnsOwnerEh* grid) : fGrid(grid) {}
 
     // taCenter with multi-level titles, taLeftJustify otherwise, until assigned.
     TAlignment Alignment() const;
@@ -31,7 +31,7 @@ public:
     void SetToolTips(bool value);
 
 private:
-    TCustomDBGridEh* fGrid;
+    TColumnsOwnerEh* fGrid;
     TAlignment fAlignment = taLeftJustify;
     bool fAlignmentExplicit = false;
     TColor fColor = clBtnFace;
@@ -46,22 +46,22 @@ private:
 class TColumnFooterDefValuesEh
 {
 public:
-    explicit TColumnFooterDefValuesEh(TCustomDBGridEh* grid) : fGrid(grid) {}
-    TCustomDBGridEh* Grid() const { return fGrid; }
+    explicit TColumnFooterDefValuesEh(TColumnsOwnerEh* grid) : fGrid(grid) {}
+    TColumnsOwnerEh* Grid() const { return fGrid; }
 
 private:
-    TCustomDBGridEh* fGrid;
+    TColumnsOwnerEh* fGrid;
 };
 
 class TColumnDefValuesEh
 {
 public:
-    explicit TColumnDefValuesEh(TCustomDBGridEh* grid);
+    explicit TColumnDefValuesEh(TColumnsOwnerEh* grid);
     virtual ~TColumnDefValuesEh() = default;
     TColumnDefValuesEh(const TColumnDefValuesEh&) = delete;
     TColumnDefValuesEh& operator=(const TColumnDefValuesEh&) = delete;
 
-    TCustomDBGridEh* Grid() const { return fGrid; }
+    TColumnsOwnerEh* Grid() const { return fGrid; }
     TColumnTitleDefValuesEh& Title() { return fTitle; }
     const TColumnTitleDefValuesEh& Title() const { return fTitle; }
     TColumnFooterDefValuesEh& Footer() { return fFooter; }
@@ -89,7 +89,7 @@ protected:
     void Changed();
 
 private:
-    TCustomDBGridEh* fGrid;
+    TColumnsOwnerEh* fGrid;
     TColumnTitleDefValuesEh fTitle;
     TColumnFooterDefValuesEh fFooter;
     bool fAlwaysShowEditButton = false;

@@ -1,6 +1,7 @@
 #include "TColumnEh.h"
 
-#include "TCustomDBGridEh.h"
+#include "TColumnDefValuesEh.h"
+#include "TColumnsOwnerEh.h"
 #include "TDisplayFormatEh.h"
 
 #include <algorithm>
@@ -32,432 +33,6 @@ bool IsMemo(const TField* f)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-// TColumnsEhList
-
-int TColumnsEhList::IndexOf(const TColumnEh* column) const
-{
-    const auto it = std::find(fItems.begin(), fItems.end(), column);
-    return it == fItems.end() ? -1 : int(it - fItems.begin());
-}
-
-int TColumnsEhList::Remove(const TColumnEh* column)
-{
-    const int i = IndexOf(column);
-    if (i >= 0)
-        Delete(i);
-    return i;
-}
-
-// ---------------------------------------------------------------------------------------------
-// TColumnTitleEh
-
-TColumnTitleEh::TColumnTitleEh(TColumnEh* column) : fColumn(column)
-{
-    fFont = DefaultFont();
-}
-
-bool TColumnTitleEh::IsExplicit(TColumnEhValue v) const
-{
-    return fColumn->IsExplicit(v);
-}
-
-void TColumnTitleEh::MarkExplicit(TColumnEhValue v)
-{
-    fColumn->MarkExplicit(v);
-}
-
-void TColumnTitleEh::Assign(const TColumnTitleEh& source)
-{
-    if (source.IsExplicit(cvTitleAlignment))
-        SetAlignment(source.Alignment());
-    if (source.IsExplicit(cvTitleCaption))
-        SetCaption(source.Caption());
-    if (source.IsExplicit(cvTitleColor))
-        SetColor(source.Color());
-    if (source.IsExplicit(cvTitleEndEllipsis))
-        SetEndEllipsis(source.EndEllipsis());
-    if (source.IsExplicit(cvTitleFont))
-        SetFont(source.Font());
-    if (source.IsExplicit(cvTitleOrientation))
-        SetOrientation(source.Orientation());
-    if (source.IsExplicit(cvTitleButton))
-        SetTitleButton(source.TitleButton());
-    if (source.IsExplicit(cvTitleToolTips))
-        SetToolTips(source.ToolTips());
-    fHint = source.fHint;
-    fImageIndex = source.fImageIndex;
-    fSortIndex = source.fSortIndex;
-    fSortMarker = source.fSortMarker;
-}
-
-TAlignment TColumnTitleEh::DefaultAlignment() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g ? g->ColumnDefValues().Title().Alignment() : taLeftJustify;
-}
-
-TAlignment TColumnTitleEh::Alignment() const
-{
-    return IsExplicit(cvTitleAlignment) ? fAlignment : DefaultAlignment();
-}
-
-void TColumnTitleEh::SetAlignment(TAlignment value)
-{
-    if (IsExplicit(cvTitleAlignment) && value == fAlignment)
-        return;
-    fAlignment = value;
-    MarkExplicit(cvTitleAlignment);
-    fColumn->Changed(false);
-}
-
-QString TColumnTitleEh::DefaultCaption() const
-{
-    if (const TField* f = fColumn->Field())
-        return f->DisplayName();
-    return fColumn->FieldName();
-}
-
-QString TColumnTitleEh::Caption() const
-{
-    return IsExplicit(cvTitleCaption) ? fCaption : DefaultCaption();
-}
-
-void TColumnTitleEh::SetCaption(const QString& value)
-{
-    if (fColumn->IsDefaultColumnWriteThrough()) {
-        // A generated column shows its field's label; the label takes the new caption.
-        fColumn->Field()->SetDisplayLabel(value);
-        return;
-    }
-    if (IsExplicit(cvTitleCaption) && value == fCaption)
-        return;
-    fCaption = value;
-    MarkExplicit(cvTitleCaption);
-    fColumn->Changed(false);
-}
-
-TColor TColumnTitleEh::DefaultColor() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g ? g->ColumnDefValues().Title().Color() : clBtnFace;
-}
-
-TColor TColumnTitleEh::Color() const
-{
-    return IsExplicit(cvTitleColor) ? fColor : DefaultColor();
-}
-
-void TColumnTitleEh::SetColor(TColor value)
-{
-    if (IsExplicit(cvTitleColor) && value == fColor)
-        return;
-    fColor = value;
-    MarkExplicit(cvTitleColor);
-    fColumn->Changed(false);
-}
-
-bool TColumnTitleEh::DefaultEndEllipsis() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g && g->ColumnDefValues().Title().EndEllipsis();
-}
-
-bool TColumnTitleEh::EndEllipsis() const
-{
-    return IsExplicit(cvTitleEndEllipsis) ? fEndEllipsis : DefaultEndEllipsis();
-}
-
-void TColumnTitleEh::SetEndEllipsis(bool value)
-{
-    if (IsExplicit(cvTitleEndEllipsis) && value == fEndEllipsis)
-        return;
-    fEndEllipsis = value;
-    MarkExplicit(cvTitleEndEllipsis);
-    fColumn->Changed(false);
-}
-
-TFontEh TColumnTitleEh::DefaultFont() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g ? g->TitleFont() : fColumn->Font();
-}
-
-const TFontEh& TColumnTitleEh::Font() const
-{
-    if (!IsExplicit(cvTitleFont)) {
-        const TFontEh def = DefaultFont();
-        if (!(fFont == def))
-            fFont = def;
-    }
-    return fFont;
-}
-
-void TColumnTitleEh::SetFont(const TFontEh& value)
-{
-    fFont = value;
-    MarkExplicit(cvTitleFont);
-    fColumn->Changed(true);
-}
-
-void TColumnTitleEh::SetImageIndex(int value)
-{
-    if (value == fImageIndex)
-        return;
-    fImageIndex = value;
-    if (TCustomDBGridEh* g = fColumn->Grid(); g && !fColumn->GridLoading())
-        g->RequestLayout();
-}
-
-TTextOrientationEh TColumnTitleEh::DefaultOrientation() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g ? g->ColumnDefValues().Title().Orientation() : tohHorizontal;
-}
-
-TTextOrientationEh TColumnTitleEh::Orientation() const
-{
-    return IsExplicit(cvTitleOrientation) ? fOrientation : DefaultOrientation();
-}
-
-void TColumnTitleEh::SetOrientation(TTextOrientationEh value)
-{
-    if (IsExplicit(cvTitleOrientation) && value == fOrientation)
-        return;
-    fOrientation = value;
-    MarkExplicit(cvTitleOrientation);
-    fColumn->Changed(true);
-}
-
-void TColumnTitleEh::SetSortIndex(int value)
-{
-    value = std::max(0, value);
-    if (value == fSortIndex)
-        return;
-    TCustomDBGridEh* grid = fColumn->Grid();
-    if (!grid || fColumn->Collection()->UpdateCount() > 0) {
-        fSortIndex = value;
-        return;
-    }
-    // Only a marked column moves, and only to an ordinal another marked column holds: the two
-    // exchange. (Unmarked columns hold 0, which no marked column may take.)
-    if (fSortMarker == smNoneEh)
-        return;
-    const TDBGridColumnsEh& columns = *fColumn->Collection();
-    TColumnTitleEh* other = nullptr;
-    for (int i = 0; i < columns.Count() && !other; ++i) {
-        TColumnTitleEh* t = columns[i]->Title();
-        if (columns[i] != fColumn && t->fSortMarker != smNoneEh && t->fSortIndex == value)
-            other = t;
-    }
-    if (!other)
-        return;
-    other->fSortIndex = fSortIndex;
-    fSortIndex = value;
-    TColumnsEhList& marked = grid->SortMarkedList();
-    const int mine = marked.IndexOf(fColumn);
-    const int theirs = marked.IndexOf(other->fColumn);
-    if (mine >= 0 && theirs >= 0) {
-        marked.SetItem(mine, other->fColumn);
-        marked.SetItem(theirs, fColumn);
-    }
-    fColumn->Changed(false);
-}
-
-void TColumnTitleEh::SetSortMarker(TSortMarkerEh value)
-{
-    if (value == fSortMarker)
-        return;
-    const TSortMarkerEh old = fSortMarker;
-    fSortMarker = value;
-    TCustomDBGridEh* grid = fColumn->Grid();
-    if (!grid || fColumn->Collection()->UpdateCount() > 0)
-        return;
-    const bool gains = old == smNoneEh && value != smNoneEh;
-    const bool loses = old != smNoneEh && value == smNoneEh;
-    const TDBGridColumnsEh& columns = *fColumn->Collection();
-    TColumnsEhList& marked = grid->SortMarkedList();
-    if (grid->OptionsEh().Contains(dghMultiSortMarking)) {
-        if (gains && fSortIndex == 0) {
-            int numbered = 0;
-            for (int i = 0; i < columns.Count(); ++i)
-                if (columns[i]->Title()->fSortIndex != 0)
-                    ++numbered;
-            fSortIndex = numbered + 1;
-            marked.Add(fColumn);
-        } else if (loses && fSortIndex != 0) {
-            for (int i = 0; i < columns.Count(); ++i) {
-                TColumnTitleEh* t = columns[i]->Title();
-                if (t->fSortIndex > fSortIndex)
-                    --t->fSortIndex;
-            }
-            marked.Remove(fColumn);
-            fSortIndex = 0;
-        }
-    } else if (gains) {
-        // One marked column at a time: the others lose theirs first.
-        for (int i = 0; i < columns.Count(); ++i)
-            if (columns[i] != fColumn && columns[i]->Title()->fSortMarker != smNoneEh)
-                columns[i]->Title()->SetSortMarker(smNoneEh);
-        fSortIndex = 1;
-        marked.Clear();
-        marked.Add(fColumn);
-    } else if (loses) {
-        fSortIndex = 0;
-        marked.Clear();
-    }
-    fColumn->Changed(false);
-}
-
-bool TColumnTitleEh::DefaultTitleButton() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g && g->ColumnDefValues().Title().TitleButton();
-}
-
-bool TColumnTitleEh::TitleButton() const
-{
-    return IsExplicit(cvTitleButton) ? fTitleButton : DefaultTitleButton();
-}
-
-void TColumnTitleEh::SetTitleButton(bool value)
-{
-    if (IsExplicit(cvTitleButton) && value == fTitleButton)
-        return;
-    fTitleButton = value;
-    MarkExplicit(cvTitleButton);
-    fColumn->Changed(false);
-}
-
-bool TColumnTitleEh::DefaultToolTips() const
-{
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g && g->ColumnDefValues().Title().ToolTips();
-}
-
-bool TColumnTitleEh::ToolTips() const
-{
-    return IsExplicit(cvTitleToolTips) ? fToolTips : DefaultToolTips();
-}
-
-void TColumnTitleEh::SetToolTips(bool value)
-{
-    fToolTips = value;
-    MarkExplicit(cvTitleToolTips);
-}
-
-void TColumnTitleEh::RestoreDefaults()
-{
-    const bool fontWasExplicit = IsExplicit(cvTitleFont);
-    for (TColumnEhValue v : {cvTitleColor, cvTitleCaption, cvTitleAlignment, cvTitleFont, cvTitleButton,
-                             cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation})
-        fColumn->fExplicit.Exclude(v);
-    fCaption.clear();
-    fFont = DefaultFont();
-    if (fontWasExplicit)
-        fColumn->Changed(true);
-}
-
-// ---------------------------------------------------------------------------------------------
-// TColumnFooterEh
-
-TColumnFooterEh::TColumnFooterEh(TColumnEh* column) : fColumn(column) {}
-
-void TColumnFooterEh::Assign(const TColumnFooterEh& source)
-{
-    fAlignment = source.fAlignment;
-    fAlignmentExplicit = source.fAlignmentExplicit;
-    fColor = source.fColor;
-    fColorExplicit = source.fColorExplicit;
-    fFont = source.fFont;
-    fFontExplicit = source.fFontExplicit;
-    fFieldName = source.fFieldName;
-    fValueType = source.fValueType;
-    fValue = source.fValue;
-}
-
-void TColumnFooterEh::Changed()
-{
-    fColumn->Changed(true);
-}
-
-TAlignment TColumnFooterEh::Alignment() const
-{
-    if (fAlignmentExplicit)
-        return fAlignment;
-    const TField* f = fColumn->Field();
-    return f ? f->Alignment() : taLeftJustify;
-}
-
-void TColumnFooterEh::SetAlignment(TAlignment value)
-{
-    fAlignment = value;
-    fAlignmentExplicit = true;
-    Changed();
-}
-
-TColor TColumnFooterEh::Color() const
-{
-    if (fColorExplicit)
-        return fColor;
-    const TCustomDBGridEh* g = fColumn->Grid();
-    return g ? g->FooterColor() : clWindow;
-}
-
-void TColumnFooterEh::SetColor(TColor value)
-{
-    fColor = value;
-    fColorExplicit = true;
-    Changed();
-}
-
-const TFontEh& TColumnFooterEh::Font() const
-{
-    if (!fFontExplicit) {
-        const TCustomDBGridEh* g = fColumn->Grid();
-        const TFontEh def = g ? g->FooterFont() : fColumn->Font();
-        if (!(fFont == def))
-            fFont = def;
-    }
-    return fFont;
-}
-
-void TColumnFooterEh::SetFont(const TFontEh& value)
-{
-    fFont = value;
-    fFontExplicit = true;
-    Changed();
-}
-
-void TColumnFooterEh::SetFieldName(const QString& value)
-{
-    fFieldName = value;
-    Changed();
-}
-
-void TColumnFooterEh::SetValueType(TFooterValueType value)
-{
-    fValueType = value;
-    Changed();
-}
-
-void TColumnFooterEh::SetValue(const QString& value)
-{
-    fValue = value;
-    Changed();
-}
-
-void TColumnFooterEh::RestoreDefaults()
-{
-    fAlignmentExplicit = fColorExplicit = fFontExplicit = false;
-}
-
-TColumnFooterEh* TColumnFootersEh::Add()
-{
-    fItems.push_back(std::make_unique<TColumnFooterEh>(fColumn));
-    return fItems.back().get();
-}
 
 // ---------------------------------------------------------------------------------------------
 // TColumnEh: collection item, field binding
@@ -494,13 +69,13 @@ QString TColumnEh::DisplayName() const
 
 bool TColumnEh::GridLoading() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g && g->IsLoading();
 }
 
 TDataSet* TColumnEh::GridDataSet() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->DataSet() : nullptr;
 }
 
@@ -544,7 +119,7 @@ void TColumnEh::BindField(TField* field)
 void TColumnEh::SetFieldName(const QString& value)
 {
     TField* f = nullptr;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (g && !g->IsLoading() && !value.isEmpty())
         if (const TDataSet* ds = g->DataSet())
             f = ds->FieldNamed(value);
@@ -649,7 +224,7 @@ void TColumnEh::Assign(const TColumnEh& source)
 
 int TColumnEh::FallbackWidth() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (!g)
         return 64;
     const TField* f = Field();
@@ -667,19 +242,19 @@ TAlignment TColumnEh::DefaultAlignment() const
 
 TColor TColumnEh::DefaultColor() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->Color() : clWindow;
 }
 
 TFontEh TColumnEh::DefaultFont() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->Font() : TFontEh();
 }
 
 bool TColumnEh::DefaultReadOnly() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     const TField* f = Field();
     return (g && g->ReadOnly()) || (f && f->ReadOnly());
 }
@@ -711,13 +286,13 @@ QString TColumnEh::DefaultLookupDisplayFields() const
 
 TImeModeEh TColumnEh::DefaultImeMode() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->ImeMode() : imDontCare;
 }
 
 QString TColumnEh::DefaultImeName() const
 {
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->ImeName() : QString();
 }
 
@@ -735,10 +310,8 @@ void TColumnEh::SetAlignment(TAlignment value)
         Field()->SetAlignment(value);
         return;
     }
-    if (IsExplicit(cvAlignment) && value == fAlignment)
+    if (!AssignExplicit(cvAlignment, fAlignment, value))
         return;
-    fAlignment = value;
-    MarkExplicit(cvAlignment);
     Changed(false);
 }
 
@@ -748,16 +321,12 @@ void TColumnEh::SetAlignment(TAlignment value)
     {                                                                                               \
         if (IsExplicit(Flag))                                                                       \
             return f##Name;                                                                         \
-        const TCustomDBGridEh* g = Grid();                                                          \
+        const TColumnsOwnerEh* g = Grid();                                                          \
         return g && g->ColumnDefValues().Name();                                                    \
     }                                                                                               \
     void TColumnEh::Set##Name(bool value)                                                           \
     {                                                                                               \
-        if (IsExplicit(Flag) && value == f##Name)                                                   \
-            return;                                                                                 \
-        f##Name = value;                                                                            \
-        MarkExplicit(Flag);                                                                         \
-        if (Report)                                                                                 \
+        if (AssignExplicit(Flag, f##Name, value) && (Report))                                       \
             Changed(false);                                                                         \
     }
 
@@ -775,16 +344,14 @@ bool TColumnEh::HighlightRequired() const
 {
     if (IsExplicit(cvHighlightRequired))
         return fHighlightRequired;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g && g->ColumnDefValues().HighlightRequired();
 }
 
 void TColumnEh::SetHighlightRequired(bool value)
 {
-    if (IsExplicit(cvHighlightRequired) && value == fHighlightRequired)
+    if (!AssignExplicit(cvHighlightRequired, fHighlightRequired, value))
         return;
-    fHighlightRequired = value;
-    MarkExplicit(cvHighlightRequired);
     Changed(false);
 }
 
@@ -792,16 +359,14 @@ TTextLayout TColumnEh::Layout() const
 {
     if (IsExplicit(cvLayout))
         return fLayout;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return g ? g->ColumnDefValues().Layout() : tlTop;
 }
 
 void TColumnEh::SetLayout(TTextLayout value)
 {
-    if (IsExplicit(cvLayout) && value == fLayout)
+    if (!AssignExplicit(cvLayout, fLayout, value))
         return;
-    fLayout = value;
-    MarkExplicit(cvLayout);
     Changed(false);
 }
 
@@ -810,7 +375,7 @@ void TColumnEh::SetAutoFitColWidth(bool value)
     if (value == fAutoFitColWidth)
         return;
     fAutoFitColWidth = value;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (g && g->AutoFitColWidths())
         SetWidth(fBasisWidth);
     Changed(true);
@@ -839,10 +404,8 @@ bool TColumnEh::Checkboxes() const
 
 void TColumnEh::SetCheckboxes(bool value)
 {
-    if (IsExplicit(cvCheckboxes) && value == fCheckboxes)
+    if (!AssignExplicit(cvCheckboxes, fCheckboxes, value))
         return;
-    fCheckboxes = value;
-    MarkExplicit(cvCheckboxes);
     Changed(false);
 }
 
@@ -853,10 +416,8 @@ TColor TColumnEh::Color() const
 
 void TColumnEh::SetColor(TColor value)
 {
-    if (IsExplicit(cvColor) && value == fColor)
+    if (!AssignExplicit(cvColor, fColor, value))
         return;
-    fColor = value;
-    MarkExplicit(cvColor);
     Changed(false);
 }
 
@@ -872,7 +433,7 @@ const TFontEh& TColumnEh::Font() const
 {
     if (!IsExplicit(cvFont)) {
         // Compared with the grid's font in place: this runs for every cell painted or exported.
-        if (const TCustomDBGridEh* g = Grid()) {
+        if (const TColumnsOwnerEh* g = Grid()) {
             if (!(fFont == g->Font()))
                 fFont = g->Font();
         } else if (!(fFont == TFontEh())) {
@@ -919,10 +480,8 @@ TImeModeEh TColumnEh::ImeMode() const
 
 void TColumnEh::SetImeMode(TImeModeEh value)
 {
-    if (IsExplicit(cvImeMode) && value == fImeMode)
+    if (!AssignExplicit(cvImeMode, fImeMode, value))
         return;
-    fImeMode = value;
-    MarkExplicit(cvImeMode);
     Changed(false);
 }
 
@@ -933,10 +492,8 @@ QString TColumnEh::ImeName() const
 
 void TColumnEh::SetImeName(const QString& value)
 {
-    if (IsExplicit(cvImeName) && value == fImeName)
+    if (!AssignExplicit(cvImeName, fImeName, value))
         return;
-    fImeName = value;
-    MarkExplicit(cvImeName);
     Changed(false);
 }
 
@@ -1004,10 +561,8 @@ void TColumnEh::SetReadOnly(bool value)
         Field()->SetReadOnly(value);
         return;
     }
-    if (IsExplicit(cvReadOnly) && value == fReadOnly)
+    if (!AssignExplicit(cvReadOnly, fReadOnly, value))
         return;
-    fReadOnly = value;
-    MarkExplicit(cvReadOnly);
     Changed(false);
 }
 
@@ -1046,7 +601,7 @@ void TColumnEh::SetWidth(int value)
     }
     // A generated column keeps its field's display width in step (not while the grid lays out:
     // the fitted widths are the grid's, not the user's).
-    TCustomDBGridEh* g = Grid();
+    TColumnsOwnerEh* g = Grid();
     if (g && IsDefaultColumnWriteThrough() && g->HandleAllocated() && !g->InLayout()) {
         const TTextMetricEh m = g->CanvasTextMetrics(Font());
         if (m.ZeroWidth > 0)
@@ -1100,7 +655,7 @@ QString TColumnEh::CellDisplayText() const
             return fPickList[fNotInKeyListIndex];
         return {};
     }
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     if (g && g->DrawMemoText() && IsMemo(f))
         return f->Value().toString();
     if (fDisplayFormat.isEmpty())
@@ -1119,7 +674,7 @@ bool TColumnEh::CellTextIsFieldText() const
     const TField* f = Field();
     if (!f || CellKind() == ctKeyImageList || !fKeyList.isEmpty() || !fDisplayFormat.isEmpty())
         return false;
-    const TCustomDBGridEh* g = Grid();
+    const TColumnsOwnerEh* g = Grid();
     return !(g && g->DrawMemoText() && IsMemo(f));
 }
 
@@ -1193,7 +748,7 @@ void TColumnEh::FireColumnCellParams(bool editMode, TColCellParamsEh& params)
 
 void TColumnEh::OptimizeWidth()
 {
-    if (TCustomDBGridEh* g = Grid())
+    if (TColumnsOwnerEh* g = Grid())
         g->OptimizeColWidth(this);
 }
 
@@ -1214,126 +769,3 @@ bool TColumnEh::UseRightToLeftAlignment() const
     return fBiDiMode == bdRightToLeft;
 }
 
-// ---------------------------------------------------------------------------------------------
-// TDBGridColumnsEh
-
-TDBGridColumnsEh::TDBGridColumnsEh(TCustomDBGridEh* grid) : fGrid(grid) {}
-
-TDBGridColumnsEh::~TDBGridColumnsEh()
-{
-    fGrid = nullptr;
-    fItems.clear();
-}
-
-TDBGridColumnEh* TDBGridColumnsEh::Items(int index) const
-{
-    if (index < 0 || index >= Count())
-        throw EInvalidGridOperationEh(QStringLiteral("List index out of bounds (%1)").arg(index));
-    return fItems[std::size_t(index)].get();
-}
-
-int TDBGridColumnsEh::IndexOf(const TColumnEh* column) const
-{
-    for (std::size_t i = 0; i < fItems.size(); ++i)
-        if (fItems[i].get() == column)
-            return int(i);
-    return -1;
-}
-
-TDBGridColumnEh* TDBGridColumnsEh::Add()
-{
-    BeginUpdate();
-    // The program's own columns replace the ones generated from fields.
-    if (State() == csDefault)
-        Clear();
-    fItems.push_back(std::make_unique<TDBGridColumnEh>(this));
-    TDBGridColumnEh* column = fItems.back().get();
-    EndUpdate();
-    return column;
-}
-
-TDBGridColumnEh* TDBGridColumnsEh::InsertDefault(int index)
-{
-    index = std::clamp(index, 0, Count());
-    auto column = std::make_unique<TDBGridColumnEh>(this);
-    column->SetPersistent(false);
-    TDBGridColumnEh* raw = column.get();
-    fItems.insert(fItems.begin() + index, std::move(column));
-    Update(nullptr);
-    return raw;
-}
-
-void TDBGridColumnsEh::Delete(int index)
-{
-    TDBGridColumnEh* column = Items(index);
-    if (fGrid)
-        fGrid->ColumnDeleting(column);
-    fItems.erase(fItems.begin() + index);
-    Update(nullptr);
-}
-
-void TDBGridColumnsEh::Clear()
-{
-    if (fItems.empty())
-        return;
-    BeginUpdate();
-    while (!fItems.empty())
-        Delete(Count() - 1);
-    EndUpdate();
-}
-
-void TDBGridColumnsEh::Move(int fromIndex, int toIndex)
-{
-    Items(fromIndex)->SetIndex(toIndex);
-}
-
-void TDBGridColumnsEh::MoveItem(int fromIndex, int toIndex)
-{
-    toIndex = std::clamp(toIndex, 0, Count() - 1);
-    if (fromIndex == toIndex)
-        return;
-    auto item = std::move(fItems[std::size_t(fromIndex)]);
-    fItems.erase(fItems.begin() + fromIndex);
-    fItems.insert(fItems.begin() + toIndex, std::move(item));
-    Update(nullptr);
-}
-
-TDBGridColumnsState TDBGridColumnsEh::State() const
-{
-    return !fItems.empty() && fItems.front()->IsPersistent() ? csCustomized : csDefault;
-}
-
-void TDBGridColumnsEh::SetState(TDBGridColumnsState state)
-{
-    if (state == State())
-        return;
-    if (state == csDefault) {
-        Clear();
-    } else {
-        BeginUpdate();
-        for (auto& c : fItems)
-            c->SetPersistent(true);
-        EndUpdate();
-    }
-}
-
-void TDBGridColumnsEh::RestoreDefaults()
-{
-    BeginUpdate();
-    for (auto& c : fItems)
-        c->RestoreDefaults();
-    EndUpdate();
-}
-
-void TDBGridColumnsEh::EndUpdate()
-{
-    if (fUpdateCount > 0 && --fUpdateCount == 0)
-        Update(nullptr);
-}
-
-void TDBGridColumnsEh::Update(TColumnEh* item)
-{
-    if (fUpdateCount > 0 || !fGrid || fGrid->IsLoading())
-        return;
-    fGrid->ColumnsChanged(item);
-}

@@ -21,7 +21,7 @@ class TField;
 class TColumnEh;
 class TDBGridColumnEh;
 class TDBGridColumnsEh;
-class TCustomDBGridEh;
+class TColumnsOwnerEh;
 class TImageListEh;
 
 // One flag per property that can follow a default, in this order.
@@ -217,7 +217,7 @@ public:
     virtual QString DisplayName() const;
     virtual void Assign(const TColumnEh& source);
 
-    TCustomDBGridEh* Grid() const;
+    TColumnsOwnerEh* Grid() const;
     // The bound field, resolved by name on demand; none while the record set has no such field.
     TField* Field() const;
     virtual void BindField(TField* field);
@@ -236,9 +236,9 @@ public:
     bool AutoFitColWidth() const { return fAutoFitColWidth; }
     virtual void SetAutoFitColWidth(bool value);
     TBiDiModeEh BiDiMode() const { return fBiDiMode; }
-    void SetBiDiMode(TBiDiModeEh value);
+    void SetBiDiMode(TBiDiModeEh value);  // published, unused yet
     TColumnButtonStyleEh ButtonStyle() const { return fButtonStyle; }
-    void SetButtonStyle(TColumnButtonStyleEh value);
+    void SetButtonStyle(TColumnButtonStyleEh value);  // published, unused yet
     bool Checkboxes() const;
     void SetCheckboxes(bool value);
     TColor Color() const;
@@ -248,15 +248,15 @@ public:
     const QString& DisplayFormat() const { return fDisplayFormat; }
     void SetDisplayFormat(const QString& value);
     int DropDownRows() const { return fDropDownRows; }
-    void SetDropDownRows(int value) { fDropDownRows = value; }
+    void SetDropDownRows(int value) { fDropDownRows = value; }  // published, unused yet
     bool DropDownShowTitles() const;
     void SetDropDownShowTitles(bool value);
     bool DropDownSizing() const;
     void SetDropDownSizing(bool value);
     int DropDownWidth() const { return fDropDownWidth; }
-    void SetDropDownWidth(int value) { fDropDownWidth = value; }
+    void SetDropDownWidth(int value) { fDropDownWidth = value; }  // published, unused yet
     const QString& EditMask() const { return fEditMask; }
-    void SetEditMask(const QString& value) { fEditMask = value; }
+    void SetEditMask(const QString& value) { fEditMask = value; }  // published, unused yet
     bool EndEllipsis() const;
     void SetEndEllipsis(bool value);
     const QString& FieldName() const { return fFieldName; }
@@ -272,13 +272,13 @@ public:
     bool HighlightRequired() const;
     virtual void SetHighlightRequired(bool value);
     TImageListEh* ImageList() const { return fImageList; }
-    void SetImageList(TImageListEh* value);
+    void SetImageList(TImageListEh* value);  // published, unused yet
     TImeModeEh ImeMode() const;
     virtual void SetImeMode(TImeModeEh value);
     QString ImeName() const;
     virtual void SetImeName(const QString& value);
     double Increment() const { return fIncrement; }
-    void SetIncrement(double value) { fIncrement = value; }
+    void SetIncrement(double value) { fIncrement = value; }  // published, unused yet
     const QStringList& KeyList() const { return fKeyList; }
     void SetKeyList(const QStringList& value);
     TTextLayout Layout() const;
@@ -294,13 +294,13 @@ public:
     const QStringList& PickList() const { return fPickList; }
     void SetPickList(const QStringList& value);
     QMenu* PopupMenu() const { return fPopupMenu; }
-    void SetPopupMenu(QMenu* value) { fPopupMenu = value; }
+    void SetPopupMenu(QMenu* value) { fPopupMenu = value; }  // published, unused yet
     bool ReadOnly() const;
     virtual void SetReadOnly(bool value);
     bool ShowImageAndText() const { return fShowImageAndText; }
     void SetShowImageAndText(bool value);
     int Tag() const { return fTag; }
-    void SetTag(int value) { fTag = value; }
+    void SetTag(int value) { fTag = value; }  // published, unused yet
     TColumnTitleEh* Title() const { return fTitle.get(); }
     bool ToolTips() const;
     void SetToolTips(bool value);
@@ -358,6 +358,17 @@ protected:
     void Changed(bool allItems);
     bool IsExplicit(TColumnEhValue v) const { return fExplicit.Contains(v); }
     void MarkExplicit(TColumnEhValue v) { fExplicit.Include(v); }
+    // Assigns a property that follows a default until assigned: stores the value and marks it
+    // assigned; false when it already was assigned this value (nothing to report).
+    template <class T>
+    bool AssignExplicit(TColumnEhValue v, T& field, const T& value)
+    {
+        if (IsExplicit(v) && value == field)
+            return false;
+        field = value;
+        MarkExplicit(v);
+        return true;
+    }
     // Whether the grid is loading a stored layout (nothing is reported meanwhile).
     bool GridLoading() const;
 
@@ -435,12 +446,12 @@ enum TDBGridColumnsState { csDefault, csCustomized };
 class TDBGridColumnsEh
 {
 public:
-    explicit TDBGridColumnsEh(TCustomDBGridEh* grid);
+    explicit TDBGridColumnsEh(TColumnsOwnerEh* grid);
     ~TDBGridColumnsEh();
     TDBGridColumnsEh(const TDBGridColumnsEh&) = delete;
     TDBGridColumnsEh& operator=(const TDBGridColumnsEh&) = delete;
 
-    TCustomDBGridEh* Grid() const { return fGrid; }
+    TColumnsOwnerEh* Grid() const { return fGrid; }
     // A new persistent column at the end, all values at their defaults. Default columns the grid
     // generated from fields make way for it.
     TDBGridColumnEh* Add();
@@ -475,13 +486,13 @@ private:
     friend class TColumnEh;
     void MoveItem(int fromIndex, int toIndex);
 
-    TCustomDBGridEh* fGrid;
+    TColumnsOwnerEh* fGrid;
     std::vector<std::unique_ptr<TDBGridColumnEh>> fItems;
     int fUpdateCount = 0;
 };
 
 // Asked for every cell painted or exported: inline.
-inline TCustomDBGridEh* TColumnEh::Grid() const
+inline TColumnsOwnerEh* TColumnEh::Grid() const
 {
     return fCollection ? fCollection->Grid() : nullptr;
 }

@@ -8,6 +8,7 @@
 #include "TCanvasEh.h"
 #include "TColumnDefValuesEh.h"
 #include "TColumnEh.h"
+#include "TColumnsOwnerEh.h"
 #include "TCustomGridEh.h"
 #include "TDBGridEhScrollBar.h"
 #include "TDataServiceEh.h"
@@ -53,6 +54,7 @@ enum TDBGridEhEditAction { geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSele
 using TDBGridEhEditActions = TEnumSetEh<TDBGridEhEditAction, 5>;
 
 class TCustomDBGridEh;
+enum TGridKeyCommandEh : int;
 
 // Handler types of the grid.
 using TNotifyEventEh = std::function<void(TCustomDBGridEh* sender)>;
@@ -110,7 +112,7 @@ struct TCursorPositionEh
     bool Valid = false;
 };
 
-class TCustomDBGridEh : public TCustomGridEh
+class TCustomDBGridEh : public TCustomGridEh, public TColumnsOwnerEh
 {
     Q_OBJECT
 
@@ -122,15 +124,16 @@ public:
     TDataSource* DataSource() const;
     void SetDataSource(TDataSource* value);
     TGridDataLinkEh* DataLink() const { return fDataLink.get(); }
-    TDataSet* DataSet() const { return fDataLink->DataSet(); }
+    TDataSet* DataSet() const override { return fDataLink->DataSet(); }
 
     // Columns.
     TDBGridColumnsEh& Columns() { return *fColumns; }
     const TDBGridColumnsEh& Columns() const { return *fColumns; }
     const TColumnsEhList& VisibleColumnList() const { return fVisibleColumns; }
-    TColumnsEhList& SortMarkedList() { return fSortMarkedColumns; }
+    TColumnsEhList& SortMarkedList() override { return fSortMarkedColumns; }
+    bool MultiSortMarking() const override { return fOptionsEh.Contains(dghMultiSortMarking); }
     TDBGridEhColumnDefValuesEh& ColumnDefValues() { return *fColumnDefValues; }
-    const TDBGridEhColumnDefValuesEh& ColumnDefValues() const { return *fColumnDefValues; }
+    const TDBGridEhColumnDefValuesEh& ColumnDefValues() const override { return *fColumnDefValues; }
     TDBGridEhSelection& Selection() { return *fSelection; }
     const TDBGridEhSelection& Selection() const { return *fSelection; }
     void SetSelection(std::unique_ptr<TDBGridEhSelection> selection);
@@ -155,7 +158,7 @@ public:
     bool SelectionCanBeDeleted() const;
 
     // Layout settings.
-    bool AutoFitColWidths() const { return fAutoFitColWidths; }
+    bool AutoFitColWidths() const override { return fAutoFitColWidths; }
     void SetAutoFitColWidths(bool value);
     int MinAutoFitWidth() const { return fMinAutoFitWidth; }
     void SetMinAutoFitWidth(int value);
@@ -173,7 +176,7 @@ public:
     void SetTitleLines(int value);
     bool RowSizingAllowed() const { return fRowSizingAllowed; }
     void SetRowSizingAllowed(bool value);
-    bool UseMultiTitle() const { return fUseMultiTitle; }
+    bool UseMultiTitle() const override { return fUseMultiTitle; }
     void SetUseMultiTitle(bool value);
     int VTitleMargin() const { return fVTitleMargin; }
     void SetVTitleMargin(int value) { fVTitleMargin = value; }
@@ -186,37 +189,37 @@ public:
     int TitleTextPadding() const { return 4; }
 
     // Look.
-    TColor Color() const { return fColor; }
+    TColor Color() const override { return fColor; }
     void SetColor(TColor value);
-    TColor FixedColor() const { return fFixedColor; }
+    TColor FixedColor() const override { return fFixedColor; }
     void SetFixedColor(TColor value);
     TColor EvenRowColor() const { return fEvenRowColorSet ? fEvenRowColor : fColor; }
     void SetEvenRowColor(TColor value);
     TColor OddRowColor() const { return fOddRowColorSet ? fOddRowColor : fColor; }
     void SetOddRowColor(TColor value);
-    const TFontEh& Font() const { return fFont; }
+    const TFontEh& Font() const override { return fFont; }
     void SetFont(const TFontEh& value);
-    const TFontEh& TitleFont() const { return fTitleFont; }
+    const TFontEh& TitleFont() const override { return fTitleFont; }
     void SetTitleFont(const TFontEh& value);
-    const TFontEh& FooterFont() const { return fFooterFont; }
+    const TFontEh& FooterFont() const override { return fFooterFont; }
     void SetFooterFont(const TFontEh& value);
-    TColor FooterColor() const { return fFooterColor; }
+    TColor FooterColor() const override { return fFooterColor; }
     void SetFooterColor(TColor value);
     int FooterRowCount() const { return fFooterRowCount; }
     void SetFooterRowCount(int value);
     bool DefaultDrawing() const { return fDefaultDrawing; }
     void SetDefaultDrawing(bool value) { fDefaultDrawing = value; }
-    bool DrawMemoText() const { return fDrawMemoText; }
+    bool DrawMemoText() const override { return fDrawMemoText; }
     void SetDrawMemoText(bool value);
-    bool ReadOnly() const { return fReadOnly; }
+    bool ReadOnly() const override { return fReadOnly; }
     void SetReadOnly(bool value);
     bool SortLocal() const { return fSortLocal; }
     void SetSortLocal(bool value) { fSortLocal = value; }
     TImageListEh* TitleImages() const { return fTitleImages; }
     void SetTitleImages(TImageListEh* value);
-    TImeModeEh ImeMode() const { return fImeMode; }
+    TImeModeEh ImeMode() const override { return fImeMode; }
     void SetImeMode(TImeModeEh value) { fImeMode = value; }
-    const QString& ImeName() const { return fImeName; }
+    const QString& ImeName() const override { return fImeName; }
     void SetImeName(const QString& value) { fImeName = value; }
     TVertDBGridEhScrollBar& VertScrollBar() { return *fVertScrollBar; }
     TGridLineColorsEh& GridLineColors() { return fGridLineColors; }
@@ -256,18 +259,18 @@ public:
     void BeginLayout();
     void EndLayout();
     // Lays the grid out now unless an update or layout lock is held.
-    void RequestLayout();
+    void RequestLayout() override;
     // Posts one deferred layout request to the grid itself.
     void PostDeferredLayout();
-    bool DeferredLayoutPending() const { return fDeferredLayoutPosted; }
+    bool DeferredLayoutPending() const { return fLayoutState.Contains(lsDeferredLayoutPosted); }
     void RecountRows();
     void RefreshVertScrollBar();
     void SyncCurrentRow();
-    bool InLayout() const { return fInLayout; }
+    bool InLayout() const override { return fLayoutState.Contains(lsInLayout); }
     // A stored layout being read: nothing is reported until EndLoading.
     void BeginLoading();
     void EndLoading();
-    bool IsLoading() const { return fLoading; }
+    bool IsLoading() const override { return fLayoutState.Contains(lsLoading); }
 
     // Column indexes: grid column of data column i and back (-1 for the indicator column).
     int DataToRawColumn(int dataCol) const { return dataCol + fIndicatorOffset; }
@@ -353,7 +356,7 @@ public:
     QString FooterCellText(int footerRow, TColumnEh* column) const;
 
     // Measures as the grid's canvas reports them.
-    virtual TTextMetricEh CanvasTextMetrics(const TFontEh& font) const;
+    TTextMetricEh CanvasTextMetrics(const TFontEh& font) const override;
 
     // Actions of the vertical scroll bar; each moves the record set's cursor.
     enum TVertScrollActionEh { saLineUp, saLineDown, saPageUp, saPageDown, saThumbTrack, saThumbRelease, saTop, saBottom };
@@ -367,15 +370,19 @@ public:
     const TScrollInfoEh& VertScrollInfo() const { return fVertInfo; }
     const TScrollInfoEh& ExtVertScrollInfo() const { return fVertExtInfo; }
     // Fits a column to its title and the records in the window.
-    void OptimizeColWidth(TColumnEh* column);
+    void OptimizeColWidth(TColumnEh* column) override;
 
     // Reactions to column changes (from the collection).
-    void ColumnsChanged(TColumnEh* item);
-    void ColumnDeleting(TColumnEh* column);
+    void ColumnsChanged(TColumnEh* item) override;
+    void ColumnDeleting(TColumnEh* column) override;
+    // The cell grid's own, named again for the columns.
+    void InvalidateGrid() override { TCustomGridEh::InvalidateGrid(); }
+    int DefaultColWidth() const override { return TCustomGridEh::DefaultColWidth(); }
+    bool HandleAllocated() const override { return TCustomGridEh::HandleAllocated(); }
     void InvalidateColumn(TColumnEh* column);
 
     // Events.
-    TNotifyEventEh OnApplyFilter;
+    TNotifyEventEh OnApplyFilter;  // published, never fired yet
     TDBGridEhColumnEvent OnCellClick;
     TCheckTitleEhBtnEvent OnCheckButton;
     TNotifyEventEh OnColEnter;
@@ -384,13 +391,13 @@ public:
     TNotifyEventEh OnColWidthsChanged;
     TDrawColumnEhCellEvent OnDrawColumnCell;
     TDrawDataCellEvent OnDrawDataCell;
-    TDrawFooterCellEvent OnDrawFooterCell;
+    TDrawFooterCellEvent OnDrawFooterCell;  // published, never fired yet
     TGetCellEhParamsEvent OnGetCellParams;
     TGetFooterParamsEvent OnGetFooterParams;
     TNotifyEventEh OnSelectionChanged;
     TNotifyEventEh OnSortMarkingChanged;
-    TNotifyEventEh OnSumListAfterRecalcAll;
-    TNotifyEventEh OnSumListRecalcAll;
+    TNotifyEventEh OnSumListAfterRecalcAll;  // published, never fired yet
+    TNotifyEventEh OnSumListRecalcAll;  // published, never fired yet
     TTitleEhClickEvent OnTitleBtnClick;
     TDBGridEhColumnEvent OnTitleClick;
 
@@ -464,7 +471,7 @@ protected:
 private:
     void OptionsToGridOptions();
     void ComputeRowHeights();
-    bool HasPendingLayout() const { return fLayoutPending; }
+    bool HasPendingLayout() const { return fLayoutState.Contains(lsLayoutPending); }
     bool TakeFocusForAction();
     // Painting of the kinds of cells.
     bool DrawIndicatorCell(TCanvasEh& canvas, const QRect& cellRect, const QRect& rect, const TCellTypeEh& type);
@@ -544,11 +551,17 @@ private:
     int fLastIndicatorRow = -1;
     int fUpdateLock = 0;
     int fLayoutLock = 0;
-    bool fLayoutPending = false;
-    bool fInLayout = false;
-    bool fLoading = false;
-    bool fDeferredLayoutPosted = false;
-    bool fResizePending = false;
+    // What the layout is doing and has left to do, in one value.
+    enum TLayoutStateFlagEh {
+        lsLayoutPending,         // a layout pass waits for the locks to go
+        lsInLayout,              // a layout pass is running
+        lsLoading,               // a stored layout is read (or the grid is going): nothing is laid out
+        lsDeferredLayoutPosted,  // the deferred layout request is in the queue
+        lsResizePending,         // a resize waits for the update lock to go
+        lsSettingColumnWidth,    // the grid itself sets a column's width from the cell widths
+        lsVertBarApplied         // the vertical bar has been given its values once
+    };
+    TEnumSetEh<TLayoutStateFlagEh, 7> fLayoutState;
     bool fThumbTracked = false;
     int fReadRowSaved = -1;
     int fReadRowDepth = 0;
@@ -575,18 +588,20 @@ private:
         Qt::KeyboardModifiers Modifiers;
     };
     std::optional<TPendingContextMenu> fPendingContextMenu;
-    bool fSettingColumnWidth = false;
     TScrollInfoEh fVertInfo;
     TScrollInfoEh fVertExtInfo;
     TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
-    bool fVertApplied = false;
     bool fInColExit = false;
     int fWheelDelta = 0;  // wheel rotation short of a whole notch
 
     // Keyboard navigation.
     bool CursorOpen() const;
     bool KeyDownAction(int key, Qt::KeyboardModifiers shift);
+    // Keys the grid claims as its own (bound in the key table and usable with these options).
     bool ClaimsKey(int key, Qt::KeyboardModifiers shift) const;
+    // Whether a bound key's command may run with the grid's options (Tab needs dgTabs and no Alt,
+    // the find dialog dghDialogFind).
+    bool KeyCommandEnabled(TGridKeyCommandEh command, Qt::KeyboardModifiers shift) const;
     bool NewRecordAtEnd() const;
     void DeleteWithConfirmation();
     // Ctrl+C / Ctrl+Insert, Ctrl+X / Shift+Delete, Ctrl+V / Shift+Insert, Ctrl+A: true when the key

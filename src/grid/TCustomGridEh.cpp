@@ -3,7 +3,6 @@
 #include "TDBGridEhScrollBar.h"
 #include "TFontMetricsEh.h"
 
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -39,9 +38,9 @@ TCustomGridEh::TCustomGridEh(QWidget* parent) : QAbstractScrollArea(parent)
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             [this](int action) { HorzScrollAction(action); });
 
-    fColWidths.assign(5, fDefaultColWidth);
+    fHorz.Extents.assign(5, fDefaultColWidth);
     fTabStops.assign(5, 1);
-    fRowHeights.assign(5, fDefaultRowHeight);
+    fVert.Extents.assign(5, fDefaultRowHeight);
     fGridOptions = {goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
 
     fMoveTimer.setInterval(60);
@@ -59,12 +58,12 @@ void TCustomGridEh::SetColCount(int value)
     if (value == ColCount())
         return;
     const int oldCols = ColCount();
-    if (value <= fFixedCols)
-        fFixedCols = value - 1;
-    fColWidths.resize(std::size_t(value), fDefaultColWidth);
+    if (value <= fHorz.FixedCount)
+        fHorz.FixedCount = value - 1;
+    fHorz.Extents.resize(std::size_t(value), fDefaultColWidth);
     fTabStops.resize(std::size_t(value), 1);
-    fCol = std::clamp(fCol, fFixedCols, value - 1);
-    fLeftCol = std::clamp(fLeftCol, fFixedCols, value - 1);
+    fCol = std::clamp(fCol, fHorz.FixedCount, value - 1);
+    fHorz.FirstCell = std::clamp(fHorz.FirstCell, fHorz.FixedCount, value - 1);
     SizeChanged(oldCols, RowCount());
     UpdateScrollRange();
     InvalidateGrid();
@@ -76,11 +75,11 @@ void TCustomGridEh::SetRowCount(int value)
     if (value == RowCount())
         return;
     const int oldRows = RowCount();
-    if (value <= fFixedRows)
-        fFixedRows = value - 1;
-    fRowHeights.resize(std::size_t(value), fDefaultRowHeight);
-    fRow = std::clamp(fRow, fFixedRows, value - 1);
-    fTopRow = std::clamp(fTopRow, fFixedRows, value - 1);
+    if (value <= fVert.FixedCount)
+        fVert.FixedCount = value - 1;
+    fVert.Extents.resize(std::size_t(value), fDefaultRowHeight);
+    fRow = std::clamp(fRow, fVert.FixedCount, value - 1);
+    fVert.FirstCell = std::clamp(fVert.FirstCell, fVert.FixedCount, value - 1);
     SizeChanged(ColCount(), oldRows);
     UpdateScrollRange();
     InvalidateGrid();
@@ -92,11 +91,11 @@ void TCustomGridEh::SetFixedCols(int value)
         throw EInvalidGridOperationEh(kIndexOutOfRange);
     if (value >= ColCount())
         throw EInvalidGridOperationEh(kFixedColTooBig);
-    if (value == fFixedCols)
+    if (value == fHorz.FixedCount)
         return;
-    fFixedCols = value;
-    fLeftCol = std::max(fLeftCol, fFixedCols);
-    fCol = std::max(fCol, fFixedCols);
+    fHorz.FixedCount = value;
+    fHorz.FirstCell = std::max(fHorz.FirstCell, fHorz.FixedCount);
+    fCol = std::max(fCol, fHorz.FixedCount);
     UpdateScrollRange();
     InvalidateGrid();
 }
@@ -107,11 +106,11 @@ void TCustomGridEh::SetFixedRows(int value)
         throw EInvalidGridOperationEh(kIndexOutOfRange);
     if (value >= RowCount())
         throw EInvalidGridOperationEh(kFixedRowTooBig);
-    if (value == fFixedRows)
+    if (value == fVert.FixedCount)
         return;
-    fFixedRows = value;
-    fTopRow = std::max(fTopRow, fFixedRows);
-    fRow = std::max(fRow, fFixedRows);
+    fVert.FixedCount = value;
+    fVert.FirstCell = std::max(fVert.FirstCell, fVert.FixedCount);
+    fRow = std::max(fRow, fVert.FixedCount);
     UpdateScrollRange();
     InvalidateGrid();
 }
@@ -119,7 +118,7 @@ void TCustomGridEh::SetFixedRows(int value)
 void TCustomGridEh::SetDefaultColWidth(int value)
 {
     fDefaultColWidth = value;
-    std::fill(fColWidths.begin(), fColWidths.end(), value);
+    std::fill(fHorz.Extents.begin(), fHorz.Extents.end(), value);
     UpdateScrollRange();
     InvalidateGrid();
 }
@@ -127,7 +126,7 @@ void TCustomGridEh::SetDefaultColWidth(int value)
 void TCustomGridEh::SetDefaultRowHeight(int value)
 {
     fDefaultRowHeight = value;
-    std::fill(fRowHeights.begin(), fRowHeights.end(), value);
+    std::fill(fVert.Extents.begin(), fVert.Extents.end(), value);
     UpdateScrollRange();
     InvalidateGrid();
 }
@@ -145,16 +144,16 @@ int TCustomGridEh::ColWidths(int index) const
 {
     if (index < 0 || index >= ColCount())
         throw EInvalidGridOperationEh(kIndexOutOfRange);
-    return fColWidths[std::size_t(index)];
+    return fHorz.Extents[std::size_t(index)];
 }
 
 void TCustomGridEh::SetColWidths(int index, int value)
 {
     if (index < 0 || index >= ColCount())
         throw EInvalidGridOperationEh(kIndexOutOfRange);
-    if (fColWidths[std::size_t(index)] == value)
+    if (fHorz.Extents[std::size_t(index)] == value)
         return;
-    fColWidths[std::size_t(index)] = value;
+    fHorz.Extents[std::size_t(index)] = value;
     ColWidthsChanged();
     UpdateScrollRange();
     InvalidateGrid();
@@ -164,16 +163,16 @@ int TCustomGridEh::RowHeights(int index) const
 {
     if (index < 0 || index >= RowCount())
         throw EInvalidGridOperationEh(kIndexOutOfRange);
-    return fRowHeights[std::size_t(index)];
+    return fVert.Extents[std::size_t(index)];
 }
 
 void TCustomGridEh::SetRowHeights(int index, int value)
 {
     if (index < 0 || index >= RowCount())
         throw EInvalidGridOperationEh(kIndexOutOfRange);
-    if (fRowHeights[std::size_t(index)] == value)
+    if (fVert.Extents[std::size_t(index)] == value)
         return;
-    fRowHeights[std::size_t(index)] = value;
+    fVert.Extents[std::size_t(index)] = value;
     RowHeightsChanged();
     UpdateScrollRange();
     InvalidateGrid();
@@ -195,10 +194,10 @@ void TCustomGridEh::SetTabStops(int index, bool value)
 
 void TCustomGridEh::SetLeftCol(int value)
 {
-    value = std::clamp(value, fFixedCols, std::max(fFixedCols, ColCount() - 1));
-    if (value == fLeftCol)
+    value = std::clamp(value, fHorz.FixedCount, std::max(fHorz.FixedCount, ColCount() - 1));
+    if (value == fHorz.FirstCell)
         return;
-    fLeftCol = value;
+    fHorz.FirstCell = value;
     TopLeftChanged();
     UpdateScrollRange();
     InvalidateGrid();
@@ -206,10 +205,10 @@ void TCustomGridEh::SetLeftCol(int value)
 
 void TCustomGridEh::SetTopRow(int value)
 {
-    value = std::clamp(value, fFixedRows, std::max(fFixedRows, RowCount() - 1));
-    if (value == fTopRow)
+    value = std::clamp(value, fVert.FixedCount, std::max(fVert.FixedCount, RowCount() - 1));
+    if (value == fVert.FirstCell)
         return;
-    fTopRow = value;
+    fVert.FirstCell = value;
     TopLeftChanged();
     UpdateScrollRange();
     InvalidateGrid();
@@ -244,24 +243,24 @@ void TCustomGridEh::SetRow(int value)
 
 void TCustomGridEh::FocusCell(int col, int row, bool scrollIntoView)
 {
-    col = std::clamp(col, fFixedCols, std::max(fFixedCols, ColCount() - 1));
-    row = std::clamp(row, fFixedRows, std::max(fFixedRows, RowCount() - 1));
+    col = std::clamp(col, fHorz.FixedCount, std::max(fHorz.FixedCount, ColCount() - 1));
+    row = std::clamp(row, fVert.FixedCount, std::max(fVert.FixedCount, RowCount() - 1));
     if (col != fCol || row != fRow) {
         InvalidateCell(fCol, fRow);
         fCol = col;
         fRow = row;
         InvalidateCell(fCol, fRow);
     }
-    if (scrollIntoView && fCol >= fFixedCols) {
-        if (fCol < fLeftCol) {
+    if (scrollIntoView && fCol >= fHorz.FixedCount) {
+        if (fCol < fHorz.FirstCell) {
             SetLeftCol(fCol);
         } else {
-            const TGridAxisEh h = HorzAxis();
-            if (fCol > h.LastFullVisibleCell() && fCol > fLeftCol) {
+            const TGridAxisEh& h = HorzAxis();
+            if (fCol > h.LastFullVisibleCell() && fCol > fHorz.FirstCell) {
                 // The leftmost column that still shows the current one whole.
                 int left = fCol;
                 int room = ClientWidth() - h.FixedBoundary() - h.Pitch(fCol);
-                while (left - 1 >= fFixedCols && room - h.Pitch(left - 1) >= 0) {
+                while (left - 1 >= fHorz.FixedCount && room - h.Pitch(left - 1) >= 0) {
                     room -= h.Pitch(left - 1);
                     --left;
                 }
@@ -287,10 +286,10 @@ void TCustomGridEh::DeleteRow(int index)
         throw EInvalidGridOperationEh(kIndexOutOfRange);
     if (RowCount() <= 1)
         throw EInvalidGridOperationEh(kTooManyDeleted);
-    auto it = fRowHeights.begin() + index;
+    auto it = fVert.Extents.begin() + index;
     const int h = *it;
-    fRowHeights.erase(it);
-    fRowHeights.push_back(h);
+    fVert.Extents.erase(it);
+    fVert.Extents.push_back(h);
     SetRowCount(RowCount() - 1);
 }
 
@@ -300,10 +299,10 @@ void TCustomGridEh::MoveColumn(int fromIndex, int toIndex)
         throw EInvalidGridOperationEh(kIndexOutOfRange);
     if (fromIndex == toIndex)
         return;
-    const int w = fColWidths[std::size_t(fromIndex)];
+    const int w = fHorz.Extents[std::size_t(fromIndex)];
     const char t = fTabStops[std::size_t(fromIndex)];
-    fColWidths.erase(fColWidths.begin() + fromIndex);
-    fColWidths.insert(fColWidths.begin() + toIndex, w);
+    fHorz.Extents.erase(fHorz.Extents.begin() + fromIndex);
+    fHorz.Extents.insert(fHorz.Extents.begin() + toIndex, w);
     fTabStops.erase(fTabStops.begin() + fromIndex);
     fTabStops.insert(fTabStops.begin() + toIndex, t);
     // The current column follows its cells.
@@ -335,34 +334,29 @@ int TCustomGridEh::ClientHeight() const
     return std::max(0, height() - 2 * frameWidth() - (fHorzBarShown ? ScrollBarExtent() : 0));
 }
 
-TGridAxisEh TCustomGridEh::HorzAxis() const
+const TGridAxisEh& TCustomGridEh::HorzAxis() const
 {
-    TGridAxisEh a;
-    a.Extents = fColWidths;
-    a.FixedCount = fFixedCols;
-    a.FirstCell = fLeftCol;
-    a.LineWidth = (fGridOptions.Contains(goFixedVertLine) || fGridOptions.Contains(goVertLine)) ? fGridLineWidth : 0;
-    a.ClientExtent = ClientWidth();
-    return a;
+    // Line width and client extent follow the options and the window; the rest is kept in place.
+    fHorz.LineWidth =
+        (fGridOptions.Contains(goFixedVertLine) || fGridOptions.Contains(goVertLine)) ? fGridLineWidth : 0;
+    fHorz.ClientExtent = ClientWidth();
+    return fHorz;
 }
 
-TGridAxisEh TCustomGridEh::VertAxis() const
+const TGridAxisEh& TCustomGridEh::VertAxis() const
 {
-    TGridAxisEh a;
-    a.Extents = fRowHeights;
-    a.FixedCount = fFixedRows;
-    a.FirstCell = fTopRow;
-    a.LineWidth = (fGridOptions.Contains(goFixedHorzLine) || fGridOptions.Contains(goHorzLine)) ? fGridLineWidth : 0;
-    a.ClientExtent = ClientHeight();
-    return a;
+    fVert.LineWidth =
+        (fGridOptions.Contains(goFixedHorzLine) || fGridOptions.Contains(goHorzLine)) ? fGridLineWidth : 0;
+    fVert.ClientExtent = ClientHeight();
+    return fVert;
 }
 
 QRect TCustomGridEh::CellRect(int col, int row) const
 {
     if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount())
         return {};
-    const TGridAxisEh h = HorzAxis();
-    const TGridAxisEh v = VertAxis();
+    const TGridAxisEh& h = HorzAxis();
+    const TGridAxisEh& v = VertAxis();
     const int x = h.CellStart(col);
     const int y = v.CellStart(row);
     if (x < 0 || y < 0 || h.Extent(col) <= 0 || v.Extent(row) <= 0)
@@ -383,14 +377,14 @@ QPoint TCustomGridEh::MouseCoord(int x, int y) const
 
 int TCustomGridEh::VisibleColCount() const
 {
-    const TGridAxisEh h = HorzAxis();
-    return std::max(0, h.LastFullVisibleCell() - std::max(fLeftCol, fFixedCols) + 1);
+    const TGridAxisEh& h = HorzAxis();
+    return std::max(0, h.LastFullVisibleCell() - std::max(fHorz.FirstCell, fHorz.FixedCount) + 1);
 }
 
 int TCustomGridEh::VisibleRowCount() const
 {
-    const TGridAxisEh v = VertAxis();
-    return std::max(0, v.LastFullVisibleCell() - std::max(fTopRow, fFixedRows) + 1);
+    const TGridAxisEh& v = VertAxis();
+    return std::max(0, v.LastFullVisibleCell() - std::max(fVert.FirstCell, fVert.FixedCount) + 1);
 }
 
 bool TCustomGridEh::HandleAllocated() const
@@ -400,17 +394,17 @@ bool TCustomGridEh::HandleAllocated() const
 
 int TCustomGridEh::MaxLeftCol() const
 {
-    const TGridAxisEh h = HorzAxis();
+    const TGridAxisEh& h = HorzAxis();
     const int room = h.ClientExtent - h.FixedBoundary();
     int used = 0;
     int left = ColCount();
-    for (int k = ColCount() - 1; k >= fFixedCols; --k) {
+    for (int k = ColCount() - 1; k >= fHorz.FixedCount; --k) {
         if (used + h.Pitch(k) > room)
             break;
         used += h.Pitch(k);
         left = k;
     }
-    return std::clamp(left, fFixedCols, std::max(fFixedCols, ColCount() - 1));
+    return std::clamp(left, fHorz.FixedCount, std::max(fHorz.FixedCount, ColCount() - 1));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -425,7 +419,7 @@ void TCustomGridEh::InvalidateCell(int col, int row)
 
 void TCustomGridEh::InvalidateCol(int col)
 {
-    const TGridAxisEh h = HorzAxis();
+    const TGridAxisEh& h = HorzAxis();
     const int x = h.CellStart(col);
     if (x < 0 || col >= ColCount())
         return;
@@ -434,7 +428,7 @@ void TCustomGridEh::InvalidateCol(int col)
 
 void TCustomGridEh::InvalidateRow(int row)
 {
-    const TGridAxisEh v = VertAxis();
+    const TGridAxisEh& v = VertAxis();
     const int y = v.CellStart(row);
     if (y < 0 || row >= RowCount())
         return;
@@ -448,8 +442,8 @@ void TCustomGridEh::InvalidateCells(const TGridRectEh& cells)
     const int right = std::min(cells.Right, ColCount() - 1);
     const int bottom = std::min(cells.Bottom, RowCount() - 1);
     // Union of the cells that show: their columns' and rows' pixel extents.
-    const TGridAxisEh h = HorzAxis();
-    const TGridAxisEh v = VertAxis();
+    const TGridAxisEh& h = HorzAxis();
+    const TGridAxisEh& v = VertAxis();
     int x0 = -1, x1 = -1, y0 = -1, y1 = -1;
     for (int c = cells.Left; c <= right; ++c) {
         const int x = h.CellStart(c);
@@ -510,6 +504,7 @@ void TCustomGridEh::paintEvent(QPaintEvent* event)
 
 void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
 {
+    // The pass works on copies taken once: nothing DrawCell does can shift the cells under it.
     const TGridAxisEh h = HorzAxis();
     const TGridAxisEh v = VertAxis();
     const int clientWidth = ClientWidth();
@@ -590,7 +585,7 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
                 if (!region.intersects(rect))
                     continue;
                 TGridDrawState state;
-                if (c < fFixedCols || r < fFixedRows)
+                if (c < fHorz.FixedCount || r < fVert.FixedCount)
                     state.Include(gdFixed);
                 if (c == fCol && r == fRow) {
                     state.Include(gdSelected);
@@ -651,7 +646,7 @@ QRect TCustomGridEh::MarkerRect(int x) const
 
 int TCustomGridEh::MarkerX(int movePos) const
 {
-    const TGridAxisEh h = HorzAxis();
+    const TGridAxisEh& h = HorzAxis();
     const int start = h.CellStart(movePos);
     if (start < 0)
         return -1;
@@ -696,10 +691,10 @@ void TCustomGridEh::UpdateHorzScrollRange()
     if (fScrollBars == ssHorizontal || fScrollBars == ssBoth) {
         const int maxLeft = MaxLeftCol();
         const QSignalBlocker block(hb);
-        hb->setRange(fFixedCols, std::max(fFixedCols, maxLeft));
+        hb->setRange(fHorz.FixedCount, std::max(fHorz.FixedCount, maxLeft));
         hb->setPageStep(std::max(1, VisibleColCount()));
-        hb->setValue(fLeftCol);
-        ShowHorzScrollBar(maxLeft > fFixedCols);
+        hb->setValue(fHorz.FirstCell);
+        ShowHorzScrollBar(maxLeft > fHorz.FixedCount);
     } else {
         ShowHorzScrollBar(false);
     }
@@ -709,20 +704,20 @@ void TCustomGridEh::UpdateVertScrollRange()
 {
     QScrollBar* vb = verticalScrollBar();
     if (fScrollBars == ssVertical || fScrollBars == ssBoth) {
-        const TGridAxisEh v = VertAxis();
+        const TGridAxisEh& v = VertAxis();
         const int room = v.ClientExtent - v.FixedBoundary();
         int used = 0;
         int top = RowCount();
-        for (int k = RowCount() - 1; k >= fFixedRows && used + v.Pitch(k) <= room; --k) {
+        for (int k = RowCount() - 1; k >= fVert.FixedCount && used + v.Pitch(k) <= room; --k) {
             used += v.Pitch(k);
             top = k;
         }
-        top = std::clamp(top, fFixedRows, std::max(fFixedRows, RowCount() - 1));
+        top = std::clamp(top, fVert.FixedCount, std::max(fVert.FixedCount, RowCount() - 1));
         const QSignalBlocker block(vb);
-        vb->setRange(fFixedRows, top);
+        vb->setRange(fVert.FixedCount, top);
         vb->setPageStep(std::max(1, VisibleRowCount()));
-        vb->setValue(fTopRow);
-        ShowVertScrollBar(top > fFixedRows);
+        vb->setValue(fVert.FirstCell);
+        ShowVertScrollBar(top > fVert.FixedCount);
     } else {
         ShowVertScrollBar(false);
     }
@@ -731,13 +726,13 @@ void TCustomGridEh::UpdateVertScrollRange()
 void TCustomGridEh::VertScrollAction(int action)
 {
     QScrollBar* vb = verticalScrollBar();
-    int top = fTopRow;
+    int top = fVert.FirstCell;
     switch (action) {
     case QAbstractSlider::SliderSingleStepAdd: ++top; break;
     case QAbstractSlider::SliderSingleStepSub: --top; break;
     case QAbstractSlider::SliderPageStepAdd: top += std::max(1, VisibleRowCount()); break;
     case QAbstractSlider::SliderPageStepSub: top -= std::max(1, VisibleRowCount()); break;
-    case QAbstractSlider::SliderToMinimum: top = fFixedRows; break;
+    case QAbstractSlider::SliderToMinimum: top = fVert.FixedCount; break;
     case QAbstractSlider::SliderToMaximum: top = vb->maximum(); break;
     case QAbstractSlider::SliderMove: top = vb->sliderPosition(); break;
     default: break;
@@ -749,13 +744,13 @@ void TCustomGridEh::VertScrollAction(int action)
 void TCustomGridEh::HorzScrollAction(int action)
 {
     QScrollBar* hb = horizontalScrollBar();
-    int left = fLeftCol;
+    int left = fHorz.FirstCell;
     switch (action) {
     case QAbstractSlider::SliderSingleStepAdd: ++left; break;
     case QAbstractSlider::SliderSingleStepSub: --left; break;
     case QAbstractSlider::SliderPageStepAdd: left += std::max(1, VisibleColCount()); break;
     case QAbstractSlider::SliderPageStepSub: left -= std::max(1, VisibleColCount()); break;
-    case QAbstractSlider::SliderToMinimum: left = fFixedCols; break;
+    case QAbstractSlider::SliderToMinimum: left = fHorz.FixedCount; break;
     case QAbstractSlider::SliderToMaximum: left = hb->maximum(); break;
     case QAbstractSlider::SliderMove: left = hb->sliderPosition(); break;
     default: break;
@@ -801,214 +796,4 @@ void TCustomGridEh::showEvent(QShowEvent* event)
         fLastOuterSize = size();
         GridResized();
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Column sizing and moving with the mouse
-
-bool TCustomGridEh::CalcColSizing(int x, int y, int& index, int& boundary) const
-{
-    if (!fGridOptions.Contains(goColSizing))
-        return false;
-    const TGridAxisEh h = HorzAxis();
-    const TGridAxisEh v = VertAxis();
-    // Only over the titles, right of the fixed columns.
-    if (x <= h.FixedBoundary() || y >= v.FixedBoundary())
-        return false;
-    index = h.SizingHit(x, boundary);
-    return index >= 0;
-}
-
-bool TCustomGridEh::BeginColumnDrag(int& origin, int& /*destination*/, const QPoint& /*pos*/)
-{
-    return origin >= fFixedCols;
-}
-
-bool TCustomGridEh::CheckColumnDrag(int& origin, int& /*destination*/, const QPoint& /*pos*/)
-{
-    return origin >= fFixedCols;
-}
-
-bool TCustomGridEh::EndColumnDrag(int& /*origin*/, int& /*destination*/, const QPoint& /*pos*/)
-{
-    return true;
-}
-
-void TCustomGridEh::mousePressEvent(QMouseEvent* event)
-{
-    const QPoint pos = event->position().toPoint();
-    fLastMouse = pos;
-    if (event->button() != Qt::LeftButton || fGridState != gsNormal) {
-        QAbstractScrollArea::mousePressEvent(event);
-        return;
-    }
-    int index = -1;
-    int boundary = -1;
-    if (CalcColSizing(pos.x(), pos.y(), index, boundary)) {
-        fGridState = gsColSizing;
-        fSizingIndex = index;
-        fSizingPos = boundary;
-        fSizingOfs = boundary - pos.x();
-        fSizingOrigWidth = fColWidths[std::size_t(index)];
-        InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
-        return;
-    }
-    const QPoint cell = MouseCoord(pos.x(), pos.y());
-    if (fGridOptions.Contains(goColMoving) && cell.y() >= 0 && cell.y() < fFixedRows && cell.x() >= fFixedCols) {
-        int origin = cell.x();
-        int destination = cell.x();
-        if (BeginColumnDrag(origin, destination, pos)) {
-            fGridState = gsColMoving;
-            fMoveIndex = origin;
-            fMovePos = destination;
-            MoveMarker(destination);
-            fMoveTimer.start();
-            return;
-        }
-    }
-    if (cell.x() >= fFixedCols && cell.y() >= fFixedRows)
-        FocusCell(cell.x(), cell.y(), true);
-}
-
-void TCustomGridEh::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPoint pos = event->position().toPoint();
-    fLastMouse = pos;
-    switch (fGridState) {
-    case gsColSizing: {
-        const int newPos = pos.x() + fSizingOfs;
-        if (newPos != fSizingPos) {
-            InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
-            fSizingPos = newPos;
-            InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
-            if (TraceColSizing()) {
-                // The column follows the pointer; the width is committed on release.
-                const int left = HorzAxis().CellStart(fSizingIndex);
-                if (left >= 0 && fSizingPos - left > 1) {
-                    fColWidths[std::size_t(fSizingIndex)] = fSizingPos - left;
-                    InvalidateGrid();
-                }
-            }
-        }
-        return;
-    }
-    case gsColMoving: {
-        const TGridAxisEh h = HorzAxis();
-        if (pos.x() >= h.GridBoundary() || pos.x() >= ClientWidth()) {
-            MoveColumnStep(+1);
-        } else if (pos.x() < h.FixedBoundary()) {
-            MoveColumnStep(-1);
-        } else {
-            int origin = fMoveIndex;
-            int target = h.CellAt(pos.x());
-            if (target >= fFixedCols && CheckColumnDrag(origin, target, pos))
-                MoveMarker(target);
-        }
-        return;
-    }
-    default:
-        break;
-    }
-    int index = -1;
-    int boundary = -1;
-    if (CalcColSizing(pos.x(), pos.y(), index, boundary))
-        viewport()->setCursor(Qt::SplitHCursor);
-    else
-        viewport()->unsetCursor();
-    QAbstractScrollArea::mouseMoveEvent(event);
-}
-
-void TCustomGridEh::mouseReleaseEvent(QMouseEvent* event)
-{
-    const QPoint pos = event->position().toPoint();
-    fLastMouse = pos;
-    if (event->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mouseReleaseEvent(event);
-        return;
-    }
-    if (fGridState == gsColSizing) {
-        InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
-        fGridState = gsNormal;
-        fColWidths[std::size_t(fSizingIndex)] = fSizingOrigWidth;  // undo any tracing
-        const int left = HorzAxis().CellStart(fSizingIndex);
-        const int newWidth = fSizingPos - left;
-        // One pixel or less is no width a user asks for.
-        if (left >= 0 && newWidth > 1)
-            SetColWidths(fSizingIndex, newWidth);
-        fSizingIndex = -1;
-        return;
-    }
-    if (fGridState == gsColMoving) {
-        fMoveTimer.stop();
-        if (fMarkerPos >= 0)
-            InvalidateRect(MarkerRect(fMarkerPos));
-        fMarkerPos = -1;
-        fGridState = gsNormal;
-        int origin = fMoveIndex;
-        int target = fMovePos;
-        if (EndColumnDrag(origin, target, pos) && origin != target && origin >= fFixedCols && target >= fFixedCols)
-            MoveColumn(origin, target);
-        fMoveIndex = fMovePos = -1;
-        return;
-    }
-    QAbstractScrollArea::mouseReleaseEvent(event);
-}
-
-void TCustomGridEh::MoveMarker(int newPos)
-{
-    fMovePos = newPos;
-    const int x = MarkerX(newPos);
-    if (x == fMarkerPos)
-        return;
-    if (fMarkerPos >= 0)
-        InvalidateRect(MarkerRect(fMarkerPos));
-    fMarkerPos = x;
-    if (fMarkerPos >= 0)
-        InvalidateRect(MarkerRect(fMarkerPos));
-}
-
-void TCustomGridEh::MoveColumnStep(int direction)
-{
-    if (direction > 0) {
-        if (fLeftCol < MaxLeftCol())
-            SetLeftCol(fLeftCol + 1);
-        const int last = HorzAxis().LastVisibleCell();
-        if (last >= fFixedCols)
-            MoveMarker(last);
-    } else {
-        if (fLeftCol > fFixedCols)
-            SetLeftCol(fLeftCol - 1);
-        MoveMarker(std::max(fLeftCol, fFixedCols));
-    }
-}
-
-void TCustomGridEh::OnMoveTimer()
-{
-    if (fGridState != gsColMoving) {
-        fMoveTimer.stop();
-        return;
-    }
-    const TGridAxisEh h = HorzAxis();
-    if (fLastMouse.x() >= h.GridBoundary() || fLastMouse.x() >= ClientWidth())
-        MoveColumnStep(+1);
-    else if (fLastMouse.x() < h.FixedBoundary())
-        MoveColumnStep(-1);
-}
-
-void TCustomGridEh::CancelMode()
-{
-    if (fGridState == gsColSizing) {
-        InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
-        if (fColWidths[std::size_t(fSizingIndex)] != fSizingOrigWidth) {
-            fColWidths[std::size_t(fSizingIndex)] = fSizingOrigWidth;
-            InvalidateGrid();
-        }
-    }
-    if (fGridState == gsColMoving) {
-        fMoveTimer.stop();
-        if (fMarkerPos >= 0)
-            InvalidateRect(MarkerRect(fMarkerPos));
-        fMarkerPos = -1;
-    }
-    fGridState = gsNormal;
 }

@@ -36,13 +36,13 @@ public:
     ~TCustomGridEh() override;
 
     // Structure.
-    int ColCount() const { return int(fColWidths.size()); }
+    int ColCount() const { return int(fHorz.Extents.size()); }
     void SetColCount(int value);
-    int RowCount() const { return int(fRowHeights.size()); }
+    int RowCount() const { return int(fVert.Extents.size()); }
     void SetRowCount(int value);
-    int FixedCols() const { return fFixedCols; }
+    int FixedCols() const { return fHorz.FixedCount; }
     void SetFixedCols(int value);
-    int FixedRows() const { return fFixedRows; }
+    int FixedRows() const { return fVert.FixedCount; }
     void SetFixedRows(int value);
     int DefaultColWidth() const { return fDefaultColWidth; }
     void SetDefaultColWidth(int value);
@@ -56,9 +56,9 @@ public:
     void SetRowHeights(int index, int value);
     bool TabStops(int index) const;
     void SetTabStops(int index, bool value);
-    int LeftCol() const { return fLeftCol; }
+    int LeftCol() const { return fHorz.FirstCell; }
     void SetLeftCol(int value);
-    int TopRow() const { return fTopRow; }
+    int TopRow() const { return fVert.FirstCell; }
     void SetTopRow(int value);
     TGridOptionsEh GridOptions() const { return fGridOptions; }
     void SetGridOptions(TGridOptionsEh value);
@@ -82,8 +82,10 @@ public:
     // Geometry of the client area (the cells' area, without frame and scroll bars).
     int ClientWidth() const;
     int ClientHeight() const;
-    TGridAxisEh HorzAxis() const;
-    TGridAxisEh VertAxis() const;
+    // The columns across and the rows down, as the grid keeps them (line width and client extent
+    // brought up to date by the call).
+    const TGridAxisEh& HorzAxis() const;
+    const TGridAxisEh& VertAxis() const;
     // Rectangle of a cell without its lines; empty when the cell is not shown.
     QRect CellRect(int col, int row) const;
     // Column and row under a point; -1 where there is none.
@@ -186,16 +188,13 @@ private:
     void OnMoveTimer();
     int MaxLeftCol() const;
 
-    std::vector<int> fColWidths;
-    std::vector<int> fRowHeights;
+    // Widths, fixed count and left column across; heights, fixed count and top row down.
+    mutable TGridAxisEh fHorz{{}, 1, 1, 0, 0};
+    mutable TGridAxisEh fVert{{}, 1, 1, 0, 0};
     std::vector<char> fTabStops;
-    int fFixedCols = 1;
-    int fFixedRows = 1;
     int fDefaultColWidth = 64;
     int fDefaultRowHeight = 24;
     int fGridLineWidth = 1;
-    int fLeftCol = 1;
-    int fTopRow = 1;
     int fCol = 1;
     int fRow = 1;
     TGridOptionsEh fGridOptions;

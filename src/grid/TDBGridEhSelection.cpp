@@ -1,26 +1,13 @@
 #include "TDBGridEhSelection.h"
 
 #include "TCustomDBGridEh.h"
+#include "TScopeExit.h"
 
 #include <algorithm>
 
 namespace {
 
 const QString kClosedDataSet = QStringLiteral("Cannot perform this operation on a closed dataset");
-
-// Runs a clean-up step on every way out of a scope.
-template <class F>
-class TFinallyEh
-{
-public:
-    explicit TFinallyEh(F f) : fF(std::move(f)) {}
-    ~TFinallyEh() { fF(); }
-    TFinallyEh(const TFinallyEh&) = delete;
-    TFinallyEh& operator=(const TFinallyEh&) = delete;
-
-private:
-    F fF;
-};
 
 } // namespace
 
@@ -124,7 +111,7 @@ void TBookmarkListEh::DeleteRecords()
     TDataSet* ds = ActiveDataSet();
     ds->SuspendNotify();
     {
-        TFinallyEh resume([ds] { ds->ResumeNotify(); });
+        TScopeExit resume([ds] { ds->ResumeNotify(); });
         for (int i = Count() - 1; i >= 0; --i) {
             ds->SetBookmark(fList[std::size_t(i)]);
             ds->Delete();
@@ -204,7 +191,7 @@ TGridRectEh TDBGridEhSelectionRect::ExtentOf(const TDBCell& a, const TDBCell& b)
     int last = -1;
     for (int i = 0; i < grid->DataLink()->RecordCount(); ++i) {
         grid->BeginReadRow(i);
-        TFinallyEh end([grid] { grid->EndReadRow(); });
+        TScopeExit end([grid] { grid->EndReadRow(); });
         const QByteArray bm = ds->Bookmark();
         if (ds->BookmarkOrder(top, bm) <= 0 && ds->BookmarkOrder(bm, bottom) <= 0) {
             if (first < 0)
@@ -507,7 +494,7 @@ TGridRectEh TDBGridEhSelection::GridRect() const
         int last = -1;
         for (int i = 0; i < fGrid->DataLink()->RecordCount(); ++i) {
             fGrid->BeginReadRow(i);
-            TFinallyEh end([this] { fGrid->EndReadRow(); });
+            TScopeExit end([this] { fGrid->EndReadRow(); });
             int index = -1;
             if (fRows.Find(ds->Bookmark(), index)) {
                 if (first < 0)

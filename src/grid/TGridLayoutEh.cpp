@@ -215,3 +215,21 @@ void AutoFitColumnsEh(const TColumnsEhList& visible, const TAutoFitParamsEh& par
         }
     }
 }
+
+int FixedColCountEh(const std::vector<bool>& columnVisible, int indicatorOffset, int frozenCols, int colCount)
+{
+    int fixedCols = indicatorOffset + frozenCols;
+    // Hidden columns among the frozen ones and right after them stay fixed too.
+    int frozenSeen = 0;
+    for (const bool visible : columnVisible) {
+        if (visible && frozenSeen >= frozenCols)
+            break;
+        if (visible)
+            ++frozenSeen;
+        else
+            ++fixedCols;
+    }
+    if (std::find(columnVisible.begin(), columnVisible.end(), true) == columnVisible.end())
+        --fixedCols;
+    return std::clamp(fixedCols, 0, colCount - 1);
+}

@@ -94,3 +94,8 @@ struct TAutoFitParamsEh
 // clientWidth is asked once per pass: the room may change as a pass shows or hides a scroll bar.
 void AutoFitColumnsEh(const TColumnsEhList& visible, const TAutoFitParamsEh& params,
                       const std::function<int()>& clientWidth);
+
+// The data grid's fixed columns: the indicator column (indicatorOffset, 0 or 1) and the first
+// frozenCols visible columns, with the hidden columns among them and right after them; one less
+// when no column is visible; at most colCount - 1. columnVisible lists the columns in screen order.
+int FixedColCountEh(const std::vector<bool>& columnVisible, int indicatorOffset, int frozenCols, int colCount);

@@ -92,14 +92,16 @@ public:
     }
 };
 
-// The window's grid: 673 x 193 outside, so 669 x 189 inside its 2-pixel frame.
-struct TWindowGrid
+// The window's grid: 673 x 193 outside, so 669 x 189 inside its 2-pixel frame. A test that needs
+// another grid or record-set class (one that records, fails or fakes something) names it.
+template <class GridT = TRecordingGrid, class DataT = TMemDataSet>
+struct TWindowGridOf
 {
-    std::unique_ptr<TMemDataSet> Data = std::make_unique<TMemDataSet>(QStringLiteral("ADOQuery1"));
+    std::unique_ptr<DataT> Data = std::make_unique<DataT>(QStringLiteral("ADOQuery1"));
     std::unique_ptr<TDataSource> Source = std::make_unique<TDataSource>(QStringLiteral("DataSource1"));
-    std::unique_ptr<TRecordingGrid> Grid = std::make_unique<TRecordingGrid>();
+    std::unique_ptr<GridT> Grid = std::make_unique<GridT>();
 
-    explicit TWindowGrid(int records = 0, bool show = true)
+    explicit TWindowGridOf(int records = 0, bool show = true)
     {
         FillDirectory(*Data, records);
         Source->SetDataSet(Data.get());
@@ -112,7 +114,7 @@ struct TWindowGrid
             QApplication::processEvents();
         }
     }
-    ~TWindowGrid()
+    ~TWindowGridOf()
     {
         Grid.reset();
         Source.reset();
@@ -138,3 +140,5 @@ struct TWindowGrid
         return w;
     }
 };
+
+using TWindowGrid = TWindowGridOf<>;

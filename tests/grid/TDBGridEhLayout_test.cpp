@@ -282,18 +282,9 @@ protected:
 
 TEST(WindowGridLayout, GeometryFollowsInjectedMetrics)
 {
-    TMemDataSet data;
-    FillDirectory(data, 100);
-    TDataSource source;
-    source.SetDataSet(&data);
-    TInjectedMetricsGrid grid;
-    grid.SetDataSource(&source);
-    ConfigureLikeWindow(grid);
-    AddWindowColumns(grid);
-    grid.resize(673, 193);
-    grid.show();
-    data.Open();
-    QApplication::processEvents();
+    TWindowGridOf<TInjectedMetricsGrid> w(100);
+    TInjectedMetricsGrid& grid = *w.Grid;
+    w.Open();
     EXPECT_EQ(grid.RowHeights(0), 24) << "20 + padding 4";
     EXPECT_EQ(grid.DefaultRowHeight(), 24) << "20 + inset 3 + line 1";
     EXPECT_EQ(grid.DataLink()->BufferCount(), (189 - 25) / 25);
@@ -303,5 +294,5 @@ TEST(WindowGridLayout, GeometryFollowsInjectedMetrics)
     for (int i = 0; i < 5; ++i)
         sum += grid.Columns()[i]->Width();
     EXPECT_EQ(sum, 632);
-    data.Close();
+    w.Data->Close();
 }

@@ -2,6 +2,7 @@
 // does to the record set's cursor and the grid's current column, the order of the events, the
 // questions asked before deleting, and how Enter and Esc meet the window's buttons.
 #include "GridFixture.h"
+#include "TDBGridEhKeyMap.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -67,6 +68,41 @@ bool WithModalBox(const std::function<void()>& action, const std::function<void(
 }
 
 } // namespace
+
+TEST(KeyNavigation, BindingsWithAndWithoutCtrl)
+{
+    struct Case
+    {
+        const char* name;
+        int key;
+        bool ctrl;
+        bool bound;
+        TGridKeyCommandEh command;
+        bool claimed;
+    };
+    const Case cases[] = {
+        {"Up", Qt::Key_Up, false, true, gkcStepUp, true},
+        {"Ctrl+Up: to the window's top", Qt::Key_Up, true, true, gkcWindowTop, true},
+        {"Ctrl+Page Down: to the window's bottom", Qt::Key_PageDown, true, true, gkcWindowBottom, true},
+        {"Ctrl+Tab falls back to Tab", Qt::Key_Tab, true, true, gkcTab, true},
+        {"Backtab is Tab backwards", Qt::Key_Backtab, false, true, gkcTab, true},
+        {"Ctrl+quote on the Russian layout", kKeyCyrillicEEh, true, true, gkcCopyFromAbove, true},
+        {"Enter is not claimed (the window's default button)", Qt::Key_Return, false, true, gkcEnter, false},
+        {"Ctrl+Enter falls back to Enter", Qt::Key_Enter, true, true, gkcEnter, false},
+        {"Esc is not claimed", Qt::Key_Escape, false, true, gkcEscape, false},
+        {"Delete needs Ctrl", Qt::Key_Delete, false, false, gkcStepUp, false},
+        {"quote needs Ctrl", Qt::Key_Apostrophe, false, false, gkcStepUp, false},
+        {"a letter", Qt::Key_A, false, false, gkcStepUp, false},
+    };
+    for (const Case& c : cases) {
+        const TGridKeyBindingEh* b = FindGridKeyBindingEh(c.key, c.ctrl);
+        ASSERT_EQ(b != nullptr, c.bound) << c.name;
+        if (!b)
+            continue;
+        EXPECT_EQ(b->Command, c.command) << c.name;
+        EXPECT_EQ(b->Claimed, c.claimed) << c.name;
+    }
+}
 
 TEST(KeyNavigation, KeyTable)
 {
@@ -157,6 +193,51 @@ TEST(KeyNavigation, HiddenColumnsAreSkipped)
         g.Key(c.key, c.modifiers);
         EXPECT_EQ(g.Column(), c.expected) << c.name;
         EXPECT_EQ(g.Record(), 5) << c.name;
+    }
+}
+
+TEST(KeyNavigation, MovedColumnsAreWalkedInTheirNewPlaces)
+{
+    struct Case
+    {
+        const char* name;
+        bool hideMoved;  // the moved column is hidden as well
+        const char* from;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* expected;
+        int expRecord;
+    };
+    // numer moved from the first place to the last: vlad, street, numhome, numdoor, numer.
+    const Case cases[] = {
+        {"Home: the column now first", false, "numer", Qt::Key_Home, {}, "vlad", 5},
+        {"End: the moved column, now last", false, "street", Qt::Key_End, {}, "numer", 5},
+        {"Right onto the moved column", false, "numdoor", Qt::Key_Right, {}, "numer", 5},
+        {"Left off the moved column", false, "numer", Qt::Key_Left, {}, "numdoor", 5},
+        {"Left on the column now first stays", false, "vlad", Qt::Key_Left, {}, "vlad", 5},
+        {"Ctrl+Right: the moved column", false, "vlad", Qt::Key_Right, Qt::ControlModifier, "numer", 5},
+        {"Tab on the moved column: the next record's first", false, "numer", Qt::Key_Tab, {}, "vlad", 6},
+        {"Shift+Tab on the first: the previous record's moved column", false, "vlad", Qt::Key_Backtab,
+         Qt::ShiftModifier, "numer", 4},
+        {"moved and hidden: End stops before it", true, "street", Qt::Key_End, {}, "numdoor", 5},
+        {"moved and hidden: Right on the last shown stays", true, "numdoor", Qt::Key_Right, {}, "numdoor", 5},
+        {"moved and hidden: Tab on the last shown wraps", true, "numdoor", Qt::Key_Tab, {}, "vlad", 6},
+    };
+    for (const Case& c : cases) {
+        TNavGrid g;
+        TDBGridColumnsEh& columns = g.Grid->Columns();
+        columns.Move(cNumer, columns.Count() - 1);
+        if (c.hideMoved)
+            columns[columns.Count() - 1]->SetVisible(false);
+        QApplication::processEvents();
+        int from = -1;
+        for (int i = 0; i < columns.Count(); ++i)
+            if (columns[i]->FieldName() == QLatin1String(c.from))
+                from = i;
+        g.GoTo(5, from);
+        g.Key(c.key, c.modifiers);
+        EXPECT_EQ(columns[g.Column()]->FieldName(), QLatin1String(c.expected)) << c.name;
+        EXPECT_EQ(g.Record(), c.expRecord) << c.name;
     }
 }
 

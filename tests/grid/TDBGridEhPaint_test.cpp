@@ -212,15 +212,9 @@ TEST(GridPainting, CurrentCellHighlightFollowsTheFocus)
 
 TEST(GridPainting, OnlyCellsMeetingTheInvalidRegionArePainted)
 {
-    TWindowGrid w(100, false);
-    auto grid = std::make_unique<TCellCountingGrid>();
-    grid->SetDataSource(w.Source.get());
-    ConfigureLikeWindow(*grid);
-    AddWindowColumns(*grid);
-    grid->resize(673, 193);
-    grid->show();
+    TWindowGridOf<TCellCountingGrid> w(100);
+    auto& grid = w.Grid;
     w.Open();
-    QApplication::processEvents();
     grid->Painted.clear();
     grid->viewport()->repaint(QRect(80, 40, 10, 5));
     EXPECT_EQ(grid->Painted, (std::vector<QPoint>{{2, 2}}));

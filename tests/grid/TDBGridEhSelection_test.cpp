@@ -19,25 +19,17 @@ protected:
 
 struct TSelectionFixture
 {
-    TTracingDataSet Data{QStringLiteral("ADOQuery1")};
-    TDataSource Source;
-    TRecordingGrid Grid;
+    TWindowGridOf<TRecordingGrid, TTracingDataSet> W;
+    TTracingDataSet& Data = *W.Data;
+    TRecordingGrid& Grid = *W.Grid;
     int Changes = 0;
 
     // With reversed owners the records sorted by owner come in the reverse of their stored order.
-    explicit TSelectionFixture(int records = 12, bool reversedOwners = false)
+    explicit TSelectionFixture(int records = 12, bool reversedOwners = false) : W(reversedOwners ? 0 : records)
     {
-        FillDirectory(Data, reversedOwners ? 0 : records);
         for (int i = 0; reversedOwners && i < records; ++i)
             Data.AddRow({QString::number(i), QString(QChar(u'a' + records - i)), QString(), QString(), QString()});
-        Source.SetDataSet(&Data);
-        Grid.SetDataSource(&Source);
-        ConfigureLikeWindow(Grid);
-        AddWindowColumns(Grid);
-        Grid.resize(673, 193);
-        Grid.show();
-        Data.Open();
-        QApplication::processEvents();
+        W.Open();
         Grid.OnSelectionChanged = [this](TCustomDBGridEh*) { ++Changes; };
     }
     TDBGridEhSelection& Sel() { return Grid.Selection(); }

@@ -18,22 +18,14 @@ public:
 
 struct TStyleFixture
 {
-    TMemDataSet Data{QStringLiteral("ADOQuery1")};
-    TDataSource Source;
-    TFocusGrid Grid;
+    TWindowGridOf<TFocusGrid> W{5};
+    TMemDataSet& Data = *W.Data;
+    TFocusGrid& Grid = *W.Grid;
     TDBGridEhStyle Style;  // made after the display was pinned
 
     TStyleFixture()
     {
-        FillDirectory(Data, 5);
-        Source.SetDataSet(&Data);
-        Grid.SetDataSource(&Source);
-        ConfigureLikeWindow(Grid);
-        AddWindowColumns(Grid);
-        Grid.resize(673, 193);
-        Grid.show();
-        Data.Open();
-        QApplication::processEvents();
+        W.Open();
         Grid.SetStyle(&Style);
     }
 };

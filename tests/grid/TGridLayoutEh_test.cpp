@@ -80,6 +80,34 @@ TEST(TGridAxisEh, CellsLinesAndSizingZones)
     EXPECT_EQ(a.CellAt(80), 3);
 }
 
+TEST(FixedColCountEh, IndicatorFrozenAndHiddenColumns)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<bool> visible;
+        int indicator;
+        int frozen;
+        int fixed;
+    };
+    const Case cases[] = {
+        {"indicator only", {true, true, true}, 1, 0, 1},
+        {"no indicator, nothing frozen", {true, true, true}, 0, 0, 0},
+        {"one frozen", {true, true, true}, 1, 1, 2},
+        {"hidden first column before the frozen one", {false, true, true}, 1, 1, 3},
+        {"hidden column right after the frozen one", {true, false, true}, 1, 1, 3},
+        {"hidden column before the first visible, nothing frozen", {false, true}, 1, 0, 2},
+        {"hidden column after a visible one, nothing frozen", {true, false}, 1, 0, 1},
+        {"no column visible: one less", {false, false}, 1, 0, 2},
+        {"no column at all", {}, 1, 0, 0},
+        {"frozen beyond the columns: at most all but one", {true, true}, 1, 5, 2},
+    };
+    for (const Case& c : cases) {
+        const int colCount = std::max(1, int(c.visible.size()) + c.indicator);
+        EXPECT_EQ(FixedColCountEh(c.visible, c.indicator, c.frozen, colCount), c.fixed) << c.name;
+    }
+}
+
 TEST(ComputeVertScrollInfoEh, ValuesForTheRecordSetsState)
 {
     struct Case
