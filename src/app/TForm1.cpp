@@ -275,6 +275,7 @@ void TForm1::ExportToFile(const QString& fileName, const QString& format)
     const TExportType* type = FindExportType(format);
     if (!type)
         throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {format}));
+    Directory.CheckExportTarget(fileName);
     // A cancelled or failed export leaves the file as it was: the export itself writes a new file
     // and puts it in place only when complete.
     WithProgress(QStringLiteral("Экспорт..."), [&](const TExportProgressEh& progress) {
@@ -306,96 +307,5 @@ void TForm1::N1Click()
 
 void TForm1::DBSTitleClick(TColumnEh* column)
 {
-<<<<<<< HEAD
     Directory.SortBy(column->FieldName());
-=======
-    if (!ADOQuery1.Active())
-        return;
-    ADOQuery1.SortBy(column->FieldName());
-}
-
-namespace {
-
-// Serves the clipboard just set until another program takes it over, or for at most the given
-// time (0: no limit): on the desktop a clipboard's data lives in the program that owns it.
-void HoldClipboard(int seconds)
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (seconds > 0)
-        std::printf("Copied to the clipboard: held until another program takes it over, at most %d s.\n", seconds);
-    else
-        std::printf("Copied to the clipboard: held until another program takes it over.\n");
-    std::fflush(stdout);
-    QEventLoop loop;
-    QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
-        if (!clipboard->ownsClipboard())
-            loop.quit();
-    });
-    if (seconds > 0)
-        QTimer::singleShot(std::chrono::seconds(seconds), &loop, &QEventLoop::quit);
-    if (clipboard->ownsClipboard())
-        loop.exec();
-}
-
-} // namespace
-
-int RunCommandLine(const TCommandLine& commandLine)
-{
-    bool failed = false;
-    SetErrorSink([&failed](QWidget*, const QString& text) {
-        std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
-        failed = true;
-    });
-    TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
-    if (!commandLine.Database.isEmpty())
-        files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
-    TForm1 form(files);
-    form.Quiet = true;
-    auto step = [&](const std::function<void()>& action) {
-        if (!failed)
-            RunHandler(&form, action);
-        return !failed;
-    };
-    const TSearchCriteria& c = commandLine.Criteria;
-    if (!commandLine.Table.isEmpty())
-        step([&] { form.ShowTable(commandLine.Table); });
-    else
-        step([&] {
-            form.fio->setText(c.Fio);
-            form.fio_style->setCurrentIndex(c.FioStyle);
-            form.street->setText(c.Street);
-            form.dom->setText(c.Dom);
-            form.kvart->setText(c.Kvart);
-            form.phone->setText(c.Phone);
-            form.discrete->setChecked(c.Discrete);
-            form.searchClick();
-            if (!form.ADOQuery1.Active())
-                throw Exception(QStringLiteral("No criterion given: nothing was searched"));
-        });
-    if (!commandLine.SortField.isEmpty())
-        step([&] {
-            for (int i = 0; i < form.DBS->Columns().Count(); ++i) {
-                TColumnEh* column = form.DBS->Columns().Items(i);
-                if (column->FieldName().compare(commandLine.SortField, Qt::CaseInsensitive) == 0) {
-                    form.DBSTitleClick(column);
-                    return;
-                }
-            }
-            throw Exception(FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
-        });
-    if (!commandLine.ExportFile.isEmpty())
-        step([&] { form.ExportToFile(commandLine.ExportFile, commandLine.Format); });
-    if (commandLine.Copy)
-        step([&] {
-            form.N1Click();
-            if (!QGuiApplication::clipboard()->ownsClipboard())
-                throw Exception(QStringLiteral("The clipboard could not be taken over"));
-        });
-    if (!failed)
-        std::printf("%s\n", qPrintable(form.StatusText()));
-    if (!failed && commandLine.Copy)
-        HoldClipboard(commandLine.CopyWaitSeconds);
-    SetErrorSink(nullptr);
-    return failed ? 1 : 0;
->>>>>>> i18-install
 }

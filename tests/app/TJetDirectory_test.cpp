@@ -193,16 +193,16 @@ TProgramRun RunPhonebook(const QStringList& arguments)
 
 // One search as the window makes it, with the telephone numbers of the rows it must find, in the
 // file's order.
-struct TDirectorySearch
+struct TJetSearchCase
 {
     const char* name;
     QStringList options;
     QStringList phones;
 };
 
-const std::vector<TDirectorySearch>& DirectorySearches()
+const std::vector<TJetSearchCase>& DirectorySearches()
 {
-    static const std::vector<TDirectorySearch> searches = {
+    static const std::vector<TJetSearchCase> searches = {
         {"owner at the start, any letter case", {"--fio", "цой"},
          {"3-40-64", "9-14-54", "9-86-60", "6-70-82", "4-76-88", "4-19-75", "4-05-82"}},
         {"owner at the start with an apostrophe", {"--fio", "о'нил"}, {"01-02-04"}},
@@ -265,7 +265,7 @@ TEST_P(JetFileVersions, SearchesAndTheWholeTableExportAsWritten)
         EXPECT_TRUE(SameCsv(csv.readAll(), expected));
     };
 
-    for (const TDirectorySearch& search : DirectorySearches()) {
+    for (const TJetSearchCase& search : DirectorySearches()) {
         SCOPED_TRACE(search.name);
         std::vector<QStringList> found;
         std::copy_if(rows.begin(), rows.end(), std::back_inserter(found),
