@@ -111,6 +111,7 @@ int RunCommandLine(const TCommandLine& commandLine)
             const TExportType* type = FindExportType(commandLine.Format);
             if (!type)
                 throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {commandLine.Format}));
+            directory.CheckExportTarget(commandLine.ExportFile);
             ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true);
         });
     if (commandLine.Copy)

@@ -3,6 +3,9 @@
 #include "TProgramFiles.h"
 #include "TSearchCriteria.h"
 
+#include "Exception.h"
+#include "TSafeFileWriterEh.h"
+
 TDirectorySearch::TDirectorySearch()
     : ADOConnection1(QStringLiteral("ADOConnection1")), ADOQuery1(QStringLiteral("ADOQuery1")),
       DataSource1(QStringLiteral("DataSource1"))
@@ -15,6 +18,7 @@ TDirectorySearch::~TDirectorySearch() = default;
 
 void TDirectorySearch::Connect(const QString& databasePath)
 {
+    fDatabasePath = databasePath;
     ADOConnection1.SetConnectionString(TADOConnection::ConnectionStringFor(databasePath));
     ADOConnection1.LoginPrompt = false;
     ADOConnection1.Open();
@@ -23,6 +27,14 @@ void TDirectorySearch::Connect(const QString& databasePath)
 void TDirectorySearch::Disconnect()
 {
     ADOConnection1.Close();
+}
+
+void TDirectorySearch::CheckExportTarget(const QString& fileName) const
+{
+    if (!fDatabasePath.isEmpty() && IsSameFileEh(fileName, fDatabasePath))
+        throw Exception(FormatMessage(
+            QStringLiteral("Экспорт в файл '%s' не выполнен: это открытый файл справочника, он остался без изменений"),
+            {fileName}));
 }
 
 bool TDirectorySearch::Search(const TSearchCriteria& criteria)

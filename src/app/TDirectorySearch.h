@@ -27,6 +27,11 @@ public:
     // Opens the directory file, read-only and without a log-in prompt.
     void Connect(const QString& databasePath);
     void Disconnect();
+    // The directory file last connected to, as given.
+    const QString& DatabasePath() const { return fDatabasePath; }
+    // Refuses a file name that names the connected directory file by any path (a link, "..",
+    // another hard link): an export there would replace the directory with its own result.
+    void CheckExportTarget(const QString& fileName) const;
 
     // Runs the statement of the criteria and makes its first record current. With no criterion
     // used nothing happens (the previous result, its order and the status text stay) and false
@@ -48,6 +53,7 @@ private:
     void OpenResult(const QString& statement);
 
     QString fStatusText;
+    QString fDatabasePath;
 };
 
 struct TProgramFiles;

@@ -503,3 +503,47 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     taker.kill();
     taker.waitForFinished(10000);
 }
+
+TEST(CommandLineRun, AnExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStays)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString directory = dir.filePath("phonebook.mdb");
+    WriteSmallDirectory(directory);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("x"));
+    ASSERT_TRUE(QFile::link(directory, dir.filePath("link.csv")));
+    ASSERT_TRUE(QFile::link("phonebook.mdb", dir.filePath("relative-link")));
+    QFile f(directory);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+
+    const struct { const char* name; QString target; } cases[] = {
+        {"through a folder and back", "./x/../phonebook.mdb"},
+        {"the same name", "phonebook.mdb"},
+        {"a symbolic link", dir.filePath("link.csv")},
+        {"a relative symbolic link", "relative-link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(kProgram, {"--database", directory, "--street", "Мира", "--format", "csv", "--export", c.target});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_NE(p.exitCode(), 0);
+        // Qt may say something of its own first.
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.endsWith("phonebook: Экспорт в файл '" + c.target +
+                                 "' не выполнен: это открытый файл справочника, он остался без изменений.\n"))
+            << err.toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == before) << "the directory file changed";
+        f.close();
+    }
+    // Another file beside it is written as usual.
+    const TRun run = RunProgram({"--database", directory, "--street", "Мира", "--export", dir.filePath("x/out.csv")});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("x/out.csv")));
+}
