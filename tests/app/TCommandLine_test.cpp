@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "MdbExport.h"
 #include "SqliteDirectory.h"
+#include "EndlessDirectory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include <csignal>
 
 TEST(ExportFileName, AppendsTheExtensionUnlessTheLastThreeCharactersAreIt)
 {
@@ -546,4 +549,37 @@ TEST(CommandLineRun, AnExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStays)
     const TRun run = RunProgram({"--database", directory, "--street", "Мира", "--export", dir.filePath("x/out.csv")});
     EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("x/out.csv")));
+}
+
+TEST(CommandLineRun, CtrlCStopsASearchThatNeverEndsWithItsMessage)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString directory = dir.filePath("бесконечный.mdb");
+    WriteSmallDirectory(directory);
+    MakeDirectoryEndless(directory);
+
+    QProcess p;
+    p.start(kProgram, {"--database", directory, "--street", kEndlessStreet, "--export", dir.filePath("out.csv")});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    EXPECT_FALSE(p.waitForFinished(1500)) << "the endless search ended by itself: "
+                                          << p.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(pid_t(p.processId()), SIGINT), 0);
+    const bool finished = p.waitForFinished(5000);
+    if (!finished) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    ASSERT_TRUE(finished) << "Ctrl+C did not stop the search";
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by the signal instead of stopping the search";
+    EXPECT_EQ(p.exitCode(), 130);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.endsWith("phonebook: Поиск в справочнике '" + directory + "' прерван.\n")) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv"))) << "an interrupted search was exported";
+
+    // A search that ends is not disturbed by the handler.
+    const TRun run = RunProgram({"--database", directory, "--street", "Мира"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, "Найдено 2 записей.\n");
 }
