@@ -65,7 +65,7 @@ TColumnEh* ColumnOfField(TCustomDBGridEh& grid, const QString& fieldName)
 // lock-free store, which the search looks at as it runs.
 TCancelToken gInterrupt;
 
-extern "C" void InterruptSearch(int)
+void InterruptSearch(int) noexcept
 {
     gInterrupt.Cancel();
 }
