@@ -20,10 +20,14 @@
 #include <QTimer>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
 namespace {
+
+// The shell's code for a program ended by Ctrl+C (128 + SIGINT).
+constexpr int kInterruptedExitCode = 130;
 
 // Serves the clipboard just set until another program takes it over, or for at most the given
 // time (0: no limit): on the desktop a clipboard's data lives in the program that owns it.
@@ -55,6 +59,15 @@ TColumnEh* ColumnOfField(TCustomDBGridEh& grid, const QString& fieldName)
             return column;
     }
     return nullptr;
+}
+
+// Ctrl+C while the directory is searched stops the search; the handler only sets the flag, a
+// lock-free store, which the search looks at as it runs.
+TCancelToken gInterrupt;
+
+void InterruptSearch(int) noexcept
+{
+    gInterrupt.Cancel();
 }
 
 } // namespace
@@ -89,13 +102,31 @@ int RunCommandLine(const TCommandLine& commandLine)
         if (commandLine.Table.isEmpty())
             AddDirectoryColumns(grid);
     });
-    if (!commandLine.Table.isEmpty())
-        step([&] { directory.ShowTable(commandLine.Table); });
-    else
-        step([&] {
-            if (!directory.Search(commandLine.Criteria))
-                throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+    if (!failed) {
+        // Only the search listens to Ctrl+C; elsewhere it ends the program as usual.
+        gInterrupt.Reset();
+        directory.ADOQuery1.SetCancelToken(&gInterrupt);
+        struct sigaction interrupt = {}, previous = {};
+        interrupt.sa_handler = InterruptSearch;
+        sigemptyset(&interrupt.sa_mask);
+        sigaction(SIGINT, &interrupt, &previous);
+        TScopeExit unwatch([&] {
+            sigaction(SIGINT, &previous, nullptr);
+            directory.ADOQuery1.SetCancelToken(nullptr);
         });
+        if (!commandLine.Table.isEmpty())
+            step([&] { directory.ShowTable(commandLine.Table); });
+        else
+            step([&] {
+                if (!directory.Search(commandLine.Criteria))
+                    throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+            });
+        // Stopped, or interrupted just as it ended: either way the user asked to stop.
+        if (gInterrupt.IsCancelled()) {
+            std::fprintf(stderr, "phonebook: %s\n", qPrintable(ECancelled(directory.DatabasePath()).Reason()));
+            return kInterruptedExitCode;
+        }
+    }
     if (!commandLine.SortField.isEmpty())
         step([&] {
             TColumnEh* column = ColumnOfField(grid, commandLine.SortField);
@@ -111,6 +142,7 @@ int RunCommandLine(const TCommandLine& commandLine)
             const TExportType* type = FindExportType(commandLine.Format);
             if (!type)
                 throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {commandLine.Format}));
+            directory.CheckExportTarget(commandLine.ExportFile);
             ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true);
         });
     if (commandLine.Copy)

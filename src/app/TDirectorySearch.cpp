@@ -3,6 +3,9 @@
 #include "TProgramFiles.h"
 #include "TSearchCriteria.h"
 
+#include "Exception.h"
+#include "TSafeFileWriterEh.h"
+
 TDirectorySearch::TDirectorySearch()
     : ADOConnection1(QStringLiteral("ADOConnection1")), ADOQuery1(QStringLiteral("ADOQuery1")),
       DataSource1(QStringLiteral("DataSource1"))
@@ -15,6 +18,7 @@ TDirectorySearch::~TDirectorySearch() = default;
 
 void TDirectorySearch::Connect(const QString& databasePath)
 {
+    fDatabasePath = databasePath;
     ADOConnection1.SetConnectionString(TADOConnection::ConnectionStringFor(databasePath));
     ADOConnection1.LoginPrompt = false;
     ADOConnection1.Open();
@@ -23,6 +27,14 @@ void TDirectorySearch::Connect(const QString& databasePath)
 void TDirectorySearch::Disconnect()
 {
     ADOConnection1.Close();
+}
+
+void TDirectorySearch::CheckExportTarget(const QString& fileName) const
+{
+    if (!fDatabasePath.isEmpty() && IsSameFileEh(fileName, fDatabasePath))
+        throw Exception(FormatMessage(
+            QStringLiteral("Экспорт в файл '%s' не выполнен: это открытый файл справочника, он остался без изменений"),
+            {fileName}));
 }
 
 bool TDirectorySearch::Search(const TSearchCriteria& criteria)
@@ -41,11 +53,44 @@ void TDirectorySearch::ShowTable(const QString& table)
 
 void TDirectorySearch::OpenResult(const QString& statement)
 {
+    // What is shown now, to be shown again when the user stops the new search: the result is held
+    // by the query itself, so it is read again from its statement.
+    const bool hadResult = ADOQuery1.Active();
+    const QString oldStatement = ADOQuery1.SQL();
+    const QString oldSort = fSortField;
+    const int oldRecord = hadResult ? ADOQuery1.RecordNumber() : 0;
     ADOQuery1.Close();
+    fSortField.clear();
     ADOQuery1.SetSQL(statement);
-    ADOQuery1.Open();
+    try {
+        ADOQuery1.Open();
+    } catch (const ECancelled&) {
+        if (hadResult)
+            Reopen(oldStatement, oldSort, oldRecord);
+        throw;
+    }
     ADOQuery1.MoveFirst();
     fStatusText = QStringLiteral("Найдено ") + QString::number(ADOQuery1.RecordCount()) + QStringLiteral(" записей.");
+}
+
+void TDirectorySearch::Reopen(const QString& statement, const QString& sortField, int recordNumber)
+{
+    // The stop was the user's wish and is what gets reported; should the old result not come back
+    // (the user stops this too, or the file went away meanwhile), the query stays closed, as after
+    // an engine error.
+    try {
+        ADOQuery1.SetSQL(statement);
+        ADOQuery1.Open();
+        if (!sortField.isEmpty()) {
+            ADOQuery1.SortBy(sortField);
+            fSortField = sortField;
+        }
+        if (recordNumber > 0 && recordNumber <= ADOQuery1.RecordCount())
+            ADOQuery1.SetRecordNumber(recordNumber);
+    } catch (...) {
+        ADOQuery1.Close();
+        fSortField.clear();
+    }
 }
 
 void TDirectorySearch::SortBy(const QString& fieldName)
@@ -53,11 +98,13 @@ void TDirectorySearch::SortBy(const QString& fieldName)
     if (!ADOQuery1.Active())
         return;
     ADOQuery1.SortBy(fieldName);
+    fSortField = fieldName;
 }
 
 void TDirectorySearch::Clear()
 {
     ADOQuery1.Close();
+    fSortField.clear();
     fStatusText.clear();
 }
 

@@ -27,10 +27,17 @@ public:
     // Opens the directory file, read-only and without a log-in prompt.
     void Connect(const QString& databasePath);
     void Disconnect();
+    // The directory file last connected to, as given.
+    const QString& DatabasePath() const { return fDatabasePath; }
+    // Refuses a file name that names the connected directory file by any path (a link, "..",
+    // another hard link): an export there would replace the directory with its own result.
+    void CheckExportTarget(const QString& fileName) const;
 
     // Runs the statement of the criteria and makes its first record current. With no criterion
     // used nothing happens (the previous result, its order and the status text stay) and false
-    // is returned. An engine error leaves the query closed and the status text as it was.
+    // is returned. An engine error leaves the query closed and the status text as it was. A search
+    // stopped on request (ECancelled, through the query's cancel token) brings the previous result
+    // back, in its order and at its record, and keeps the status text.
     bool Search(const TSearchCriteria& criteria);
     // Takes every row of another table of the directory file, as a search takes its result.
     void ShowTable(const QString& table);
@@ -46,8 +53,11 @@ public:
 
 private:
     void OpenResult(const QString& statement);
+    void Reopen(const QString& statement, const QString& sortField, int recordNumber);
 
     QString fStatusText;
+    QString fDatabasePath;
+    QString fSortField;  // the order of the open result; empty: as found
 };
 
 struct TProgramFiles;

@@ -10,6 +10,7 @@
 #include "TDropDownListStyle.h"
 #include "TFontMetricsEh.h"
 #include "TIniFile.h"
+#include "TScopeExit.h"
 #include "TSearchCriteria.h"
 #include "TWindowCaption.h"
 
@@ -218,8 +219,10 @@ void TForm1::searchClick()
     criteria.Kvart = kvart->text();
     criteria.Phone = phone->text();
     criteria.Discrete = discrete->isChecked();
-    if (Directory.Search(criteria))
-        StatusPanel->setText(Directory.StatusText());
+    WithSearchProgress([&] {
+        if (Directory.Search(criteria))
+            StatusPanel->setText(Directory.StatusText());
+    });
 }
 
 void TForm1::clearClick()
@@ -268,6 +271,32 @@ void TForm1::WithProgress(const QString& text, const std::function<void(const TE
     });
 }
 
+void TForm1::WithSearchProgress(const std::function<void()>& search)
+{
+    QProgressDialog progress(QStringLiteral("Поиск..."), QStringLiteral("Отмена"), 0, 0, this);
+    progress.setWindowTitle(kApplicationTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    TCancelToken& token = ADOQuery1.CancelToken();
+    bool stopped = false;
+    // Runs on this thread inside the search, without touching the connection. Until the dialog
+    // shows, the user's clicks and keys wait for the search to end; once it shows, it is modal.
+    // One press stops the search once: bringing the previous result back runs without the dialog.
+    token.Progress = [&] {
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        if (progress.wasCanceled() && !stopped) {
+            stopped = true;
+            ADOQuery1.Cancel();
+        }
+    };
+    TScopeExit unhook([&token] { token.Progress = nullptr; });
+    search();
+}
+
 void TForm1::ExportToFile(const QString& fileName, const QString& format)
 {
     if (!DBS->DataSet() || !DBS->DataSet()->Active())
@@ -275,6 +304,7 @@ void TForm1::ExportToFile(const QString& fileName, const QString& format)
     const TExportType* type = FindExportType(format);
     if (!type)
         throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {format}));
+    Directory.CheckExportTarget(fileName);
     // A cancelled or failed export leaves the file as it was: the export itself writes a new file
     // and puts it in place only when complete.
     WithProgress(QStringLiteral("Экспорт..."), [&](const TExportProgressEh& progress) {

@@ -95,6 +95,9 @@ private:
     // Runs a long grid operation with a progress window that shows after half a second; the
     // callback it gives returns false once the user cancelled.
     void WithProgress(const QString& text, const std::function<void(const TExportProgressEh&)>& work);
+    // Runs a search with a progress window that shows after half a second; its "Отмена" stops the
+    // search (ECancelled), and the previous result comes back.
+    void WithSearchProgress(const std::function<void()>& search);
 
     TProgramFiles fFiles;
     TAnchors fAnchors;

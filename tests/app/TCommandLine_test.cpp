@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "MdbExport.h"
 #include "SqliteDirectory.h"
+#include "EndlessDirectory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include <csignal>
 
 TEST(ExportFileName, AppendsTheExtensionUnlessTheLastThreeCharactersAreIt)
 {
@@ -504,4 +507,81 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     program.kill();
     taker.kill();
     taker.waitForFinished(10000);
+}
+
+TEST(CommandLineRun, AnExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStays)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString directory = dir.filePath("phonebook.mdb");
+    WriteSmallDirectory(directory);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("x"));
+    ASSERT_TRUE(QFile::link(directory, dir.filePath("link.csv")));
+    ASSERT_TRUE(QFile::link("phonebook.mdb", dir.filePath("relative-link")));
+    QFile f(directory);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+
+    const struct { const char* name; QString target; } cases[] = {
+        {"through a folder and back", "./x/../phonebook.mdb"},
+        {"the same name", "phonebook.mdb"},
+        {"a symbolic link", dir.filePath("link.csv")},
+        {"a relative symbolic link", "relative-link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(kProgram, {"--database", directory, "--street", "Мира", "--format", "csv", "--export", c.target});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_NE(p.exitCode(), 0);
+        // Qt may say something of its own first.
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.endsWith("phonebook: Экспорт в файл '" + c.target +
+                                 "' не выполнен: это открытый файл справочника, он остался без изменений.\n"))
+            << err.toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == before) << "the directory file changed";
+        f.close();
+    }
+    // Another file beside it is written as usual.
+    const TRun run = RunProgram({"--database", directory, "--street", "Мира", "--export", dir.filePath("x/out.csv")});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("x/out.csv")));
+}
+
+TEST(CommandLineRun, CtrlCStopsASearchThatNeverEndsWithItsMessage)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString directory = dir.filePath("бесконечный.mdb");
+    WriteSmallDirectory(directory);
+    MakeDirectoryEndless(directory);
+
+    QProcess p;
+    p.start(kProgram, {"--database", directory, "--street", kEndlessStreet, "--export", dir.filePath("out.csv")});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    EXPECT_FALSE(p.waitForFinished(1500)) << "the endless search ended by itself: "
+                                          << p.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(pid_t(p.processId()), SIGINT), 0);
+    const bool finished = p.waitForFinished(5000);
+    if (!finished) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    ASSERT_TRUE(finished) << "Ctrl+C did not stop the search";
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by the signal instead of stopping the search";
+    EXPECT_EQ(p.exitCode(), 130);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.endsWith("phonebook: Поиск в справочнике '" + directory + "' прерван.\n")) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv"))) << "an interrupted search was exported";
+
+    // A search that ends is not disturbed by the handler.
+    const TRun run = RunProgram({"--database", directory, "--street", "Мира"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, "Найдено 2 записей.\n");
 }

@@ -1,5 +1,6 @@
 #include "TDirectorySearch.h"
 
+#include "EndlessDirectory.h"
 #include "Exception.h"
 #include "TSearchCriteria.h"
 
@@ -107,4 +108,41 @@ TEST_F(DirectorySearchTest, AMissingFileFailsToConnectAndASearchConnectsOnDemand
     EXPECT_EQ(other.StatusText(), "Найдено 2 записей.");
     other.Disconnect();
     EXPECT_FALSE(other.ADOConnection1.Connected());
+}
+
+TEST_F(DirectorySearchTest, AStoppedSearchBringsBackWhatWasShown)
+{
+    MakeDirectoryEndless(Path());
+    const struct { const char* name; bool search; bool sorted; bool table; int record; int count; QString first; } cases[] = {
+        {"nothing shown before", false, false, false, -1, 0, ""},
+        {"a search", true, false, false, 2, 2, "Иванов Иван"},
+        {"a sorted search", true, true, false, 2, 2, "Ёлкин Пётр"},
+        {"a whole table", false, false, true, 1, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fSearch.Clear();
+        if (c.table)
+            fSearch.ShowTable("towns");
+        if (c.search) {
+            ASSERT_TRUE(fSearch.Search(Street("Мира")));
+            if (c.sorted)
+                fSearch.SortBy("vlad");  // Ёлкин, Иванов
+            fSearch.ADOQuery1.SetRecordNumber(2);
+        }
+        const QString status = fSearch.StatusText();
+        // The user stops the search the first time it reports progress.
+        fSearch.ADOQuery1.CancelToken().Progress = [&] { fSearch.ADOQuery1.Cancel(); };
+        EXPECT_THROW(fSearch.Search(Street(kEndlessStreet)), ECancelled);
+        fSearch.ADOQuery1.CancelToken().Progress = nullptr;
+        EXPECT_EQ(fSearch.StatusText(), status);
+        EXPECT_EQ(fSearch.Active(), c.record > 0);
+        if (c.record <= 0)
+            continue;
+        EXPECT_EQ(fSearch.ADOQuery1.RecordCount(), c.count);
+        EXPECT_EQ(fSearch.ADOQuery1.RecordNumber(), c.record);
+        if (!c.first.isEmpty()) {
+            EXPECT_EQ(FirstOwner(), c.first);
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include "TApplication.h"
 #include "TDBGridEh.h"
 #include "TDemoDirectory.h"
+#include "EndlessDirectory.h"
 #include "QtPrinters.h"
 #include "SqliteDirectory.h"
 
@@ -12,10 +13,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -268,4 +272,68 @@ TEST_F(WindowTest, RendersEveryControlAtItsDesignedPlace)
     }
     EXPECT_EQ(shot.pixel(8 + 16 + 200, 6 + 24 + 10), qRgb(255, 255, 255));  // inside fio
     EXPECT_EQ(form.StatusBar1->geometry().topLeft(), QPoint(0, 346));
+}
+
+TEST_F(WindowTest, ASearchStoppedWithCancelBringsThePreviousResultBack)
+{
+    WriteStandardDirectory();
+    MakeDirectoryEndless(fFiles.DatabasePath());
+    TForm1 form(fFiles);
+    Type(form.street, "Мира");
+    form.searchClick();
+    ASSERT_EQ(form.StatusText(), "Найдено 2 записей.");
+    // The previous result ordered by flat (the other way round than found), on its second record.
+    TColumnEh* flat = nullptr;
+    for (int i = 0; i < form.DBS->Columns().Count(); ++i)
+        if (form.DBS->Columns().Items(i)->FieldName() == "numdoor")
+            flat = form.DBS->Columns().Items(i);
+    ASSERT_NE(flat, nullptr);
+    form.DBSTitleClick(flat);
+    form.ADOQuery1.SetRecordNumber(2);
+    ASSERT_EQ(form.ADOQuery1.FieldNamed("vlad")->PlainText(), "Иванов Иван Иванович");
+
+    // Presses the dialog's cancel button as soon as the dialog shows; stops the search itself if
+    // none shows within ten seconds.
+    QElapsedTimer clock;
+    qint64 shownAfterMs = -1;
+    QString buttonText;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = form.findChild<QProgressDialog*>();
+        if (dialog && dialog->isVisible()) {
+            watch.stop();
+            shownAfterMs = clock.elapsed();
+            auto* cancel = dialog->findChild<QPushButton*>();
+            ASSERT_NE(cancel, nullptr);
+            buttonText = cancel->text();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        } else if (clock.elapsed() > 10000) {
+            watch.stop();
+            form.ADOQuery1.Cancel();
+        }
+    });
+    Type(form.street, kEndlessStreet);
+    clock.start();
+    watch.start();
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    watch.stop();
+
+    EXPECT_GE(shownAfterMs, 400) << "the dialog showed at once";
+    EXPECT_LT(shownAfterMs, 5000) << "no dialog showed";
+    EXPECT_EQ(buttonText, "Отмена");
+    EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();  // a stop is no error
+    EXPECT_EQ(form.StatusText(), "Найдено 2 записей.");
+    ASSERT_TRUE(form.ADOQuery1.Active());
+    EXPECT_EQ(form.ADOQuery1.RecordCount(), 2);
+    EXPECT_EQ(form.ADOQuery1.RecordNumber(), 2);
+    EXPECT_EQ(form.ADOQuery1.FieldNamed("vlad")->PlainText(), "Иванов Иван Иванович");
+    form.ADOQuery1.MoveFirst();
+    EXPECT_EQ(form.ADOQuery1.FieldNamed("vlad")->PlainText(), "ООО \"Ромашка\"");
+
+    // The window searches as before afterwards, and a search that ends shows no dialog.
+    Type(form.street, "Ленина");
+    form.searchClick();
+    EXPECT_EQ(form.StatusText(), "Найдено 1 записей.");
+    EXPECT_FALSE(form.findChild<QProgressDialog*>());
 }

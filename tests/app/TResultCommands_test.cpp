@@ -7,6 +7,7 @@
 #include "TDBGridEhClipboard.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -17,6 +18,8 @@
 #include <QTest>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -209,4 +212,48 @@ TEST_F(ResultCommandsTest, RightClickOnATitleSortsAndOpensTheMenu)
     form.DBS->DataSet()->MoveFirst();
     EXPECT_EQ(form.DBS->DataSet()->FieldRequired("numer")->PlainText(), "3-22-22");
     EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
+}
+
+TEST_F(ResultCommandsTest, ExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStays)
+{
+    QFile f(fFiles.DatabasePath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    ASSERT_TRUE(QDir(fDir.path()).mkdir("x"));
+    // The directory's own name always gets an extension appended in the window; other names of it
+    // keep theirs.
+    ASSERT_TRUE(QFile::link(fFiles.DatabasePath(), fDir.filePath("link.csv")));
+    ASSERT_TRUE(QFile::link(fFiles.DatabasePath(), fDir.filePath("link.txt")));
+    ASSERT_EQ(::link(QFile::encodeName(fFiles.DatabasePath()).constData(),
+                     QFile::encodeName(fDir.filePath("hard.xls")).constData()), 0);
+    TForm1 form(fFiles);
+    form.street->setText("Мира");
+    form.searchClick();
+    ASSERT_TRUE(form.ADOQuery1.Active());
+
+    const struct { const char* name; QString file; int filter; } cases[] = {
+        {"a symbolic link", fDir.filePath("link.csv"), 2},
+        {"a link through a folder and back", fDir.filePath("x/../link.txt"), 1},
+        {"a hard link", fDir.filePath("hard.xls"), 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fErrors.clear();
+        form.SaveDialog1.Run = [&](TForm1::TSaveDialog& d) {
+            d.FileName = c.file;
+            d.FilterIndex = c.filter;
+            return true;
+        };
+        RunHandler(&form, [&] { form.exportClick(); });
+        ASSERT_EQ(fErrors.size(), 1);
+        EXPECT_EQ(fErrors[0], "Экспорт в файл '" + c.file +
+                                  "' не выполнен: это открытый файл справочника, он остался без изменений.");
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == before) << "the directory file changed";
+        f.close();
+        // The result is still there.
+        EXPECT_TRUE(form.ADOQuery1.Active());
+        EXPECT_EQ(form.ADOQuery1.RecordCount(), 2);
+    }
 }
