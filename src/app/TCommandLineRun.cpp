@@ -12,6 +12,7 @@
 #include "TFontMetricsEh.h"
 #include "TProgramFiles.h"
 #include "TScopeExit.h"
+#include "TTerminalProgress.h"
 
 #include <QClipboard>
 #include <QEventLoop>
@@ -143,12 +144,16 @@ int RunCommandLine(const TCommandLine& commandLine)
             if (!type)
                 throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {commandLine.Format}));
             directory.CheckExportTarget(commandLine.ExportFile);
-            ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true);
+            // A long export shows how far it got when standard error is a terminal.
+            TTerminalProgress progress(stderr);
+            ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true, progress.Callback());
         });
     if (commandLine.Copy)
         step([&] {
-            if (directory.Active())
-                CopyGridData(&grid, true);
+            if (directory.Active()) {
+                TTerminalProgress progress(stderr, QStringLiteral("Копирование"));
+                CopyGridData(&grid, true, progress.Callback());
+            }
             if (!QGuiApplication::clipboard()->ownsClipboard())
                 throw Exception(QStringLiteral("The clipboard could not be taken over"));
         });
