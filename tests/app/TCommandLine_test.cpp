@@ -363,7 +363,7 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
          "Найдено 3 записей.\n", ""},
         {"a missing table", {"--database", directory, "--table", "nope"}, 1, "", "no such table: nope"},
         {"a missing Jet table", {"--database", kNwindFile, "--table", "kray"}, 1, "",
-         "Table 'kray' not found in the database"},
+         "Таблица 'kray' не найдена в базе данных"},
         {"a missing file", {"--database", dir.filePath("none.mdb"), "--street", "Мира"}, 1, "", "none.mdb"},
         {"a field the table lacks", {"--database", directory, "--table", "kray", "--sort", "City"}, 1, "",
          "No column shows the field 'City'"},
