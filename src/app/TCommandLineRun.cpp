@@ -35,9 +35,9 @@ void HoldClipboard(int seconds)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (seconds > 0)
-        std::printf("Copied to the clipboard: held until another program takes it over, at most %d s.\n", seconds);
+        std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа, но не дольше %d с.\n", seconds);
     else
-        std::printf("Copied to the clipboard: held until another program takes it over.\n");
+        std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа.\n");
     std::fflush(stdout);
     QEventLoop loop;
     QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
@@ -119,7 +119,7 @@ int RunCommandLine(const TCommandLine& commandLine)
         else
             step([&] {
                 if (!directory.Search(commandLine.Criteria))
-                    throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+                    throw Exception(QStringLiteral("Не задано ни одного условия поиска: поиск не выполнялся"));
             });
         // Stopped, or interrupted just as it ended: either way the user asked to stop.
         if (gInterrupt.IsCancelled()) {
@@ -132,7 +132,7 @@ int RunCommandLine(const TCommandLine& commandLine)
             TColumnEh* column = ColumnOfField(grid, commandLine.SortField);
             if (!column)
                 throw Exception(
-                    FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
+                    FormatMessage(QStringLiteral("Ни один столбец не показывает поле '%s'"), {commandLine.SortField}));
             directory.SortBy(column->FieldName());
         });
     if (!commandLine.ExportFile.isEmpty())
@@ -141,7 +141,8 @@ int RunCommandLine(const TCommandLine& commandLine)
                 return;
             const TExportType* type = FindExportType(commandLine.Format);
             if (!type)
-                throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {commandLine.Format}));
+                throw Exception(FormatMessage(QStringLiteral("Файл '%s' не выгружен: неизвестный формат '%s'"),
+                                              {commandLine.ExportFile, commandLine.Format}));
             directory.CheckExportTarget(commandLine.ExportFile);
             ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true);
         });
@@ -150,7 +151,7 @@ int RunCommandLine(const TCommandLine& commandLine)
             if (directory.Active())
                 CopyGridData(&grid, true);
             if (!QGuiApplication::clipboard()->ownsClipboard())
-                throw Exception(QStringLiteral("The clipboard could not be taken over"));
+                throw Exception(QStringLiteral("Не удалось занять буфер обмена"));
         });
     if (!failed)
         std::printf("%s\n", qPrintable(directory.StatusText()));
