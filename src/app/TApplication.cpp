@@ -44,7 +44,7 @@ void ShowCurrentException(QWidget* parent)
     } catch (const Exception& e) {
         Sink()(parent, ErrorBoxText(e.Message()));
     } catch (const std::bad_alloc&) {
-        Sink()(parent, ErrorBoxText(QStringLiteral("Out of memory")));
+        Sink()(parent, ErrorBoxText(QStringLiteral("Недостаточно памяти")));
     } catch (const std::exception& e) {
         Sink()(parent, ErrorBoxText(QString::fromLocal8Bit(e.what())));
     } catch (...) {

@@ -26,31 +26,33 @@ QString ExportFileName(const QString& name, const QString& ext)
 QString CommandLineHelp()
 {
     return QStringLiteral(
-        "Usage: phonebook [options]\n"
-        "Without options the window opens. With options the directory is searched without a\n"
-        "window, the count found is printed, and the result may be sorted, exported and copied.\n"
+        "Запуск: phonebook [параметры]\n"
+        "Без параметров открывается окно. С параметрами справочник просматривается без окна,\n"
+        "печатается число найденных записей, а результат можно упорядочить, выгрузить в файл\n"
+        "и скопировать.\n"
         "\n"
-        "  --database FILE        search FILE (SQLite or Jet .mdb) instead of the directory\n"
-        "                         beside the program\n"
-        "  --table NAME           take every row of the table NAME instead of searching the\n"
-        "                         directory table kray (no search options then)\n"
-        "  --fio TEXT             owner name\n"
-        "  --fio-style STYLE      how the owner name matches: left (at the start, default),\n"
-        "                         anywhere, exact\n"
-        "  --street TEXT          street (anywhere in the name)\n"
-        "  --dom TEXT             house number (at the start)\n"
-        "  --kvart TEXT           flat number (at the start)\n"
-        "  --phone TEXT           telephone number (anywhere)\n"
-        "  --exact-phone          the telephone number must match exactly\n"
-        "  --sort FIELD           order the result by a field (numer, vlad, street, numhome, numdoor,\n"
-        "                         or one of the fields of --table)\n"
-        "  --export FILE          write the result to FILE\n"
-        "  --format FORMAT        txt, csv, htm, rtf, xls or xlsx (default: from FILE's extension)\n"
-        "  --copy                 copy the result to the clipboard as the window's popup menu does,\n"
-        "                         and hold it there until another program takes the clipboard over\n"
-        "                         (needs a display)\n"
-        "  --copy-wait SECONDS    hold the clipboard at most this long (default 300; 0: no limit)\n"
-        "  --help                 show this text\n");
+        "  --database ФАЙЛ        искать в ФАЙЛЕ (SQLite или Jet .mdb), а не в справочнике\n"
+        "                         рядом с программой\n"
+        "  --table ИМЯ            взять все строки таблицы ИМЯ вместо поиска в таблице\n"
+        "                         справочника kray (параметры поиска тогда не задаются)\n"
+        "  --fio ТЕКСТ            владелец\n"
+        "  --fio-style СПОСОБ     как сравнивается владелец: left (с начала, по умолчанию),\n"
+        "                         anywhere (в любом месте), exact (полностью)\n"
+        "  --street ТЕКСТ         улица (в любом месте названия)\n"
+        "  --dom ТЕКСТ            номер дома (с начала)\n"
+        "  --kvart ТЕКСТ          номер квартиры (с начала)\n"
+        "  --phone ТЕКСТ          номер телефона (в любом месте)\n"
+        "  --exact-phone          номер телефона должен совпасть полностью\n"
+        "  --sort ПОЛЕ            упорядочить результат по полю (numer, vlad, street, numhome,\n"
+        "                         numdoor или одно из полей таблицы --table)\n"
+        "  --export ФАЙЛ          записать результат в ФАЙЛ\n"
+        "  --format ФОРМАТ        txt, csv, htm, rtf, xls или xlsx (по умолчанию по расширению ФАЙЛА)\n"
+        "  --copy                 скопировать результат в буфер обмена, как это делает контекстное\n"
+        "                         меню окна, и держать его там, пока буфер не займёт другая\n"
+        "                         программа (нужен дисплей)\n"
+        "  --copy-wait СЕКУНДЫ    держать буфер обмена не дольше этого времени (по умолчанию 300;\n"
+        "                         0: без ограничения)\n"
+        "  --help                 показать этот текст\n");
 }
 
 TCommandLine ParseCommandLine(const QStringList& arguments)
@@ -61,7 +63,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     auto value = [&](qsizetype& i) -> QString {
         const QString option = arguments[i];
         if (i + 1 >= arguments.size())
-            throw Exception(FormatMessage(QStringLiteral("Option %s needs a value"), {option}));
+            throw Exception(FormatMessage(QStringLiteral("Параметру %s нужно значение"), {option}));
         return arguments[++i];
     };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -71,12 +73,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         } else if (a == QLatin1String("--database")) {
             cl.Database = value(i);
             if (cl.Database.isEmpty())
-                throw Exception(QStringLiteral("--database needs a file name"));
+                throw Exception(QStringLiteral("Параметру --database нужно имя файла"));
         } else if (a == QLatin1String("--table")) {
             cl.Table = value(i);
             // The name goes into the statement in square brackets, which it must not close.
             if (cl.Table.isEmpty() || cl.Table.contains(u']'))
-                throw Exception(FormatMessage(QStringLiteral("Invalid table name '%s'"), {cl.Table}));
+                throw Exception(FormatMessage(QStringLiteral("Недопустимое имя таблицы '%s'"), {cl.Table}));
         } else if (a == QLatin1String("--copy")) {
             cl.Copy = true;
         } else if (a == QLatin1String("--copy-wait")) {
@@ -85,7 +87,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             cl.CopyWaitSeconds = text.toInt(&ok);
             if (!ok || cl.CopyWaitSeconds < 0 || cl.CopyWaitSeconds > 24 * 3600)
                 throw Exception(FormatMessage(
-                    QStringLiteral("--copy-wait needs a number of seconds from 0 to 86400, not '%s'"), {text}));
+                    QStringLiteral("Параметру --copy-wait нужно число секунд от 0 до 86400, а не '%s'"), {text}));
             copyWaitGiven = true;
         } else if (a == QLatin1String("--fio")) {
             cl.Criteria.Fio = value(i);
@@ -99,7 +101,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
                 cl.Criteria.FioStyle = 2;
             else
                 throw Exception(FormatMessage(
-                    QStringLiteral("Unknown --fio-style '%s' (use left, anywhere or exact)"), {style}));
+                    QStringLiteral("Неизвестное значение --fio-style '%s' (допустимы left, anywhere и exact)"), {style}));
         } else if (a == QLatin1String("--street")) {
             cl.Criteria.Street = value(i);
         } else if (a == QLatin1String("--dom")) {
@@ -118,9 +120,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             cl.Format = value(i).toLower();
             if (!kFormats.contains(cl.Format))
                 throw Exception(FormatMessage(
-                    QStringLiteral("Unknown --format '%s' (use txt, csv, htm, rtf, xls or xlsx)"), {cl.Format}));
+                    QStringLiteral("Неизвестное значение --format '%s' (допустимы txt, csv, htm, rtf, xls и xlsx)"), {cl.Format}));
         } else {
-            throw Exception(FormatMessage(QStringLiteral("Unknown option '%s' (see --help)"), {a}));
+            throw Exception(FormatMessage(QStringLiteral("Неизвестный параметр '%s' (см. --help)"), {a}));
         }
         if (kSearchOptions.contains(a) && !searchOptions.contains(a))
             searchOptions << a;
@@ -128,19 +130,19 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     }
     if (!cl.Table.isEmpty() && !searchOptions.isEmpty())
         throw Exception(FormatMessage(
-            QStringLiteral("--table takes every row of a table; the search options %s apply to the directory table only"),
+            QStringLiteral("--table берёт все строки таблицы; параметры поиска %s относятся только к таблице справочника"),
             {searchOptions.join(QStringLiteral(", "))}));
     if (copyWaitGiven && !cl.Copy)
-        throw Exception(QStringLiteral("--copy-wait needs --copy"));
+        throw Exception(QStringLiteral("Параметр --copy-wait задаётся только вместе с --copy"));
     if (!cl.Format.isEmpty() && cl.ExportFile.isEmpty())
-        throw Exception(QStringLiteral("--format needs --export FILE"));
+        throw Exception(QStringLiteral("Параметр --format задаётся только вместе с --export ФАЙЛ"));
     if (!cl.ExportFile.isEmpty() && cl.Format.isEmpty()) {
         QString suffix = QFileInfo(cl.ExportFile).suffix().toLower();
         if (suffix == QLatin1String("html"))
             suffix = QStringLiteral("htm");
         if (!kFormats.contains(suffix))
             throw Exception(FormatMessage(
-                QStringLiteral("Cannot tell the format of '%s' from its extension: give --format"),
+                QStringLiteral("Формат файла '%s' не определить по расширению: укажите --format"),
                 {cl.ExportFile}));
         cl.Format = suffix;
     }

@@ -36,9 +36,9 @@ void HoldClipboard(int seconds)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (seconds > 0)
-        std::printf("Copied to the clipboard: held until another program takes it over, at most %d s.\n", seconds);
+        std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа, но не дольше %d с.\n", seconds);
     else
-        std::printf("Copied to the clipboard: held until another program takes it over.\n");
+        std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа.\n");
     std::fflush(stdout);
     QEventLoop loop;
     QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
@@ -120,7 +120,7 @@ int RunCommandLine(const TCommandLine& commandLine)
         else
             step([&] {
                 if (!directory.Search(commandLine.Criteria))
-                    throw Exception(QStringLiteral("No criterion given: nothing was searched"));
+                    throw Exception(QStringLiteral("Не задано ни одного условия поиска: поиск не выполнялся"));
             });
         // Stopped, or interrupted just as it ended: either way the user asked to stop.
         if (gInterrupt.IsCancelled()) {
@@ -133,7 +133,7 @@ int RunCommandLine(const TCommandLine& commandLine)
             TColumnEh* column = ColumnOfField(grid, commandLine.SortField);
             if (!column)
                 throw Exception(
-                    FormatMessage(QStringLiteral("No column shows the field '%s'"), {commandLine.SortField}));
+                    FormatMessage(QStringLiteral("Ни один столбец не показывает поле '%s'"), {commandLine.SortField}));
             directory.SortBy(column->FieldName());
         });
     if (!commandLine.ExportFile.isEmpty())
@@ -142,7 +142,8 @@ int RunCommandLine(const TCommandLine& commandLine)
                 return;
             const TExportType* type = FindExportType(commandLine.Format);
             if (!type)
-                throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {commandLine.Format}));
+                throw Exception(FormatMessage(QStringLiteral("Файл '%s' не выгружен: неизвестный формат '%s'"),
+                                              {commandLine.ExportFile, commandLine.Format}));
             directory.CheckExportTarget(commandLine.ExportFile);
             // A long export shows how far it got when standard error is a terminal.
             TTerminalProgress progress(stderr);
@@ -155,7 +156,7 @@ int RunCommandLine(const TCommandLine& commandLine)
                 CopyGridData(&grid, true, progress.Callback());
             }
             if (!QGuiApplication::clipboard()->ownsClipboard())
-                throw Exception(QStringLiteral("The clipboard could not be taken over"));
+                throw Exception(QStringLiteral("Не удалось занять буфер обмена"));
         });
     if (!failed)
         std::printf("%s\n", qPrintable(directory.StatusText()));

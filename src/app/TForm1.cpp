@@ -303,7 +303,7 @@ void TForm1::ExportToFile(const QString& fileName, const QString& format)
         return;
     const TExportType* type = FindExportType(format);
     if (!type)
-        throw Exception(FormatMessage(QStringLiteral("Unknown export format '%s'"), {format}));
+        throw Exception(FormatMessage(QStringLiteral("Файл '%s' не выгружен: неизвестный формат '%s'"), {fileName, format}));
     Directory.CheckExportTarget(fileName);
     // A cancelled or failed export leaves the file as it was: the export itself writes a new file
     // and puts it in place only when complete.

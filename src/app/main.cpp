@@ -70,8 +70,8 @@ QString ChooseClipboardPlatform()
     else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "wayland;offscreen");
     else
-        return QStringLiteral("--copy needs a display to hold the clipboard, and neither DISPLAY nor "
-                              "WAYLAND_DISPLAY is set");
+        return QStringLiteral("Для --copy нужен дисплей, который удержит буфер обмена, а ни DISPLAY, ни "
+                              "WAYLAND_DISPLAY не заданы");
     return {};
 }
 
@@ -82,11 +82,11 @@ QString CheckClipboardPlatform()
         return {};
     const QByteArray display = qgetenv("DISPLAY").isEmpty() ? qgetenv("WAYLAND_DISPLAY") : qgetenv("DISPLAY");
     if (qgetenv("QT_QPA_PLATFORM").contains(';'))
-        return FormatMessage(QStringLiteral("--copy needs a display to hold the clipboard, and the display '%s' "
-                                            "could not be reached"),
+        return FormatMessage(QStringLiteral("Для --copy нужен дисплей, который удержит буфер обмена, а к дисплею '%s' "
+                                            "не удалось подключиться"),
                              {QString::fromLocal8Bit(display)});
-    return FormatMessage(QStringLiteral("--copy needs a display to hold the clipboard, and the platform '%s' "
-                                        "(QT_QPA_PLATFORM) has none that other programs share"),
+    return FormatMessage(QStringLiteral("Для --copy нужен дисплей, который удержит буфер обмена, а у платформы '%s' "
+                                        "(QT_QPA_PLATFORM) нет общего с другими программами"),
                          {platform});
 }
 

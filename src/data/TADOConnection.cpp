@@ -147,7 +147,7 @@ void TADOConnection::Open()
         return;
     const QString path = DataSource();
     if (path.isEmpty())
-        throw EDatabaseError(FormatMessage(QStringLiteral("The connection string names no database file (Data Source): '%s'."),
+        throw EDatabaseError(FormatMessage(QStringLiteral("В строке подключения не указан файл базы данных (Data Source): '%s'."),
                                            {fConnectionString}));
     fEngine = OpenDirectoryEngine(path);
 }
@@ -162,7 +162,7 @@ void TADOConnection::Close()
 TDirectoryEngine& TADOConnection::Engine() const
 {
     if (!fEngine)
-        throw EDatabaseError(QStringLiteral("Connection is closed"));
+        throw EDatabaseError(QStringLiteral("Подключение закрыто"));
     return *fEngine;
 }
 

@@ -366,12 +366,12 @@ public:
         QFile::remove(fPath);
         if (sqlite3_open_v2(fPath.toUtf8().constData(), &fDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             nullptr) != SQLITE_OK)
-            Fail(QStringLiteral("Cannot create"));
+            Fail(QStringLiteral("Не удаётся создать файл"));
     }
     void Execute(const char* sql)
     {
         if (sqlite3_exec(fDb, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(QStringLiteral("Cannot write"));
+            Fail(QStringLiteral("Не удаётся записать файл"));
     }
     sqlite3* Handle() const { return fDb; }
     void Close()
@@ -400,10 +400,10 @@ private:
 void TDemoDirectory::Write(const QString& path, std::int64_t rows, bool indexOwners)
 {
     if (rows < 0)
-        throw EDatabaseError(QStringLiteral("The number of entries must not be negative"));
+        throw EDatabaseError(QStringLiteral("Число записей не может быть отрицательным"));
     const QFileInfo target(path);
     if (target.isDir())
-        throw EDatabaseError(QStringLiteral("'%1' is a directory").arg(path));
+        throw EDatabaseError(QStringLiteral("'%1' — папка").arg(path));
 
     // Built beside the target under another name, so an interrupted run never leaves half a file
     // under the directory's name.
@@ -416,7 +416,7 @@ void TDemoDirectory::Write(const QString& path, std::int64_t rows, bool indexOwn
 
     sqlite3_stmt* insert = nullptr;
     if (sqlite3_prepare_v2(file.Handle(), "INSERT INTO kray VALUES(?,?,?,?,?)", -1, &insert, nullptr) != SQLITE_OK)
-        file.Fail(QStringLiteral("Cannot write"));
+        file.Fail(QStringLiteral("Не удаётся записать файл"));
     struct TFinalize
     {
         sqlite3_stmt* Statement;
@@ -431,7 +431,7 @@ void TDemoDirectory::Write(const QString& path, std::int64_t rows, bool indexOwn
         for (int c = 0; c < 5; ++c)
             sqlite3_bind_text(insert, c + 1, values[c]->data(), int(values[c]->size()), SQLITE_STATIC);
         if (sqlite3_step(insert) != SQLITE_DONE)
-            file.Fail(QStringLiteral("Cannot write"));
+            file.Fail(QStringLiteral("Не удаётся записать файл"));
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
@@ -444,6 +444,6 @@ void TDemoDirectory::Write(const QString& path, std::int64_t rows, bool indexOwn
 
     // rename() replaces an existing file in one step.
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
-        throw EDatabaseError(QStringLiteral("Cannot create '%1': %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        throw EDatabaseError(QStringLiteral("Не удаётся создать файл '%1': %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     file.Keep();
 }

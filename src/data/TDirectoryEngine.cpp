@@ -24,22 +24,22 @@ std::unique_ptr<TDirectoryEngine> OpenDirectoryEngine(const QString& path)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
-        Fail("Could not find file '%s'.", path);
+        Fail("Не найден файл '%s'.", path);
     if (info.isDir())
-        Fail("'%s' is a folder, not a database file.", path);
+        Fail("'%s' — папка, а не файл базы данных.", path);
     if (!info.isFile())
-        Fail("'%s' is not a regular file and cannot be a database.", path);
+        Fail("'%s' — не обычный файл и не может быть базой данных.", path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(FormatMessage(QStringLiteral("Cannot read the database file '%s': %s."),
+        throw EDatabaseError(FormatMessage(QStringLiteral("Не удаётся прочитать файл базы данных '%s': %s."),
                                            {path, file.errorString()}));
     const QByteArray head = file.read(32);
     file.close();
     if (head.isEmpty())
-        Fail("The database file '%s' is empty.", path);
+        Fail("Файл базы данных '%s' пуст.", path);
     if (head.startsWith(QByteArrayView("SQLite format 3\0", 16)))
         return std::make_unique<TSqliteEngine>(path);
     if (TJetEngine::IsJetHeader(head))  // Jet 3/4 (.mdb) and ACE (.accdb)
         return std::make_unique<TJetEngine>(path);
-    Fail("Unrecognized database format '%s'.", path);
+    Fail("Неизвестный формат базы данных '%s'.", path);
 }

@@ -361,7 +361,7 @@ struct TJetEngine::TImpl
 
     [[noreturn]] void Damaged(const QString& detail) const
     {
-        throw EDatabaseError(QStringLiteral("The database file '%1' is damaged: %2.").arg(Path, detail));
+        throw EDatabaseError(QStringLiteral("Файл базы данных '%1' повреждён: %2.").arg(Path, detail));
     }
 
     void Open();
@@ -400,16 +400,16 @@ void TJetEngine::TImpl::Open()
     // checked here before the library reads anything.
     QFile file(Path);
     if (!file.exists())
-        throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(Path));
+        throw EDatabaseError(QStringLiteral("Не найден файл '%1'.").arg(Path));
     if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(QStringLiteral("Could not open file '%1': %2.").arg(Path, file.errorString()));
+        throw EDatabaseError(QStringLiteral("Не удаётся открыть файл '%1': %2.").arg(Path, file.errorString()));
     const QByteArray head = file.read(0x80);
     const qint64 fileSize = file.size();
     file.close();
     if (!TJetEngine::IsJetHeader(head))
-        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(Path));
+        throw EDatabaseError(QStringLiteral("Неизвестный формат базы данных '%1'.").arg(Path));
     if (head.size() < 0x18)
-        Damaged(QStringLiteral("the file is too short (%1 bytes)").arg(fileSize));
+        Damaged(QStringLiteral("файл слишком короткий (%1 байт)").arg(fileSize));
     // The version is the one byte at 0x14, as mdbtools reads it: the bytes after it are not part
     // of it (files of Access 2010 hold 1 in the next one).
     const quint8 code = quint8(head[0x14]);
@@ -423,11 +423,11 @@ void TJetEngine::TImpl::Open()
     Jet3 = version->Code == MDB_VER_JET3;
     PageSize = Jet3 ? 2048 : 4096;
     if (fileSize < qint64(PageSize) * 3)
-        Damaged(QStringLiteral("the file is too short (%1 bytes)").arg(fileSize));
+        Damaged(QStringLiteral("файл слишком короткий (%1 байт)").arg(fileSize));
     if (fileSize % PageSize != 0)
-        Damaged(QStringLiteral("its size (%1 bytes) is not a whole number of %2-byte pages").arg(fileSize).arg(PageSize));
+        Damaged(QStringLiteral("его размер (%1 байт) не кратен размеру страницы в %2 байт").arg(fileSize).arg(PageSize));
     if (fileSize / PageSize > qint64(0x7fffffff))
-        Damaged(QStringLiteral("the file is too large"));
+        Damaged(QStringLiteral("файл слишком велик"));
     PageCount = quint32(fileSize / PageSize);
 
     // Jet 3 text carries no code page: the directories are windows-1251 unless the environment
@@ -437,7 +437,7 @@ void TJetEngine::TImpl::Open()
     if (charset.isEmpty())
         charset = kDefaultJet3Charset;
     if (Jet3 && !Jet3Text.Open(charset))
-        throw EDatabaseError(QStringLiteral("Unknown character set '%1' (MDB_JET3_CHARSET) for the database file '%2'.")
+        throw EDatabaseError(QStringLiteral("Неизвестная кодировка '%1' (MDB_JET3_CHARSET) для файла базы данных '%2'.")
                                  .arg(QString::fromLocal8Bit(charset), Path));
     {
         const TScopedEnv iconvTarget("MDBICONV", "UTF-8");
@@ -446,9 +446,9 @@ void TJetEngine::TImpl::Open()
         Mdb.reset(mdb_open(nativePath.constData(), MDB_NOFLAGS));
     }
     if (!Mdb)
-        Damaged(QStringLiteral("its header cannot be read"));
+        Damaged(QStringLiteral("не читается его заголовок"));
     if (quint32(Mdb->fmt->pg_size) != PageSize)
-        Damaged(QStringLiteral("its page size does not match its version"));
+        Damaged(QStringLiteral("размер его страниц не соответствует его версии"));
     ReadCatalog();
 }
 
@@ -477,7 +477,7 @@ void TJetEngine::TImpl::ReadCatalog()
                 *slot = column;
     }
     if (!id || !name || !type || !flags)
-        Damaged(QStringLiteral("its list of tables lacks a column"));
+        Damaged(QStringLiteral("в его списке таблиц недостаёт столбца"));
 
     TCell idCell, nameCell, typeCell, flagsCell;
     mdb_rewind_table(table.get());
@@ -492,7 +492,7 @@ void TJetEngine::TImpl::ReadCatalog()
             continue;
         const quint32 page = quint32(idCell.Integer) & 0x00FFFFFF;
         if (page == 0 || page >= PageCount)
-            Damaged(QStringLiteral("its list of tables names a table past the end of the file"));
+            Damaged(QStringLiteral("его список таблиц указывает на таблицу за концом файла"));
         TCatalogTable entry;
         entry.Name = QString::fromUtf8(nameCell.Text.data(), qsizetype(nameCell.Text.size()));
         const quint32 objectFlags = flagsCell.Kind == TCellKind::Integer ? quint32(flagsCell.Integer) : 0;
@@ -504,7 +504,7 @@ void TJetEngine::TImpl::ReadCatalog()
         entry.Entry->flags = int(objectFlags);
         const QByteArray utf8 = entry.Name.toUtf8();
         if (utf8.size() > MDB_MAX_OBJ_NAME)
-            Damaged(QStringLiteral("its list of tables holds a name too long for a table"));
+            Damaged(QStringLiteral("в его списке таблиц слишком длинное имя таблицы"));
         std::memcpy(entry.Entry->object_name, utf8.constData(), std::size_t(utf8.size()));
         Catalog.push_back(std::move(entry));
     }
@@ -514,10 +514,10 @@ TTablePtr TJetEngine::TImpl::ReadTable(MdbCatalogEntry* entry, const QString& na
 {
     TTablePtr table(mdb_read_table(entry));
     if (!table)
-        Damaged(QStringLiteral("the definition of table '%1' cannot be read").arg(name));
+        Damaged(QStringLiteral("не читается описание таблицы '%1'").arg(name));
     GPtrArray* columns = mdb_read_columns(table.get());
     if (!columns || columns->len != table->num_cols || columns->len == 0)
-        Damaged(QStringLiteral("the columns of table '%1' cannot be read").arg(name));
+        Damaged(QStringLiteral("не читаются столбцы таблицы '%1'").arg(name));
     CheckUsageMap(table.get(), name);
     return table;
 }
@@ -552,14 +552,14 @@ void TJetEngine::TImpl::CheckUsageMap(const MdbTableDef* table, const QString& n
     const unsigned char* map = table->usage_map;
     const std::size_t size = table->map_sz;
     if (!map || size == 0)
-        Damaged(QStringLiteral("table '%1' has no page map").arg(name));
+        Damaged(QStringLiteral("у таблицы '%1' нет карты страниц").arg(name));
     auto checkBits = [&](const unsigned char* bits, std::size_t bytes, quint64 firstPage) {
         for (std::size_t i = bytes; i-- > 0;) {
             if (!bits[i])
                 continue;
             const int top = 31 - __builtin_clz(unsigned(bits[i]));
             if (firstPage + i * 8 + quint64(top) >= PageCount)
-                Damaged(QStringLiteral("the page map of table '%1' names pages past the end of the file").arg(name));
+                Damaged(QStringLiteral("карта страниц таблицы '%1' указывает на страницы за концом файла").arg(name));
             return;
         }
     };
@@ -575,9 +575,9 @@ void TJetEngine::TImpl::CheckUsageMap(const MdbTableDef* table, const QString& n
             if (!mapPage)
                 continue;
             if (mapPage >= PageCount)
-                Damaged(QStringLiteral("the page map of table '%1' lies past the end of the file").arg(name));
+                Damaged(QStringLiteral("карта страниц таблицы '%1' лежит за концом файла").arg(name));
             if (mdb_read_alt_pg(Mdb.get(), mapPage) != ssize_t(PageSize))
-                Damaged(QStringLiteral("a page of the file cannot be read"));
+                Damaged(QStringLiteral("не читается страница файла"));
             checkBits(Mdb->alt_pg_buf + 4, PageSize - 4, i * bitsPerPage);
         }
         break;
@@ -623,29 +623,29 @@ std::pair<const unsigned char*, std::size_t> TJetEngine::TImpl::LongValueRow(qui
     const quint32 page = pageRow >> 8;
     const quint32 row = pageRow & 0xff;
     if (page == 0 || page >= PageCount)
-        Damaged(QStringLiteral("a long value of table '%1' points past the end of the file").arg(table));
+        Damaged(QStringLiteral("длинное значение таблицы '%1' указывает за конец файла").arg(table));
     if (mdb_read_alt_pg(Mdb.get(), page) != ssize_t(PageSize))
-        Damaged(QStringLiteral("a page of the file cannot be read"));
+        Damaged(QStringLiteral("не читается страница файла"));
     const unsigned char* buf = Mdb->alt_pg_buf;
     const quint32 countAt = Mdb->fmt->row_count_offset;
     const quint32 rows = Get16(buf + countAt);
     if (buf[0] != MDB_PAGE_DATA || row >= rows || countAt + 2 + (row + 1) * 2 > PageSize)
-        Damaged(QStringLiteral("a long value of table '%1' points to a missing row").arg(table));
+        Damaged(QStringLiteral("длинное значение таблицы '%1' указывает на отсутствующую строку").arg(table));
     const quint32 start = Get16(buf + countAt + 2 + row * 2) & kOffsetMask;
     const quint32 end = row == 0 ? PageSize : (Get16(buf + countAt + row * 2) & kOffsetMask);
     if (start >= end || end > PageSize || start < countAt + 2 + rows * 2)
-        Damaged(QStringLiteral("a long value row of table '%1' has an invalid position").arg(table));
+        Damaged(QStringLiteral("у строки длинного значения таблицы '%1' неверное положение").arg(table));
     return {buf + start, end - start};
 }
 
 void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std::string& out, const QString& table) const
 {
     if (n < kLongValueHeader)
-        Damaged(QStringLiteral("a long value of table '%1' has no header").arg(table));
+        Damaged(QStringLiteral("у длинного значения таблицы '%1' нет заголовка").arg(table));
     const quint32 head = Get32(p);
     const std::size_t length = head & 0x3fffffff;
     if (length > LongValueBudget)
-        Damaged(QStringLiteral("the long values of table '%1' add up to more than the file holds").arg(table));
+        Damaged(QStringLiteral("длинные значения таблицы '%1' в сумме больше файла").arg(table));
     LongValueBudget -= length;
     if (head & 0x80000000) {  // stored in the row itself
         out.append(reinterpret_cast<const char*>(p) + kLongValueHeader, std::min(length, n - kLongValueHeader));
@@ -660,17 +660,17 @@ void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std
         // a damaged chain that loops ends here.
         for (quint64 steps = 0; read < length; ++steps) {
             if (next == 0 || steps > quint64(PageCount) * 4)
-                Damaged(QStringLiteral("a long value of table '%1' is cut short").arg(table));
+                Damaged(QStringLiteral("длинное значение таблицы '%1' обрезано").arg(table));
             const auto [data, size] = LongValueRow(next, table);
             if (size <= 4)
-                Damaged(QStringLiteral("a long value of table '%1' has an empty link").arg(table));
+                Damaged(QStringLiteral("у длинного значения таблицы '%1' пустая ссылка").arg(table));
             next = Get32(data);
             const std::size_t chunk = std::min(size - 4, length - read);
             out.append(reinterpret_cast<const char*>(data) + 4, chunk);
             read += chunk;
         }
     } else {
-        Damaged(QStringLiteral("a long value of table '%1' is of an unknown kind").arg(table));
+        Damaged(QStringLiteral("длинное значение таблицы '%1' неизвестного вида").arg(table));
     }
 }
 
@@ -690,11 +690,11 @@ void TJetEngine::TImpl::Decode(const MdbColumn* column, TCell& cell, const QStri
         return;
     }
     if (start < 0 || std::size_t(start) + std::size_t(length) > PageSize)
-        Damaged(QStringLiteral("a value of table '%1' lies outside its page").arg(table));
+        Damaged(QStringLiteral("значение таблицы '%1' лежит вне своей страницы").arg(table));
     const unsigned char* p = Mdb->pg_buf + start;
     const auto need = [&](int bytes) {
         if (length < bytes)
-            Damaged(QStringLiteral("a value of column '%1' in table '%2' is cut short")
+            Damaged(QStringLiteral("значение столбца '%1' в таблице '%2' обрезано")
                         .arg(CString(column->name, sizeof column->name), table));
     };
     switch (column->col_type) {
@@ -735,7 +735,7 @@ void TJetEngine::TImpl::Decode(const MdbColumn* column, TCell& cell, const QStri
     case MDB_NUMERIC: {
         need(17);
         if (column->col_prec < 1 || column->col_prec > 28 || column->col_scale < 0 || column->col_scale > column->col_prec)
-            Damaged(QStringLiteral("column '%1' of table '%2' has an invalid precision")
+            Damaged(QStringLiteral("у столбца '%1' таблицы '%2' неверная точность")
                         .arg(CString(column->name, sizeof column->name), table));
         char* text = mdb_numeric_to_string(Mdb.get(), start, column->col_scale, column->col_prec);
         cell.Kind = TCellKind::Double;
@@ -776,7 +776,7 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
 {
     const TCatalogTable* found = d->FindTable(statement.Table);
     if (!found)
-        throw EDatabaseError(QStringLiteral("Table '%1' not found in the database '%2'.").arg(statement.Table, d->Path));
+        throw EDatabaseError(QStringLiteral("Таблица '%1' не найдена в базе данных '%2'.").arg(statement.Table, d->Path));
     const QString& tableName = found->Name;
     TTablePtr table = d->ReadTable(found->Entry.get(), tableName);
     GPtrArray* columns = table->columns;
@@ -802,7 +802,7 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
             if (resultColumns[i].Name.compare(condition.Field, Qt::CaseInsensitive) == 0)
                 column = int(i);
         if (column < 0)
-            throw EDatabaseError(QStringLiteral("Field '%1' not found in table '%2'.").arg(condition.Field, tableName));
+            throw EDatabaseError(QStringLiteral("Поле '%1' не найдено в таблице '%2'.").arg(condition.Field, tableName));
         tests.push_back({column, TTextMatcher(condition.Literal, condition.Operator)});
     }
 

@@ -45,13 +45,13 @@ public:
     {
         SkipSpace();
         if (AtEnd())
-            throw EDatabaseError(QStringLiteral("Syntax error in statement: the statement is empty"));
+            throw EDatabaseError(QStringLiteral("Синтаксическая ошибка в запросе: запрос пуст"));
 
         TSelectStatement statement;
         ExpectKeyword("select", "SELECT");
         ExpectSymbol(u'*', "'*'");
         ExpectKeyword("from", "FROM");
-        statement.Table = Identifier("a table name");
+        statement.Table = Identifier("имя таблицы");
 
         if (NextIsKeyword("where")) {
             ReadWord();
@@ -67,10 +67,10 @@ public:
             ++fPos;
             SkipSpace();
             if (!AtEnd())
-                Fail("the end of the statement after ';'");
+                Fail("конец запроса после ';'");
         } else if (!AtEnd()) {
-            Fail(statement.Conditions.empty() ? "WHERE, ';' or the end of the statement"
-                                              : "AND, ';' or the end of the statement");
+            Fail(statement.Conditions.empty() ? "WHERE, ';' или конец запроса"
+                                              : "AND, ';' или конец запроса");
         }
         return statement;
     }
@@ -79,7 +79,7 @@ private:
     TCondition Condition()
     {
         TCondition condition;
-        condition.Field = Identifier("a field name");
+        condition.Field = Identifier("имя поля");
         SkipSpace();
         if (!AtEnd() && fSql[fPos] == u'=') {
             ++fPos;
@@ -88,7 +88,7 @@ private:
             ReadWord();
             condition.Operator = TCondition::Like;
         } else {
-            Fail("LIKE or '='");
+            Fail("LIKE или '='");
         }
         condition.Literal = Literal();
         return condition;
@@ -99,14 +99,14 @@ private:
     {
         SkipSpace();
         if (AtEnd() || fSql[fPos] != u'"')
-            Fail("a text in double quotes");
+            Fail("текст в двойных кавычках");
         const qsizetype open = fPos++;
         QString text;
         for (;;) {
             const qsizetype close = fSql.indexOf(u'"', fPos);
             if (close < 0) {
                 fPos = open;
-                throw EDatabaseError(QStringLiteral("Syntax error in statement: unterminated text near %1")
+                throw EDatabaseError(QStringLiteral("Синтаксическая ошибка в запросе: незакрытый текст рядом с %1")
                                          .arg(Near()));
             }
             text += QStringView(fSql).mid(fPos, close - fPos);
@@ -128,7 +128,7 @@ private:
         if (!AtEnd() && fSql[fPos] == u'[') {
             const qsizetype close = fSql.indexOf(u']', fPos + 1);
             if (close < 0)
-                throw EDatabaseError(QStringLiteral("Syntax error in statement: unterminated name near %1")
+                throw EDatabaseError(QStringLiteral("Синтаксическая ошибка в запросе: незакрытое имя рядом с %1")
                                          .arg(Near()));
             if (close == fPos + 1)
                 Fail(what);
@@ -192,13 +192,13 @@ private:
 
     [[noreturn]] void Fail(const char* expected) const
     {
-        const QString what = QString::fromLatin1(expected);
+        const QString what = QString::fromUtf8(expected);
         if (AtEnd()) {
-            throw EDatabaseError(QStringLiteral("Syntax error in statement: %1 expected at the end of '%2'")
+            throw EDatabaseError(QStringLiteral("Синтаксическая ошибка в запросе: в конце '%2' ожидается %1")
                                      .arg(what, fSql.trimmed().right(kQuoteLength)));
         }
         throw EDatabaseError(
-            QStringLiteral("Syntax error in statement near %1: %2 expected").arg(Near(), what));
+            QStringLiteral("Синтаксическая ошибка в запросе рядом с %1: ожидается %2").arg(Near(), what));
     }
 
     const QString& fSql;

@@ -576,7 +576,7 @@ TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
         d->Db = TSqliteDb();
         if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
             throw EDatabaseError(message);  // already says which file and why
-        throw EDatabaseError(FormatMessage(QStringLiteral("Cannot open database '%s': %s"), {path, message}));
+        throw EDatabaseError(FormatMessage(QStringLiteral("Не удаётся открыть базу данных '%s': %s"), {path, message}));
     }
 }
 

@@ -6,6 +6,8 @@
 #include "TSafeFileWriterEh.h"
 #include "TScopeExit.h"
 
+#include <QFileInfo>
+
 #include <cmath>
 #include <utility>
 
@@ -256,7 +258,7 @@ void TDBGridEhExport::WriteToStream(QIODevice* stream, bool exportAll)
     ForgetResolvedColors();
     TCustomDBGridEh* grid = fSourceGrid;
     if (!grid)
-        throw Exception(QStringLiteral("No grid to export"));
+        throw Exception(QStringLiteral("Нет таблицы для выгрузки"));
     const TDBGridEhSelectionType kind = exportAll ? gstAll : grid->Selection().SelectionType();
     if (kind == gstNon)
         return;
@@ -438,6 +440,8 @@ void TDBGridEhExport::WriteToFile(const QString& fileName, bool exportAll)
     // The old file is replaced only by a complete export; a refused, cancelled or failed one
     // leaves it as it was.
     TSafeFileWriterEh file(fileName);
+    fTargetFileName = QFileInfo(fileName).absoluteFilePath();
+    TScopeExit forget([&] { fTargetFileName.clear(); });
     try {
         WriteToStream(file.Device(), exportAll);
     } catch (const Exception&) {

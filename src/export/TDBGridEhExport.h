@@ -91,6 +91,8 @@ protected:
     // The column list of the running export.
     const TColumnsEhList& ExportColumns() const { return *fExportColumns; }
     QIODevice* OutStream() const { return fOutStream; }
+    // The file being written by WriteToFile, absolute; empty while writing to a plain stream.
+    const QString& TargetFileName() const { return fTargetFileName; }
     TByteWriterEh& Out() { return fOut; }
     TFooterValues& FooterTotals() { return fFooterTotals; }
     // The total of footer row r for export column c.
@@ -127,6 +129,7 @@ private:
     TCustomDBGridEh* fSourceGrid = nullptr;
     const TColumnsEhList* fExportColumns = nullptr;
     QIODevice* fOutStream = nullptr;
+    QString fTargetFileName;
     TFooterValues fFooterTotals;
     TByteWriterEh fOut;
     TExportProgressEh fProgress;

@@ -61,7 +61,7 @@ namespace {
 void WriteCounted(TByteWriterEh& w, TVclDbifTagEh tag, QByteArrayView bytes)
 {
     if (bytes.size() > std::numeric_limits<qint32>::max())
-        throw Exception(QStringLiteral("A value is too large to be copied (over 2 GiB)"));
+        throw Exception(QStringLiteral("Значение слишком велико для копирования (больше 2 ГиБ)"));
     w.WriteByte(tag);
     w.WriteInt32(qint32(bytes.size()));
     w.WriteBytes(bytes);

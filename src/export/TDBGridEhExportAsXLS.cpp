@@ -110,10 +110,12 @@ void TDBGridEhExportAsXLS::BeginDocument()
     const qint64 rows = (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() +
                         grid->FooterRowCount();
     if (rows > kXlsMaxRows)
-        throw Exception(QStringLiteral("Cannot export %1 rows to an Excel worksheet: a worksheet "
-                                       "holds at most %2 rows")
-                            .arg(rows)
-                            .arg(kXlsMaxRows));
+        throw Exception((TargetFileName().isEmpty()
+                             ? QStringLiteral("Лист Excel не записан")
+                             : QStringLiteral("Лист Excel «%1» не записан").arg(TargetFileName()))
+                        + QStringLiteral(": на листе помещается не больше %1 строк, а в выгрузке их %2.")
+                              .arg(kXlsMaxRows)
+                              .arg(rows));
     WriteXlsBof(Out());
     WriteXlsCodepage(Out());
 }

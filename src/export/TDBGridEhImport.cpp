@@ -432,8 +432,7 @@ void TDBGridEhImport::ImportFile(const QString& fileName, bool importAll)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception(FormatMessage(QStringLiteral("Cannot open file \"%s\". %s"),
-                                      {fileName, file.errorString()}));
+        throw Exception(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(fileName, file.errorString()));
     ImportFromSource(&file, importAll);
 }
 

@@ -67,24 +67,41 @@ TEST(CommandLine, ReadsEveryOption)
     EXPECT_EQ(ParseCommandLine({"--fio", "a", "--copy", "--copy-wait", "86400"}).CopyWaitSeconds, 86400);
 }
 
+// The help is in Russian but names the options as they are typed: every option is listed at the
+// start of its line, and nothing is left of an English wording.
+TEST(CommandLine, HelpIsRussianAndListsEveryOption)
+{
+    const QString help = CommandLineHelp();
+    EXPECT_TRUE(help.startsWith("Запуск: phonebook [параметры]\n")) << help.toStdString();
+    for (const char* option : {"--database", "--table", "--fio", "--fio-style", "--street", "--dom", "--kvart",
+                               "--phone", "--exact-phone", "--sort", "--export", "--format", "--copy",
+                               "--copy-wait", "--help"}) {
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + QString::fromLatin1(option) + u' '))
+            << option;
+    }
+    for (const char* english : {"Usage", "Without options", "instead of", "show this text", "default"})
+        EXPECT_FALSE(help.contains(QString::fromLatin1(english))) << english;
+    EXPECT_TRUE(help.endsWith("\n"));
+}
+
 TEST(CommandLine, BadArgumentsAreClearErrors)
 {
     const std::vector<std::pair<QStringList, QString>> cases = {
-        {{"--frobnicate"}, "Unknown option '--frobnicate' (see --help)"},
-        {{"--fio"}, "Option --fio needs a value"},
-        {{"--fio-style", "middle"}, "Unknown --fio-style 'middle' (use left, anywhere or exact)"},
-        {{"--export", "x.doc"}, "Cannot tell the format of 'x.doc' from its extension: give --format"},
-        {{"--format", "pdf", "--export", "x"}, "Unknown --format 'pdf' (use txt, csv, htm, rtf, xls or xlsx)"},
-        {{"--format", "csv"}, "--format needs --export FILE"},
+        {{"--frobnicate"}, "Неизвестный параметр '--frobnicate' (см. --help)"},
+        {{"--fio"}, "Параметру --fio нужно значение"},
+        {{"--fio-style", "middle"}, "Неизвестное значение --fio-style 'middle' (допустимы left, anywhere и exact)"},
+        {{"--export", "x.doc"}, "Формат файла 'x.doc' не определить по расширению: укажите --format"},
+        {{"--format", "pdf", "--export", "x"}, "Неизвестное значение --format 'pdf' (допустимы txt, csv, htm, rtf, xls и xlsx)"},
+        {{"--format", "csv"}, "Параметр --format задаётся только вместе с --export ФАЙЛ"},
         {{"--table", "Customers", "--street", "x", "--exact-phone"},
-         "--table takes every row of a table; the search options --street, --exact-phone apply to the directory "
-         "table only"},
-        {{"--table", "a]b"}, "Invalid table name 'a]b'"},
-        {{"--database", ""}, "--database needs a file name"},
-        {{"--fio", "a", "--copy-wait", "5"}, "--copy-wait needs --copy"},
-        {{"--copy", "--copy-wait", "-1"}, "--copy-wait needs a number of seconds from 0 to 86400, not '-1'"},
-        {{"--copy", "--copy-wait", "soon"}, "--copy-wait needs a number of seconds from 0 to 86400, not 'soon'"},
-        {{"--copy", "--copy-wait", "86401"}, "--copy-wait needs a number of seconds from 0 to 86400, not '86401'"},
+         "--table берёт все строки таблицы; параметры поиска --street, --exact-phone относятся только к "
+         "таблице справочника"},
+        {{"--table", "a]b"}, "Недопустимое имя таблицы 'a]b'"},
+        {{"--database", ""}, "Параметру --database нужно имя файла"},
+        {{"--fio", "a", "--copy-wait", "5"}, "Параметр --copy-wait задаётся только вместе с --copy"},
+        {{"--copy", "--copy-wait", "-1"}, "Параметру --copy-wait нужно число секунд от 0 до 86400, а не '-1'"},
+        {{"--copy", "--copy-wait", "soon"}, "Параметру --copy-wait нужно число секунд от 0 до 86400, а не 'soon'"},
+        {{"--copy", "--copy-wait", "86401"}, "Параметру --copy-wait нужно число секунд от 0 до 86400, а не '86401'"},
     };
     for (const auto& [args, message] : cases) {
         try {
@@ -363,12 +380,12 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
          "Найдено 3 записей.\n", ""},
         {"a missing table", {"--database", directory, "--table", "nope"}, 1, "", "no such table: nope"},
         {"a missing Jet table", {"--database", kNwindFile, "--table", "kray"}, 1, "",
-         "Table 'kray' not found in the database"},
+         "Таблица 'kray' не найдена в базе данных"},
         {"a missing file", {"--database", dir.filePath("none.mdb"), "--street", "Мира"}, 1, "", "none.mdb"},
         {"a field the table lacks", {"--database", directory, "--table", "kray", "--sort", "City"}, 1, "",
-         "No column shows the field 'City'"},
+         "Ни один столбец не показывает поле 'City'"},
         {"a copy without a display", {"--database", directory, "--street", "Мира", "--copy"}, 1, "",
-         "--copy needs a display to hold the clipboard, and neither DISPLAY nor WAYLAND_DISPLAY is set", noDisplay},
+         "Для --copy нужен дисплей, который удержит буфер обмена, а ни DISPLAY, ни WAYLAND_DISPLAY не заданы", noDisplay},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -465,11 +482,11 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     program.start(kProgram, {"--database", directory, "--street", "Мира", "--copy", "--copy-wait", "120"});
     QByteArray out;
     QDeadlineTimer deadline(60000);
-    while (!out.contains("Copied to the clipboard") && !deadline.hasExpired() && program.state() != QProcess::NotRunning) {
+    while (!out.contains("Скопировано в буфер обмена") && !deadline.hasExpired() && program.state() != QProcess::NotRunning) {
         program.waitForReadyRead(200);
         out += program.readAllStandardOutput();
     }
-    ASSERT_TRUE(out.contains("Copied to the clipboard"))
+    ASSERT_TRUE(out.contains("Скопировано в буфер обмена"))
         << out.toStdString() << program.readAllStandardError().toStdString();
     EXPECT_TRUE(out.startsWith("Найдено 2 записей.\n")) << out.toStdString();
 

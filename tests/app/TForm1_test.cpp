@@ -198,7 +198,7 @@ TEST_F(WindowTest, AnEngineErrorLeavesTheQueryClosedAndTheOldStatus)
     form.ADOConnection1.Close();
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     ASSERT_EQ(fErrors.size(), 1);
-    EXPECT_TRUE(fErrors[0].startsWith("Could not find file")) << fErrors[0].toStdString();
+    EXPECT_TRUE(fErrors[0].startsWith("Не найден файл")) << fErrors[0].toStdString();
     EXPECT_FALSE(form.ADOQuery1.Active());
     EXPECT_EQ(form.StatusText(), "Найдено 2 записей.");
 }
@@ -207,7 +207,7 @@ TEST_F(WindowTest, AMissingDirectoryShowsTheErrorAndALaterSearchConnects)
 {
     TForm1 form(fFiles);
     ASSERT_EQ(fErrors.size(), 1);
-    EXPECT_EQ(fErrors[0], "Could not find file '" + fFiles.DatabasePath() + "'.");
+    EXPECT_EQ(fErrors[0], "Не найден файл '" + fFiles.DatabasePath() + "'.");
     // None of the five columns: only the grid's own placeholder column.
     ASSERT_EQ(form.DBS->Columns().Count(), 1);
     EXPECT_TRUE(form.DBS->Columns().Items(0)->IsDefaultColumn());

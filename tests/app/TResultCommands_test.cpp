@@ -185,7 +185,7 @@ TEST_F(ResultCommandsTest, TheCommandLineWritesWhatTheWindowsExportWrites)
     bad.start(fFiles.Dir + "phonebook", {"--street"});
     ASSERT_TRUE(bad.waitForFinished(60000));
     EXPECT_NE(bad.exitCode(), 0);
-    EXPECT_TRUE(bad.readAllStandardError().contains("--street needs a value"));
+    EXPECT_TRUE(bad.readAllStandardError().contains("Параметру --street нужно значение"));
     EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
 }
 

@@ -99,56 +99,56 @@ QByteArray JetHeader(const char* name)
 }
 
 const std::vector<TBadFileCase> kBadFiles = {
-    {"MissingFile", [](const QString& p) { return p; }, "Could not find file '%s'."},
-    {"MissingFolder", [](const QString& p) { return p + "/nowhere/phonebook.mdb"; }, "Could not find file '%s'."},
+    {"MissingFile", [](const QString& p) { return p; }, "Не найден файл '%s'."},
+    {"MissingFolder", [](const QString& p) { return p + "/nowhere/phonebook.mdb"; }, "Не найден файл '%s'."},
     {"Folder",
      [](const QString& p) {
          QDir().mkpath(p);
          return p;
      },
-     "'%s' is a folder, not a database file."},
+     "'%s' — папка, а не файл базы данных."},
     {"EmptyFile",
      [](const QString& p) {
          WriteBytes(p, {});
          return p;
      },
-     "The database file '%s' is empty."},
+     "Файл базы данных '%s' пуст."},
     {"TextFile",
      [](const QString& p) {
          WriteBytes(p, "numer;vlad\n1;Иванов\n");
          return p;
      },
-     "Unrecognized database format '%s'."},
+     "Неизвестный формат базы данных '%s'."},
     {"ShortFile",
      [](const QString& p) {
          WriteBytes(p, "SQL");
          return p;
      },
-     "Unrecognized database format '%s'."},
+     "Неизвестный формат базы данных '%s'."},
     {"JetHeaderOnly",
      [](const QString& p) {
          WriteBytes(p, JetHeader("Standard Jet DB"));
          return p;
      },
-     "The database file '%s' is damaged: ", true},
+     "Файл базы данных '%s' повреждён: ", true},
     {"AceHeaderOnly",
      [](const QString& p) {
          WriteBytes(p, JetHeader("Standard ACE DB"));
          return p;
      },
-     "The database file '%s' is damaged: ", true},
+     "Файл базы данных '%s' повреждён: ", true},
     {"SqliteMagicOverGarbage",
      [](const QString& p) {
          WriteBytes(p, QByteArray("SQLite format 3", 16) + QByteArray(4080, '\x7f'));
          return p;
      },
-     "Cannot open database '%s': ", true},
+     "Не удаётся открыть базу данных '%s': ", true},
     {"Pipe",
      [](const QString& p) {
          mkfifo(p.toLocal8Bit().constData(), 0600);
          return p;
      },
-     "'%s' is not a regular file and cannot be a database."},
+     "'%s' — не обычный файл и не может быть базой данных."},
 };
 
 class TConnectionFailures : public ::testing::TestWithParam<TBadFileCase>
@@ -194,7 +194,7 @@ TEST(TADOConnection, NoDataSourceIsReported)
         connection.Open();
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("The connection string names no database file (Data Source): "
+        EXPECT_EQ(e.Message(), QStringLiteral("В строке подключения не указан файл базы данных (Data Source): "
                                               "'Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False'."));
     }
 }
@@ -212,7 +212,7 @@ TEST(TADOConnection, UnreadableFileIsReported)
         connection.Open();
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), FormatMessage("Cannot read the database file '%s': %s.", {path, "Permission denied"}));
+        EXPECT_EQ(e.Message(), FormatMessage("Не удаётся прочитать файл базы данных '%s': %s.", {path, "Permission denied"}));
     }
     EXPECT_FALSE(connection.Connected());
 }

@@ -455,29 +455,29 @@ TEST(JetEngine, ErrorsNameTheirCause)
     };
     const std::vector<Case> cases = {
         {"missing table", select(kNwind, "SELECT * FROM kray WHERE vlad like \"a%\""),
-         "Table 'kray' not found in the database '" + kNwind + "'."},
+         "Таблица 'kray' не найдена в базе данных '" + kNwind + "'."},
         {"missing field", select(kNwind, "SELECT * FROM Customers WHERE vlad like \"a%\""),
-         "Field 'vlad' not found in table 'Customers'."},
+         "Поле 'vlad' не найдено в таблице 'Customers'."},
         {"missing file", [&] { TJetEngine(dir.filePath("none.mdb")); },
-         "Could not find file '" + dir.filePath("none.mdb") + "'."},
+         "Не найден файл '" + dir.filePath("none.mdb") + "'."},
         {"not a database", [&] { TJetEngine(WriteFile(dir, "text.mdb", QByteArray(4096, 'x'))); },
-         "Unrecognized database format '" + dir.filePath("text.mdb") + "'."},
+         "Неизвестный формат базы данных '" + dir.filePath("text.mdb") + "'."},
         {"unknown version", [&] { TJetEngine(WriteFile(dir, "new.mdb", newVersion)); },
          "Файл базы данных '" + dir.filePath("new.mdb")
              + "' имеет неизвестную версию формата: заголовок «Standard Jet DB», код версии 0x20."},
         {"cut inside a page", [&] { TJetEngine(WriteFile(dir, "cut.mdb", nwind.left(100000))); },
-         "The database file '" + dir.filePath("cut.mdb")
-             + "' is damaged: its size (100000 bytes) is not a whole number of 2048-byte pages."},
+         "Файл базы данных '" + dir.filePath("cut.mdb")
+             + "' повреждён: его размер (100000 байт) не кратен размеру страницы в 2048 байт."},
         {"cut inside the header", [&] { TJetEngine(WriteFile(dir, "head.mdb", nwind.left(20))); },
-         "The database file '" + dir.filePath("head.mdb") + "' is damaged: the file is too short (20 bytes)."},
+         "Файл базы данных '" + dir.filePath("head.mdb") + "' повреждён: файл слишком короткий (20 байт)."},
         {"header only", [&] { TJetEngine(WriteFile(dir, "short.mdb", nwind.left(2048))); },
-         "The database file '" + dir.filePath("short.mdb") + "' is damaged: the file is too short (2048 bytes)."},
+         "Файл базы данных '" + dir.filePath("short.mdb") + "' повреждён: файл слишком короткий (2048 байт)."},
         {"unknown Jet 3 character set",
          [&] {
              const TEnvGuard charset("MDB_JET3_CHARSET", QByteArray("NO-SUCH-CHARSET"));
              TJetEngine engine(kNwind);
          },
-         "Unknown character set 'NO-SUCH-CHARSET' (MDB_JET3_CHARSET) for the database file '" + kNwind + "'."},
+         "Неизвестная кодировка 'NO-SUCH-CHARSET' (MDB_JET3_CHARSET) для файла базы данных '" + kNwind + "'."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -515,7 +515,7 @@ TEST(JetEngine, TruncatedCopyNeverDropsRowsSilently)
             try {
                 EXPECT_EQ(engine->Select(all)->RowCount(), whole.Select(all)->RowCount());
             } catch (const EDatabaseError& e) {
-                EXPECT_TRUE(e.Message().contains(QStringLiteral("is damaged"))) << e.Message().toStdString();
+                EXPECT_TRUE(e.Message().contains(QStringLiteral("повреждён"))) << e.Message().toStdString();
             }
         }
     }

@@ -191,7 +191,7 @@ TEST_F(TSqliteSafety, ConnectingWhileAWriterHoldsTheFileSaysItIsLocked)
         FAIL();
     } catch (const EDatabaseError& e) {
         EXPECT_EQ(e.Message().toStdString(),
-                  FormatMessage("Cannot open database '%s': database is locked", {path}).toStdString());
+                  FormatMessage("Не удаётся открыть базу данных '%s': database is locked", {path}).toStdString());
     }
     EXPECT_FALSE(connection.Connected());
     writer.Exec("ROLLBACK;");
@@ -416,7 +416,7 @@ TEST_F(TSqliteSafety, AMediumWithoutLocksIsRefusedWhenAJournalOrWalLiesBeside)
             FAIL() << "read a directory that may be incomplete without its " << beside;
         } catch (const EDatabaseError& e) {
             EXPECT_EQ(e.Message().toStdString(),
-                      FormatMessage("Cannot open database '%s': disk I/O error", {path}).toStdString());
+                      FormatMessage("Не удаётся открыть базу данных '%s': disk I/O error", {path}).toStdString());
         }
         EXPECT_FALSE(connection.Connected());
         EXPECT_EQ(Sha256(path).toStdString(), before.toStdString());

@@ -138,8 +138,8 @@ TEST_F(DemoDirectory, RefusesBadArgumentsAndWritesNothing)
         {"negative row count", {Path("x.mdb"), QStringLiteral("-5")}, "'-5' is not a number of rows"},
         {"unknown option", {Path("x.mdb"), QStringLiteral("5"), QStringLiteral("--fast")}, "unknown option '--fast'"},
         {"too many arguments", {Path("x.mdb"), QStringLiteral("5"), QStringLiteral("6")}, "too many arguments"},
-        {"output is a directory", {fDir.path(), QStringLiteral("5")}, "is a directory"},
-        {"missing folder", {Path("none/x.mdb"), QStringLiteral("5")}, "Cannot create '"},
+        {"output is a directory", {fDir.path(), QStringLiteral("5")}, "' — папка"},
+        {"missing folder", {Path("none/x.mdb"), QStringLiteral("5")}, "Не удаётся создать файл '"},
     };
     for (const auto& c : cases) {
         const TRun run = RunTool(c.Arguments);

@@ -210,8 +210,8 @@ TEST(XlsExport, MoreRowsThanASheetHoldsFailsBeforeAnyByte)
         ExportGridToStream(ExportClassEh<TDBGridEhExportAsXLS>, g.Grid.get(), &stream, true);
         FAIL() << "no failure";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Cannot export 65537 rows to an Excel worksheet: a "
-                                              "worksheet holds at most 65536 rows"));
+        EXPECT_EQ(e.Message(), QStringLiteral("Лист Excel не записан: на листе помещается не больше 65536 "
+                                              "строк, а в выгрузке их 65537."));
     }
     EXPECT_EQ(stream.size(), 0);
     EXPECT_FALSE(g.DataSet.NotifySuspended());

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -611,3 +612,19 @@ TEST(EditActionKeys, PasteCopyCutAndSelectAll)
 }
 
 }  // namespace
+
+// A file that cannot be read is named in the failure together with the system's reason, before
+// anything is read into the grid.
+TEST(ImportFile, MissingFileIsNamedWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("none.txt"));
+    const auto importer = ImportClassEh<TDBGridEhImportAsText>();
+    try {
+        importer->ImportFile(path, true);
+        FAIL() << "no failure";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message().toStdString(),
+                  QStringLiteral("Не удалось открыть файл «%1»: No such file or directory").arg(path).toStdString());
+    }
+}

@@ -152,8 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailedExportCase{"XlsWithMoreRowsThanASheetHolds",
                          [] { return NumberGrid(65536); }, ExportClassEh<TDBGridEhExportAsXLS>,
                          {}, 0,
-                         QStringLiteral("Cannot export 65537 rows to an Excel worksheet: a "
-                                        "worksheet holds at most 65536 rows")},
+                         QStringLiteral("Лист Excel «%1» не записан: на листе помещается не больше "
+                                        "65536 строк, а в выгрузке их 65537.")},
         FailedExportCase{"WriteFailsMidway", [] { return NumberGrid(20000); },
                          ExportClassEh<TDBGridEhExportAsCSV>, {}, 5000,
                          QStringLiteral("Не удалось записать файл «%1»: ") + Reason(EFBIG)},
