@@ -192,6 +192,26 @@ void TCustomDBGridEh::DrawFixedBackground(TCanvasEh& canvas, const QRect& rect, 
     option.palette.setColor(QPalette::Button, face);
     option.palette.setColor(QPalette::Window, face);
     style()->drawControl(QStyle::CE_HeaderSection, &option, &canvas.Painter(), this);
+    // The desktop's section has no edge of its own once neighbours overlap it; the toolbar button it
+    // stands for has a 1-pixel border, which shows where one title ends and the next begins (and where
+    // to grab a column edge). Pressed, the border darkens and a shadow inside its top and left sinks it.
+    QPainter& p = canvas.Painter();
+    const QRect outer = option.rect;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(ColorToQColor(pressed ? cl3DDkShadow : clBtnShadow));
+    p.drawRect(outer.adjusted(0, 0, -1, -1));
+    if (pressed) {
+        const QRect inner = outer.adjusted(1, 1, -1, -1);
+        p.setPen(ColorToQColor(clBtnShadow));
+        p.drawLine(inner.topLeft(), inner.topRight());
+        p.drawLine(inner.topLeft(), inner.bottomLeft());
+        p.setPen(ColorToQColor(clBtnHighlight));
+        p.drawLine(inner.bottomLeft(), inner.bottomRight());
+        p.drawLine(inner.topRight(), inner.bottomRight());
+    }
+    p.restore();
 }
 
 void TCustomDBGridEh::DrawGridCell(QPainter& painter, int col, int row, const QRect& cellRect, TGridDrawState state)

@@ -161,11 +161,14 @@ void TCustomDBGridEh::RefreshVertScrollBar()
         }
         const QSignalBlocker block(vb);
         const int qtMax = std::max(applied.Min, applied.Page > 0 ? applied.Max - applied.Page + 1 : applied.Max);
+        // A thumb held by the user stays where it is dragged: its release decides where the grid goes.
+        const bool held = vb->isSliderDown();
+        const int heldAt = vb->sliderPosition();
         vb->setRange(applied.Min, qtMax);
         vb->setPageStep(std::max(1, applied.Page));
         vb->setSingleStep(1);
         vb->setValue(applied.Pos);
-        vb->setSliderPosition(vb->value());
+        vb->setSliderPosition(held ? heldAt : vb->value());
         vb->setEnabled(enabled);
         ShowVertScrollBar(shown);
     }
@@ -175,8 +178,10 @@ void TCustomDBGridEh::RefreshVertScrollBar()
         const int qtMax = std::max(si.Min, si.Page > 0 ? si.Max - si.Page + 1 : si.Max);
         ext->setRange(std::min(si.Min, qtMax), qtMax);
         ext->setPageStep(std::max(1, si.Page));
+        const bool held = ext->isSliderDown();
+        const int heldAt = ext->sliderPosition();
         ext->setValue(si.Pos);
-        ext->setSliderPosition(ext->value());
+        ext->setSliderPosition(held ? heldAt : ext->value());
     }
 }
 
@@ -270,8 +275,14 @@ void TCustomDBGridEh::VertThumbReleased(int trackPos)
 void TCustomDBGridEh::VertScrollAction(int action)
 {
     QScrollBar* vb = verticalScrollBar();
-    if (action == QAbstractSlider::SliderMove && vb->isSliderDown())
-        return;  // the thumb stays where it is dragged
+    // While the thumb is held nothing but its release moves the grid: a step the bar's repeat timer
+    // or the wheel still delivers then would move the cursor and pull the held thumb back to it, so
+    // the release would land on that stale place instead of where the thumb was let go.
+    if (vb->isSliderDown()) {
+        if (auto* own = dynamic_cast<TGridScrollBarEh*>(vb))
+            vb->setSliderPosition(own->DraggedPosition());
+        return;
+    }
     VertScrollBarAction(action);
     // The bar shows the cursor's place, not where the action would have put the thumb.
     vb->setSliderPosition(vb->value());
@@ -286,6 +297,8 @@ void TCustomDBGridEh::VertSliderReleased()
 {
     QScrollBar* vb = verticalScrollBar();
     VertThumbReleased(vb->sliderPosition());
+    // Whether or not the grid moved, the bar shows the current record again.
+    RefreshVertScrollBar();
     vb->setSliderPosition(vb->value());
 }
 

@@ -26,6 +26,7 @@ TCustomGridEh::TCustomGridEh(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     viewport()->setMouseTracking(true);
+    setVerticalScrollBar(new TGridScrollBarEh(Qt::Vertical));
     verticalScrollBar()->setStyle(TScrollBarStyleEh::Instance());
     horizontalScrollBar()->setStyle(TScrollBarStyleEh::Instance());
     verticalScrollBar()->setTracking(false);

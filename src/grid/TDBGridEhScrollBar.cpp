@@ -39,8 +39,8 @@ void TDBGridEhScrollBar::SetExtScrollBar(QScrollBar* value)
         value->setTracking(false);
         TCustomDBGridEh* grid = fGrid;
         fExtConnection = QObject::connect(value, &QScrollBar::actionTriggered, grid, [grid, value](int action) {
-            if (action == QAbstractSlider::SliderMove && value->isSliderDown())
-                return;
+            if (value->isSliderDown())
+                return;  // only the release of a held thumb moves the grid
             grid->VertScrollBarAction(action);
             value->setSliderPosition(value->value());
         });
@@ -71,6 +71,21 @@ void TVertDBGridEhScrollBar::SetVisibleMode(TScrollBarVisibleModeEh value)
     fVisibleMode = value;
     fGrid->RefreshVertScrollBar();
     fGrid->RequestLayout();
+}
+
+TGridScrollBarEh::TGridScrollBarEh(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+
+void TGridScrollBarEh::mousePressEvent(QMouseEvent* event)
+{
+    QScrollBar::mousePressEvent(event);
+    fDragged = sliderPosition();
+}
+
+void TGridScrollBarEh::mouseMoveEvent(QMouseEvent* event)
+{
+    QScrollBar::mouseMoveEvent(event);
+    if (isSliderDown())
+        fDragged = sliderPosition();
 }
 
 TScrollBarStyleEh::TScrollBarStyleEh() = default;

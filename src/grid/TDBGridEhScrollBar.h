@@ -54,6 +54,24 @@ private:
     TScrollBarVisibleModeEh fVisibleMode = sbAutoShowEh;
 };
 
+// The grid's own scroll bar. It remembers where the user's pointer put the held thumb: a step that
+// reaches a held bar (its repeat timer, the wheel) is computed from the bar's value, not from the
+// thumb, and would pull the thumb back towards the current record.
+class TGridScrollBarEh : public QScrollBar
+{
+public:
+    explicit TGridScrollBarEh(Qt::Orientation orientation, QWidget* parent = nullptr);
+    // Where the pointer last put the thumb while it is held.
+    int DraggedPosition() const { return fDragged; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    int fDragged = 0;
+};
+
 // Scroll bars as thick as the Windows ones (17 pixels at 96 dpi), whatever the desktop style.
 class TScrollBarStyleEh : public QProxyStyle
 {

@@ -7,6 +7,7 @@
 #include "PaintCheck.h"
 
 #include <QPainter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -290,6 +291,44 @@ TEST(GridPainting, ThemedFixedCellsUseTheDesktopsHeaderLook)
     w.Grid->SetOptions(w.Grid->Options() + dgRowLines);
     w.Grid->SetFlat(true);
     EXPECT_FALSE(w.Grid->UseThemedFixedCells());
+}
+
+// Themed titles are bordered: a line darker than the title face stands on every column edge, and a
+// pressed title is sunken (shadow inside its top and left, light inside its bottom and right).
+TEST(GridPainting, ThemedTitlesShowTheirEdgesAndAPressedTitleIsSunken)
+{
+    TPinSystemColorsEh pin;
+    TPaintedGrid w;
+    TPinThemesEh themes(true);
+    ASSERT_TRUE(w.Grid->UseThemedFixedCells());
+    w.Grid->ColumnDefValues().Title().SetTitleButton(true);
+    const auto grey = [](const QImage& img, int x, int y) { return qGray(img.pixel(x, y)); };
+    const int kVisible = 24;  // grey levels between an edge and the face it bounds
+
+    const QImage img = w.Grab();
+    struct Edge
+    {
+        const char* name;
+        int x;
+    };
+    const Edge edges[] = {{"indicator | numer", 11}, {"numer | vlad", 77},     {"vlad | street", 353},
+                          {"street | numhome", 529}, {"numhome | numdoor", 590}, {"right of numdoor", 651}};
+    for (const Edge& e : edges)
+        for (int y : {4, 15})
+            EXPECT_LT(grey(img, e.x, y), grey(img, e.x - 2, y) - kVisible) << e.name << " at y " << y;
+    EXPECT_LT(grey(img, 300, 17), grey(img, 300, 15) - kVisible) << "the bottom edge of a title";
+
+    QWidget* vp = w.Grid->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(200, 5));
+    ASSERT_TRUE(w.Grid->TitlePressed());
+    const QImage pressed = w.Grab();
+    EXPECT_LT(grey(pressed, 78, 8), grey(pressed, 352, 8) - kVisible) << "pressed: left inside darker than right";
+    EXPECT_LT(grey(pressed, 300, 0), grey(pressed, 300, 16) - kVisible) << "pressed: top inside darker than bottom";
+    EXPECT_LT(grey(pressed, 77, 8), grey(pressed, 80, 8)) << "pressed: its edge still shows";
+    EXPECT_GE(grey(pressed, 354, 8), grey(pressed, 528, 8) - kVisible) << "the title beside it stays raised";
+    EXPECT_GE(grey(img, 78, 8), grey(img, 352, 8) - kVisible) << "not pressed: not sunken";
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(200, 5));
+    EXPECT_FALSE(w.Grid->TitlePressed());
 }
 
 TEST(GridPainting, CellTypesAndRaisedFrames)

@@ -2,6 +2,7 @@
 #include "GridFixture.h"
 
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -232,4 +233,65 @@ TEST(RowWindow, ClickingADataRowMakesItsRecordCurrent)
     EXPECT_EQ(o.Data->RecordNumber(), 4);
     EXPECT_EQ(o.Grid->Row(), 4);
     EXPECT_EQ(o.Grid->Col(), 2);
+}
+
+// The thumb of a long result pressed with the mouse and dragged down 4 pixels at a time, held, and
+// let go. A scroll step that reaches the bar while the thumb is held (its repeat timer, the wheel)
+// or a refresh of the bar must neither move the grid nor pull the held thumb back: the release
+// takes the grid to where the thumb was let go, and it stays there.
+TEST(RowWindow, AHeldThumbGoesWhereItIsReleasedWhateverArrivesMeanwhile)
+{
+    struct Case
+    {
+        const char* name;
+        int strayAction;  // QAbstractSlider::SliderAction reaching the bar while held, 0 for none
+    };
+    const Case cases[] = {
+        {"nothing else", 0},
+        {"a line step up", QAbstractSlider::SliderSingleStepSub},
+        {"a page step down", QAbstractSlider::SliderPageStepAdd},
+        {"to the top", QAbstractSlider::SliderToMinimum},
+    };
+    for (const Case& c : cases) {
+        TWindowGrid w(100000);
+        w.Open();
+        QScrollBar* bar = w.Grid->verticalScrollBar();
+        QTest::keyClick(w.Grid.get(), Qt::Key_Home, Qt::ControlModifier);
+        ASSERT_EQ(w.Data->RecordNumber(), 1) << c.name;
+        QStyleOptionSlider opt;
+        opt.initFrom(bar);
+        opt.orientation = bar->orientation();
+        opt.minimum = bar->minimum();
+        opt.maximum = bar->maximum();
+        opt.sliderPosition = bar->sliderPosition();
+        opt.sliderValue = bar->value();
+        opt.singleStep = bar->singleStep();
+        opt.pageStep = bar->pageStep();
+        QPoint p = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar).center();
+
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, p);
+        ASSERT_TRUE(bar->isSliderDown()) << c.name;
+        for (int i = 0; i < 8; ++i) {
+            p.ry() += 4;
+            QMouseEvent move(QEvent::MouseMove, p, bar->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(bar, &move);
+            QApplication::processEvents();
+        }
+        const int held = bar->sliderPosition();
+        ASSERT_GT(held, 1000) << c.name;
+        if (c.strayAction)
+            bar->triggerAction(QAbstractSlider::SliderAction(c.strayAction));
+        w.Grid->RefreshVertScrollBar();
+        QApplication::processEvents();
+        EXPECT_EQ(w.Data->RecordNumber(), 1) << c.name << ": the grid waits for the release";
+        EXPECT_EQ(bar->sliderPosition(), held) << c.name << ": the held thumb stays where it is dragged";
+
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, p);
+        EXPECT_EQ(w.Data->RecordNumber(), held) << c.name << ": the release position";
+        QApplication::processEvents();
+        w.Grid->RefreshVertScrollBar();
+        EXPECT_EQ(w.Data->RecordNumber(), held) << c.name << ": and it stays";
+        EXPECT_EQ(bar->value(), held) << c.name;
+        EXPECT_EQ(bar->sliderPosition(), held) << c.name;
+    }
 }
