@@ -129,6 +129,9 @@ void TDBGridEhExportAsXLSX::Discard()
 
 QString TDBGridEhExportAsXLSX::TargetName() const
 {
+    // A file export names its target; its stream is a temporary file beside it.
+    if (!TargetFileName().isEmpty())
+        return TargetFileName();
     const auto* file = qobject_cast<const QFileDevice*>(OutStream());
     return file ? file->fileName() : QString();
 }

@@ -397,6 +397,23 @@ TEST_F(XlsxFile, ASheetHoldsATitleAndAMillionRecordsAndRefusesOneMore)
         EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Книга Excel не записана: ")));
     }
     EXPECT_EQ(stream.size(), 0);
+    // A file export names the file it would replace, and leaves it as it was.
+    const QString old = fDir.filePath(QStringLiteral("old.xlsx"));
+    {
+        QFile previous(old);
+        ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+        previous.write("previous book");
+    }
+    try {
+        ExportGridToFile(ExportClassEh<TDBGridEhExportAsXLSX>, &grid, old, true);
+        FAIL() << "no failure";
+    } catch (const Exception& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Книга Excel \"%1\" не записана: ").arg(old)))
+            << e.Message().toStdString();
+    }
+    QFile previous(old);
+    ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
+    EXPECT_EQ(previous.readAll(), QByteArray("previous book"));
 }
 
 // LibreOffice reads the book back to the same rows.
