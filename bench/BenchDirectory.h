@@ -80,11 +80,16 @@ protected:
     QVariant StoredValue(int row, int field) const override
     {
         switch (field) {
-        case 0: return QString::number(2000000 + row % 1000000);
-        case 1: return QStringLiteral("Иванов-Петров Сидор %1").arg(row, 7, 10, QLatin1Char('0'));
-        case 2: return QStringLiteral("ул. Ленина, корпус %1").arg(row % 977);
-        case 3: return QString::number(row % 150 + 1);
-        default: return QString::number(row % 300 + 1);
+        case 0:
+            return QString::number(2000000 + row % 1000000);
+        case 1:
+            return QStringLiteral("Иванов-Петров Сидор %1").arg(row, 7, 10, QLatin1Char('0'));
+        case 2:
+            return QStringLiteral("ул. Ленина, корпус %1").arg(row % 977);
+        case 3:
+            return QString::number(row % 150 + 1);
+        default:
+            return QString::number(row % 300 + 1);
         }
     }
 
@@ -98,8 +103,8 @@ inline void SetUpWindowGrid(TDBGridEh& grid, TDataSource& source, TDataSet& data
 {
     source.SetDataSet(&data);
     grid.SetDataSource(&source);
-    grid.SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                     dgCancelOnExit});
+    grid.SetOptions(
+        {dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit});
     grid.SetAutoFitColWidths(true);
     const char* fields[] = {"numer", "vlad", "street", "numhome", "numdoor"};
     const char* captions[] = {"Телефон", "Владелец", "Улица", "Дом", "Квартира"};

@@ -6,7 +6,6 @@
 // Run: build/bench/bench_export [records]   (QT_QPA_PLATFORM=offscreen is set by the program)
 
 #include "TDBGridEh.h"
-#include "TDemoDirectory.h"
 #include "TDBGridEhExport.h"
 #include "TDBGridEhExportAsHTML.h"
 #include "TDBGridEhExportAsRTF.h"
@@ -14,6 +13,7 @@
 #include "TDBGridEhExportAsXLS.h"
 #include "TDBGridEhExportAsXLSX.h"
 #include "TDataSet.h"
+#include "TDemoDirectory.h"
 #include "TResultTable.h"
 
 #include <QApplication>
@@ -25,8 +25,8 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/resource.h>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -49,10 +49,7 @@ protected:
     bool StoredIsNull(int row, int field) const override { return fTable->IsNull(row, field); }
     QString StoredText(int row, int field) const override { return fTable->Text(row, field); }
     // Text stays UTF-8 until asked for, as with the directory's own record set.
-    bool HasUtf8Text(int field) const override
-    {
-        return fTable->Columns().at(std::size_t(field)).DataType == ftString;
-    }
+    bool HasUtf8Text(int field) const override { return fTable->Columns().at(std::size_t(field)).DataType == ftString; }
     QByteArrayView StoredUtf8(int row, int field) const override { return fTable->Raw(row, field); }
 
 private:
@@ -96,8 +93,11 @@ Source MakeSource(int records)
         const char* field;
         const char* caption;
         int width;
-    } cols[] = {{"numer", "Телефон", 65}, {"vlad", "Владелец", 275}, {"street", "Улица", 175},
-                {"numhome", "Дом", 60}, {"numdoor", "Кв.", 60}};
+    } cols[] = {{"numer", "Телефон", 65},
+                {"vlad", "Владелец", 275},
+                {"street", "Улица", 175},
+                {"numhome", "Дом", 60},
+                {"numdoor", "Кв.", 60}};
     for (const auto& c : cols) {
         TColumnEh* column = s.grid->Columns().Add();
         column->SetFieldName(QString::fromUtf8(c.field));
@@ -134,8 +134,7 @@ double CpuSeconds(int who)
 {
     rusage u{};
     getrusage(who, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 struct Figure
@@ -169,7 +168,7 @@ void Print(const char* name, const Figure& f, const Figure& reference)
                 (long long)f.bytes, f.peakGrowthMiB, f.cpu / reference.cpu);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -204,10 +203,8 @@ int main(int argc, char** argv)
     QFile::remove(sqliteOut);
 
     const QString out = dir.filePath(QStringLiteral("export"));
-    std::printf("\n%d records, 5 columns     wall time   CPU time     bytes  peak RSS  CPU ratio\n",
-                records);
-    std::printf("  %-22s %8.3f s  %8.3f s  %10lld\n", "sqlite3 -csv", sqliteSeconds, sqliteCpu,
-                (long long)sqliteBytes);
+    std::printf("\n%d records, 5 columns     wall time   CPU time     bytes  peak RSS  CPU ratio\n", records);
+    std::printf("  %-22s %8.3f s  %8.3f s  %10lld\n", "sqlite3 -csv", sqliteSeconds, sqliteCpu, (long long)sqliteBytes);
     // The floor under any export: the record set reading every display text once.
     {
         const double cpu = CpuSeconds(RUSAGE_SELF);
@@ -228,21 +225,20 @@ int main(int argc, char** argv)
     }
     const Figure csv = Export(ExportClassEh<TDBGridEhExportAsCSV>, big.grid.get(), out);
     Print("CSV", csv, csv);
-    std::printf("  %-22s %8.3f    %8.3f    (target <= 0.333)\n", "CSV / sqlite3",
-                csv.seconds / sqliteSeconds, csv.cpu / sqliteCpu);
+    std::printf("  %-22s %8.3f    %8.3f    (target <= 0.333)\n", "CSV / sqlite3", csv.seconds / sqliteSeconds,
+                csv.cpu / sqliteCpu);
     if (wanted("text"))
         Print("text", Export(ExportClassEh<TDBGridEhExportAsText>, big.grid.get(), out), csv);
     if (wanted("html"))
         Print("HTML", Export(ExportClassEh<TDBGridEhExportAsHTML>, big.grid.get(), out), csv);
     if (wanted("rtf"))
-        Print("RTF (body in memory)", Export(ExportClassEh<TDBGridEhExportAsRTF>, big.grid.get(), out),
-              csv);
+        Print("RTF (body in memory)", Export(ExportClassEh<TDBGridEhExportAsRTF>, big.grid.get(), out), csv);
     // A workbook sheet holds 1 048 576 rows: the whole result goes into one sheet.
     if (wanted("xlsx")) {
         const Figure xlsx = Export(ExportClassEh<TDBGridEhExportAsXLSX>, big.grid.get(), out);
         Print("XLSX", xlsx, csv);
-        std::printf("  %-22s %8.3f    %8.3f    (target <= 3)\n", "XLSX / CSV",
-                    xlsx.seconds / csv.seconds, xlsx.cpu / csv.cpu);
+        std::printf("  %-22s %8.3f    %8.3f    (target <= 3)\n", "XLSX / CSV", xlsx.seconds / csv.seconds,
+                    xlsx.cpu / csv.cpu);
     }
     big = Source();
 
@@ -251,8 +247,7 @@ int main(int argc, char** argv)
     // A worksheet holds 65 536 rows: XLS is measured on 65 535 records, against CSV on the same.
     const int sheetRecords = std::min(records, int(kXlsMaxRows) - 1);
     Source sheet = MakeSource(sheetRecords);
-    std::printf("\n%d records (one worksheet)   wall time   CPU time     bytes  peak RSS  CPU ratio\n",
-                sheetRecords);
+    std::printf("\n%d records (one worksheet)   wall time   CPU time     bytes  peak RSS  CPU ratio\n", sheetRecords);
     const Figure sheetCsv = Export(ExportClassEh<TDBGridEhExportAsCSV>, sheet.grid.get(), out);
     Print("CSV", sheetCsv, sheetCsv);
     Print("XLS", Export(ExportClassEh<TDBGridEhExportAsXLS>, sheet.grid.get(), out), sheetCsv);

@@ -43,15 +43,30 @@ int main(int argc, char** argv)
         const char* text;
     };
     const Kind kinds[] = {
-        {"<All>, All, any part, case ignored", {tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh}, tsmAnyPartEh,
-         tsdAllEh, "нет такого текста"},
-        {"<All>, All, any part, case matched", {tsoAllColumnsEh, tsoDisplayTextEh}, tsmAnyPartEh, tsdAllEh,
+        {"<All>, All, any part, case ignored",
+         {tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh},
+         tsmAnyPartEh,
+         tsdAllEh,
          "нет такого текста"},
-        {"<All>, All, whole field, case ignored", {tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh},
-         tsmWholeFieldEh, tsdAllEh, "нет такого текста"},
-        {"<All>, Up from the middle, case ignored", {tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh},
-         tsmAnyPartEh, tsdUpEh, "нет такого текста"},
-        {"owner column, All, case ignored", {tsoIgnoreCaseEh, tsoDisplayTextEh}, tsmAnyPartEh, tsdAllEh,
+        {"<All>, All, any part, case matched",
+         {tsoAllColumnsEh, tsoDisplayTextEh},
+         tsmAnyPartEh,
+         tsdAllEh,
+         "нет такого текста"},
+        {"<All>, All, whole field, case ignored",
+         {tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh},
+         tsmWholeFieldEh,
+         tsdAllEh,
+         "нет такого текста"},
+        {"<All>, Up from the middle, case ignored",
+         {tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh},
+         tsmAnyPartEh,
+         tsdUpEh,
+         "нет такого текста"},
+        {"owner column, All, case ignored",
+         {tsoIgnoreCaseEh, tsoDisplayTextEh},
+         tsmAnyPartEh,
+         tsdAllEh,
          "нет такого текста"},
     };
     std::printf("%-42s %10s %10s %12s %s\n", "search", "best s", "median s", "ns per cell", "restored");
@@ -69,12 +84,12 @@ int main(int argc, char** argv)
         for (int round = 0; round < 5; ++round) {
             QElapsedTimer t;
             t.start();
-            const bool found = grid.SearchGridText({}, tstAllNodesEh, k.matching, k.direction, k.options,
-                                                   QString::fromUtf8(k.text));
+            const bool found =
+                grid.SearchGridText({}, tstAllNodesEh, k.matching, k.direction, k.options, QString::fromUtf8(k.text));
             times.push_back(t.nsecsElapsed() / 1e9);
             QApplication::processEvents();
             restored = restored && !found && data.RecordNumber() == record && grid.DataLink()->FirstRecord() == first
-                && grid.DataLink()->ActiveRecord() == active && grid.SelectedIndex() == 1;
+                       && grid.DataLink()->ActiveRecord() == active && grid.SelectedIndex() == 1;
         }
         std::sort(times.begin(), times.end());
         const bool all = k.options.Contains(tsoAllColumnsEh);

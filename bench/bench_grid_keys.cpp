@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     struct Where
     {
         const char* name;
-        double at;  // share of the result where the presses start
+        double at; // share of the result where the presses start
     };
     for (const Where w : {Where{"start", 0.0}, Where{"middle", 0.5}, Where{"end", 1.0}}) {
         auto from = [&](const TBenchGrid& b) {
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         ++presses;
     }
     const double total = t.nsecsElapsed() / 1e9;
-    std::printf("whole walk of 1 000 000 records: %d presses in %.1f s, %.0f ns per press; worst ratio %.3f\n",
-                presses, total, total * 1e9 / presses, worst);
+    std::printf("whole walk of 1 000 000 records: %d presses in %.1f s, %.0f ns per press; worst ratio %.3f\n", presses,
+                total, total * 1e9 / presses, worst);
     return 0;
 }

@@ -2,8 +2,8 @@
 // platform: the window's five columns, the grid focused so that the current cell is highlighted.
 // Prints the best, median and worst time of one repaint of the whole client area (goal: <= 5 ms),
 // as wall-clock and as this thread's processor time (the machine may be busy with other work), of
-// the grid's painting alone into an image, and of the repaint after scrolling one row. With --save FILE it also writes the grid's pixels, with --save-corner FILE its top
-// left corner enlarged twice.
+// the grid's painting alone into an image, and of the repaint after scrolling one row. With --save FILE it also writes
+// the grid's pixels, with --save-corner FILE its top left corner enlarged twice.
 
 #include "BenchDirectory.h"
 #include "TDBGridEh.h"

@@ -39,7 +39,7 @@ double RoundPerStep(int rows, int steps, const std::function<void(TBenchGrid&, i
     t.start();
     for (int i = 0; i < steps; ++i) {
         step(b, i);
-        QApplication::processEvents();  // the repaint the step asked for
+        QApplication::processEvents(); // the repaint the step asked for
     }
     return double(t.nsecsElapsed()) / steps;
 }

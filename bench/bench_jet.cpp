@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     if (mdbExport.isEmpty())
         std::printf("mdb-export not found (Debian package mdbtools): engine times only\n");
     if (!qEnvironmentVariableIsSet("MDB_JET3_CHARSET"))
-        qputenv("MDB_JET3_CHARSET", "CP1252");  // the samples are Western files
+        qputenv("MDB_JET3_CHARSET", "CP1252"); // the samples are Western files
 
     std::printf("%-22s %-14s %6s %8s %11s %14s %13s %6s\n", "file", "table", "rows", "open ms", "open+all ms",
                 "open+filter ms", "mdb-export ms", "ratio");
@@ -82,8 +82,9 @@ int main(int argc, char** argv)
                 }
                 const double ratio = exportMs > 0 ? std::max(selectMs, filterMs) / exportMs : 0;
                 worst = std::max(worst, ratio);
-                std::printf("%-22s %-14s %6d %8.3f %11.3f %14.3f %13.3f %6.2f\n", qPrintable(QFileInfo(file).fileName()),
-                            qPrintable(table), rows, openMs, selectMs, filterMs, exportMs, ratio);
+                std::printf("%-22s %-14s %6d %8.3f %11.3f %14.3f %13.3f %6.2f\n",
+                            qPrintable(QFileInfo(file).fileName()), qPrintable(table), rows, openMs, selectMs, filterMs,
+                            exportMs, ratio);
             }
         } catch (const Exception& e) {
             std::printf("%s: %s\n", qPrintable(file), qPrintable(e.Message()));

@@ -19,9 +19,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,11 +74,11 @@ struct TCase
 {
     const char* Pattern;
     TCondition::Op Op;
-    int Column;  // 0 numer, 1 vlad, 2 street
+    int Column; // 0 numer, 1 vlad, 2 street
     const char* ColumnName;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -102,9 +102,12 @@ int main(int argc, char** argv)
     }
 
     const TCase cases[] = {
-        {"%мира%", TCondition::Like, 2, "street"}, {"иван%", TCondition::Like, 1, "vlad"},
-        {"%ова_", TCondition::Like, 1, "vlad"},    {"%иван%", TCondition::Like, 1, "vlad"},
-        {"%ёлоч%", TCondition::Like, 1, "vlad"},   {"%34-5%", TCondition::Like, 0, "numer"},
+        {"%мира%", TCondition::Like, 2, "street"},
+        {"иван%", TCondition::Like, 1, "vlad"},
+        {"%ова_", TCondition::Like, 1, "vlad"},
+        {"%иван%", TCondition::Like, 1, "vlad"},
+        {"%ёлоч%", TCondition::Like, 1, "vlad"},
+        {"%34-5%", TCondition::Like, 0, "numer"},
         {"петров пётр петрович", TCondition::Equal, 1, "vlad"},
     };
 
@@ -115,27 +118,35 @@ int main(int argc, char** argv)
         const TColumn& column = columns[c.Column];
         const std::vector<QString>& texts = strings[c.Column];
         std::size_t hits = 0, hits16 = 0, hitsDecoded = 0;
-        const double utf8 = NsPerRow(rows, [&] {
-            std::size_t n = 0;
-            for (std::size_t i = 0; i < column.Size(); ++i)
-                n += matcher.MatchesUtf8(column.Data(i), column.Length(i));
-            return n;
-        }, hits);
-        const double utf16 = NsPerRow(rows, [&] {
-            std::size_t n = 0;
-            for (const QString& text : texts)
-                n += matcher.Matches(text);
-            return n;
-        }, hits16);
-        const double decoded = NsPerRow(rows, [&] {
-            std::size_t n = 0;
-            for (std::size_t i = 0; i < column.Size(); ++i)
-                n += matcher.Matches(QString::fromUtf8(column.Data(i), column.Length(i)));
-            return n;
-        }, hitsDecoded);
+        const double utf8 = NsPerRow(
+            rows,
+            [&] {
+                std::size_t n = 0;
+                for (std::size_t i = 0; i < column.Size(); ++i)
+                    n += matcher.MatchesUtf8(column.Data(i), column.Length(i));
+                return n;
+            },
+            hits);
+        const double utf16 = NsPerRow(
+            rows,
+            [&] {
+                std::size_t n = 0;
+                for (const QString& text : texts)
+                    n += matcher.Matches(text);
+                return n;
+            },
+            hits16);
+        const double decoded = NsPerRow(
+            rows,
+            [&] {
+                std::size_t n = 0;
+                for (std::size_t i = 0; i < column.Size(); ++i)
+                    n += matcher.Matches(QString::fromUtf8(column.Data(i), column.Length(i)));
+                return n;
+            },
+            hitsDecoded);
         std::printf("%s %-7s %8zu %12.1f %12.1f %14.1f%s\n", Padded(c.Pattern, 24).c_str(), c.ColumnName, hits, utf8,
-                    utf16, decoded,
-                    hits == hits16 && hits == hitsDecoded ? "" : "  PATHS DISAGREE");
+                    utf16, decoded, hits == hits16 && hits == hitsDecoded ? "" : "  PATHS DISAGREE");
     }
 
     // The floor: a plain sqlite3 loop over a generated file.
@@ -143,8 +154,8 @@ int main(int argc, char** argv)
     const QString path = dir.filePath(QStringLiteral("kray.mdb"));
     TDemoDirectory::Write(path, std::int64_t(rows), false);
     TSqliteFile db(path, TSqliteFile::ReadOnly);
-    std::printf("\nsqlite3 scan of the file (ns per row)\n%-24s %-7s %10s %14s %8s\n", "pattern", "field",
-                "plain loop", "loop + match", "ratio");
+    std::printf("\nsqlite3 scan of the file (ns per row)\n%-24s %-7s %10s %14s %8s\n", "pattern", "field", "plain loop",
+                "loop + match", "ratio");
     for (const TCase& c : cases) {
         const TTextMatcher matcher(QString::fromUtf8(c.Pattern), c.Op);
         const std::string sql = std::string("SELECT ") + c.ColumnName + " FROM kray";

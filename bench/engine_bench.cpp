@@ -44,7 +44,7 @@ void Generate(const QString& path, int rows, bool indexed)
 // and CPU time stays fair when other programs take turns on the cores. Wall time of the best run
 // is kept beside it.
 double gLastWall = 0;
-double gFirstCpu = 0;  // the first of the runs: before any memory of an earlier run is reused
+double gFirstCpu = 0; // the first of the runs: before any memory of an earlier run is reused
 
 double ThreadCpuMs()
 {
@@ -188,8 +188,8 @@ void RunSize(const QString& folder, int rows)
     const double allFloorMs = Best(3, [&] { allFloor = PlainLoop(plain, "SELECT * FROM kray", nullptr); });
     gLastWall = openWall;
     RatioLine("open ~all rows (numer like \"%\")", openMs, allFloorMs, 1.5, all);
-    std::printf("  %-70s %8.1f ms  %.2fx floor (its pages mostly fresh from the system)\n", "  its first run", openFirst,
-                openFirst / allFloorMs);
+    std::printf("  %-70s %8.1f ms  %.2fx floor (its pages mostly fresh from the system)\n", "  its first run",
+                openFirst, openFirst / allFloorMs);
     std::printf("  %-58s %9.1f MB   %.2fx raw %.1f MB (target <= 2x)   %s\n", "resident memory of the open result",
                 double(resident) / 1e6, double(resident) / double(allFloor.Bytes), double(allFloor.Bytes) / 1e6,
                 double(resident) <= 2.0 * double(allFloor.Bytes) ? "ok" : "MISSED");
@@ -215,15 +215,14 @@ void RunSize(const QString& folder, int rows)
     {
         const char* Name;
         QString Sql;
-        QByteArray Prefix;  // the floor's range: values starting with it as typed
+        QByteArray Prefix; // the floor's range: values starting with it as typed
     };
     const TPrefix prefixes[] = {
         {"prefix \"Иванов%\"", "SELECT * FROM kray WHERE vlad like \"Иванов%\";", "Иванов"},
         {"prefix \"иванов сергей%\"", "SELECT * FROM kray WHERE vlad like \"иванов сергей%\";", "Иванов Сергей"},
-        {"prefix \"Щербакова Юлия%\"", "SELECT * FROM kray WHERE vlad like \"Щербакова Юлия%\";",
-         "Щербакова Юлия"},
-        {"exact \"Щербаков Семён Александрович\"",
-         "SELECT * FROM kray WHERE vlad=\"Щербаков Семён Александрович\";", "Щербаков Семён Александрович"},
+        {"prefix \"Щербакова Юлия%\"", "SELECT * FROM kray WHERE vlad like \"Щербакова Юлия%\";", "Щербакова Юлия"},
+        {"exact \"Щербаков Семён Александрович\"", "SELECT * FROM kray WHERE vlad=\"Щербаков Семён Александрович\";",
+         "Щербаков Семён Александрович"},
         {"prefix \"ООО \"\"Ром%\"", "SELECT * FROM kray WHERE vlad like \"ООО \"\"Ром%\";", "ООО \"Ром"},
     };
     for (const TPrefix& prefix : prefixes) {
@@ -238,8 +237,8 @@ void RunSize(const QString& folder, int rows)
         const double floorMs = Best(5, [&] { floor = PlainLoop(indexed, floorSql.c_str(), nullptr); });
         gLastWall = wall;
         char text[200];
-        std::snprintf(text, sizeof text, "%s, index (%ld rows), floor %.1f ms (%ld rows)", prefix.Name, count,
-                      floorMs, floor.Rows);
+        std::snprintf(text, sizeof text, "%s, index (%ld rows), floor %.1f ms (%ld rows)", prefix.Name, count, floorMs,
+                      floor.Rows);
         Line(text, ms, "target <= 5 ms", ms <= 5.0);
     }
     query.Close();

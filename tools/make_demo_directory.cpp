@@ -26,7 +26,7 @@ int Usage(const char* problem)
     return 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -44,8 +44,7 @@ int main(int argc, char** argv)
             positional << arg;
     }
     if (positional.size() != 2)
-        return Usage(positional.size() < 2 ? "an output file and a number of rows are needed"
-                                           : "too many arguments");
+        return Usage(positional.size() < 2 ? "an output file and a number of rows are needed" : "too many arguments");
     if (positional[0].isEmpty())
         return Usage("the output file name is empty");
 

@@ -8,7 +8,13 @@
 
 class QWidget;
 
-enum TAnchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+enum TAnchor
+{
+    akLeft = 1,
+    akTop = 2,
+    akRight = 4,
+    akBottom = 8
+};
 
 // The rectangle a control anchored with `anchors` gets when its parent's client size goes from
 // `designParent` to `parent`, having had `design` at design size.

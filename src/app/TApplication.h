@@ -9,7 +9,7 @@
 
 class QWidget;
 
-extern const QString kApplicationTitle;  // "Телефонный справочник"
+extern const QString kApplicationTitle; // "Телефонный справочник"
 
 class TApplication : public QApplication
 {
@@ -19,7 +19,7 @@ public:
 };
 
 // The error box's message for an exception that is none of ours nor a standard one.
-extern const QString kUnknownErrorText;  // "Операция прервана неизвестной ошибкой"
+extern const QString kUnknownErrorText; // "Операция прервана неизвестной ошибкой"
 
 // The error box's text: the message with "." appended when its last character sorts after ".".
 QString ErrorBoxText(const QString& message);

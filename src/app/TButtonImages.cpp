@@ -5,7 +5,7 @@
 
 namespace {
 
-const QColor kTransparent(0xFF, 0x00, 0xFF);  // fuchsia: a colour none of the images uses
+const QColor kTransparent(0xFF, 0x00, 0xFF); // fuchsia: a colour none of the images uses
 
 void DrawSearch(QPainter& p)
 {
@@ -52,9 +52,15 @@ QImage ButtonBitmap(TButtonImage which)
     image.fill(kTransparent);
     QPainter p(&image);
     switch (which) {
-    case TButtonImage::Search: DrawSearch(p); break;
-    case TButtonImage::Reset: DrawReset(p); break;
-    case TButtonImage::Export: DrawExport(p); break;
+    case TButtonImage::Search:
+        DrawSearch(p);
+        break;
+    case TButtonImage::Reset:
+        DrawReset(p);
+        break;
+    case TButtonImage::Export:
+        DrawExport(p);
+        break;
     }
     p.end();
     image.setPixelColor(0, 15, kTransparent);

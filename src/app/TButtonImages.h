@@ -6,7 +6,12 @@
 #include <QIcon>
 #include <QImage>
 
-enum class TButtonImage { Search, Reset, Export };
+enum class TButtonImage
+{
+    Search,
+    Reset,
+    Export
+};
 
 // The bitmap as designed, bottom-left pixel holding the transparent colour.
 QImage ButtonBitmap(TButtonImage which);

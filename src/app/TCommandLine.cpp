@@ -7,9 +7,9 @@
 namespace {
 
 // Options that fill in the search criteria of the directory table.
-const QStringList kSearchOptions = {QStringLiteral("--fio"),   QStringLiteral("--fio-style"), QStringLiteral("--street"),
-                                    QStringLiteral("--dom"),   QStringLiteral("--kvart"),     QStringLiteral("--phone"),
-                                    QStringLiteral("--exact-phone")};
+const QStringList kSearchOptions = {
+    QStringLiteral("--fio"),   QStringLiteral("--fio-style"), QStringLiteral("--street"),     QStringLiteral("--dom"),
+    QStringLiteral("--kvart"), QStringLiteral("--phone"),     QStringLiteral("--exact-phone")};
 
 const QStringList kFormats = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("htm"),
                               QStringLiteral("rtf"), QStringLiteral("xls"), QStringLiteral("xlsx")};
@@ -58,7 +58,7 @@ QString CommandLineHelp()
 TCommandLine ParseCommandLine(const QStringList& arguments)
 {
     TCommandLine cl;
-    QStringList searchOptions;  // given options that only apply to a search of the directory table
+    QStringList searchOptions; // given options that only apply to a search of the directory table
     bool copyWaitGiven = false;
     auto value = [&](qsizetype& i) -> QString {
         const QString option = arguments[i];
@@ -101,7 +101,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
                 cl.Criteria.FioStyle = 2;
             else
                 throw Exception(FormatMessage(
-                    QStringLiteral("Неизвестное значение --fio-style '%s' (допустимы left, anywhere и exact)"), {style}));
+                    QStringLiteral("Неизвестное значение --fio-style '%s' (допустимы left, anywhere и exact)"),
+                    {style}));
         } else if (a == QLatin1String("--street")) {
             cl.Criteria.Street = value(i);
         } else if (a == QLatin1String("--dom")) {
@@ -120,7 +121,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             cl.Format = value(i).toLower();
             if (!kFormats.contains(cl.Format))
                 throw Exception(FormatMessage(
-                    QStringLiteral("Неизвестное значение --format '%s' (допустимы txt, csv, htm, rtf, xls и xlsx)"), {cl.Format}));
+                    QStringLiteral("Неизвестное значение --format '%s' (допустимы txt, csv, htm, rtf, xls и xlsx)"),
+                    {cl.Format}));
         } else {
             throw Exception(FormatMessage(QStringLiteral("Неизвестный параметр '%s' (см. --help)"), {a}));
         }
@@ -130,7 +132,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     }
     if (!cl.Table.isEmpty() && !searchOptions.isEmpty())
         throw Exception(FormatMessage(
-            QStringLiteral("--table берёт все строки таблицы; параметры поиска %s относятся только к таблице справочника"),
+            QStringLiteral(
+                "--table берёт все строки таблицы; параметры поиска %s относятся только к таблице справочника"),
             {searchOptions.join(QStringLiteral(", "))}));
     if (copyWaitGiven && !cl.Copy)
         throw Exception(QStringLiteral("Параметр --copy-wait задаётся только вместе с --copy"));
@@ -142,8 +145,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             suffix = QStringLiteral("htm");
         if (!kFormats.contains(suffix))
             throw Exception(FormatMessage(
-                QStringLiteral("Формат файла '%s' не определить по расширению: укажите --format"),
-                {cl.ExportFile}));
+                QStringLiteral("Формат файла '%s' не определить по расширению: укажите --format"), {cl.ExportFile}));
         cl.Format = suffix;
     }
     return cl;

@@ -12,16 +12,16 @@
 
 struct TCommandLine
 {
-    bool Batch = false;  // any option given: run without a window
+    bool Batch = false; // any option given: run without a window
     bool Help = false;
     TSearchCriteria Criteria;
-    QString Database;  // another directory file than the one beside the program
-    QString Table;     // a whole table of that file in place of a search of the directory table
+    QString Database; // another directory file than the one beside the program
+    QString Table;    // a whole table of that file in place of a search of the directory table
     QString SortField;
     QString ExportFile;
-    QString Format;  // "txt", "csv", "htm", "rtf", "xls" or "xlsx"; empty without --export
-    bool Copy = false;  // copy the result to the clipboard and hold it there
-    int CopyWaitSeconds = 300;  // how long at most the clipboard is held; 0 for no limit
+    QString Format;            // "txt", "csv", "htm", "rtf", "xls" or "xlsx"; empty without --export
+    bool Copy = false;         // copy the result to the clipboard and hold it there
+    int CopyWaitSeconds = 300; // how long at most the clipboard is held; 0 for no limit
 };
 
 // Parses the arguments after the program name; a bad option or a missing value throws Exception

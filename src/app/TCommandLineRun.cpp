@@ -36,7 +36,9 @@ void HoldClipboard(int seconds)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (seconds > 0)
-        std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа, но не дольше %d с.\n", seconds);
+        std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа, но не "
+                    "дольше %d с.\n",
+                    seconds);
     else
         std::printf("Скопировано в буфер обмена: результат держится там, пока буфер не займёт другая программа.\n");
     std::fflush(stdout);

@@ -18,11 +18,8 @@ struct TColumnDesign
 };
 
 const TColumnDesign kColumns[] = {
-    {"numer", "Телефон", 65},
-    {"vlad", "Владелец", 275},
-    {"street", "Улица", 175},
-    {"numhome", "Дом", 60},
-    {"numdoor", "Квартира", 60},
+    {"numer", "Телефон", 65}, {"vlad", "Владелец", 275},   {"street", "Улица", 175},
+    {"numhome", "Дом", 60},   {"numdoor", "Квартира", 60},
 };
 
 } // namespace

@@ -22,8 +22,8 @@ void AddDirectoryColumns(TCustomDBGridEh& grid);
 // Export file types in the order of the save dialog's filter.
 struct TExportType
 {
-    const char* Filter;     // the dialog's name of the type
-    const char* Extension;  // also the format's name on the command line
+    const char* Filter;    // the dialog's name of the type
+    const char* Extension; // also the format's name on the command line
     TDBGridEhExportClass Class;
 };
 extern const TExportType kExportTypes[6];

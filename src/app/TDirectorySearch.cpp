@@ -7,7 +7,8 @@
 #include "TSafeFileWriterEh.h"
 
 TDirectorySearch::TDirectorySearch()
-    : ADOConnection1(QStringLiteral("ADOConnection1")), ADOQuery1(QStringLiteral("ADOQuery1")),
+    : ADOConnection1(QStringLiteral("ADOConnection1")),
+      ADOQuery1(QStringLiteral("ADOQuery1")),
       DataSource1(QStringLiteral("DataSource1"))
 {
     ADOQuery1.SetConnection(&ADOConnection1);

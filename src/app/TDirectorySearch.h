@@ -22,7 +22,7 @@ public:
 
     TADOConnection ADOConnection1;
     TADOQuery ADOQuery1;
-    TDataSource DataSource1;  // what grids link to
+    TDataSource DataSource1; // what grids link to
 
     // Opens the directory file, read-only and without a log-in prompt.
     void Connect(const QString& databasePath);
@@ -57,7 +57,7 @@ private:
 
     QString fStatusText;
     QString fDatabasePath;
-    QString fSortField;  // the order of the open result; empty: as found
+    QString fSortField; // the order of the open result; empty: as found
 };
 
 struct TProgramFiles;

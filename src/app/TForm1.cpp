@@ -1,9 +1,9 @@
 #include "TForm1.h"
 
-#include "TApplication.h"
 #include "Exception.h"
-#include "TCommandLine.h"
+#include "TApplication.h"
 #include "TButtonImages.h"
+#include "TCommandLine.h"
 #include "TDBGridEh.h"
 #include "TDBGridEhClipboard.h"
 #include "TDirectoryGrid.h"
@@ -18,12 +18,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QProgressDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -38,8 +38,7 @@ constexpr int kClientHeight = 365;
 
 } // namespace
 
-TForm1::TForm1(const TProgramFiles& files, QWidget* parent)
-    : QWidget(parent), fFiles(files)
+TForm1::TForm1(const TProgramFiles& files, QWidget* parent) : QWidget(parent), fFiles(files)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kApplicationTitle);
@@ -58,8 +57,7 @@ TForm1::~TForm1()
 
 QRect TForm1::Scaled(int left, int top, int width, int height) const
 {
-    return QRect(ScaleForScreenEh(left), ScaleForScreenEh(top), ScaleForScreenEh(width),
-                 ScaleForScreenEh(height));
+    return QRect(ScaleForScreenEh(left), ScaleForScreenEh(top), ScaleForScreenEh(width), ScaleForScreenEh(height));
 }
 
 void TForm1::BuildLayout()
@@ -126,8 +124,8 @@ void TForm1::BuildLayout()
     export_ = button("export", "Экспорт", TButtonImage::Export, Scaled(552, 96, 97, 25));
 
     DBS = new TDBGridEh(this);
-    fAnchors.Add(DBS, Scaled(8, 148, kDirectoryGridWidth, kDirectoryGridHeight),
-                 akLeft | akTop | akRight | akBottom, designClient);
+    fAnchors.Add(DBS, Scaled(8, 148, kDirectoryGridWidth, kDirectoryGridHeight), akLeft | akTop | akRight | akBottom,
+                 designClient);
     ConfigureDirectoryGrid(*DBS, &Directory.DataSource1);
     DBS->OnTitleClick = [this](TColumnEh* column) { RunHandler(this, [&] { DBSTitleClick(column); }); };
 
@@ -192,8 +190,8 @@ void TForm1::resizeEvent(QResizeEvent* event)
 
 void TForm1::FormCreate()
 {
-    setWindowTitle(ReadProfileString(fFiles.SettingsPath(), QStringLiteral("main"), QStringLiteral("title"),
-                                     kApplicationTitle));
+    setWindowTitle(
+        ReadProfileString(fFiles.SettingsPath(), QStringLiteral("main"), QStringLiteral("title"), kApplicationTitle));
     ConnectDirectory(Directory, fFiles);
     AddDirectoryColumns(*DBS);
     fio_style->setCurrentIndex(0);
@@ -303,7 +301,8 @@ void TForm1::ExportToFile(const QString& fileName, const QString& format)
         return;
     const TExportType* type = FindExportType(format);
     if (!type)
-        throw Exception(FormatMessage(QStringLiteral("Файл '%s' не выгружен: неизвестный формат '%s'"), {fileName, format}));
+        throw Exception(
+            FormatMessage(QStringLiteral("Файл '%s' не выгружен: неизвестный формат '%s'"), {fileName, format}));
     Directory.CheckExportTarget(fileName);
     // A cancelled or failed export leaves the file as it was: the export itself writes a new file
     // and puts it in place only when complete.
@@ -322,8 +321,7 @@ void TForm1::exportClick()
     if (SaveDialog1.FilterIndex < 1 || SaveDialog1.FilterIndex > int(std::size(kExportTypes)))
         return;
     const TExportType& type = kExportTypes[SaveDialog1.FilterIndex - 1];
-    ExportToFile(ExportFileName(SaveDialog1.FileName, QLatin1String(type.Extension)),
-                 QLatin1String(type.Extension));
+    ExportToFile(ExportFileName(SaveDialog1.FileName, QLatin1String(type.Extension)), QLatin1String(type.Extension));
 }
 
 void TForm1::N1Click()

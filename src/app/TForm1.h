@@ -46,10 +46,10 @@ public:
     QLineEdit* kvart = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
-    QPushButton* export_ = nullptr;  // "export" in the design; a reserved word here
+    QPushButton* export_ = nullptr; // "export" in the design; a reserved word here
     TDBGridEh* DBS = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QLabel* StatusPanel = nullptr;  // the status bar's one panel
+    QLabel* StatusPanel = nullptr; // the status bar's one panel
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
 

@@ -33,8 +33,7 @@ QString Unquote(QString value)
 
 } // namespace
 
-QString ReadProfileString(const QString& path, const QString& section, const QString& key,
-                          const QString& defaultValue)
+QString ReadProfileString(const QString& path, const QString& section, const QString& key, const QString& defaultValue)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -49,7 +48,7 @@ QString ReadProfileString(const QString& path, const QString& section, const QSt
             const qsizetype close = line.indexOf(u']');
             const QStringView name = (close < 0 ? line.mid(1) : line.mid(1, close - 1)).trimmed();
             if (inSection)
-                break;  // only the first section of that name is read
+                break; // only the first section of that name is read
             inSection = name.compare(section, Qt::CaseInsensitive) == 0;
             continue;
         }

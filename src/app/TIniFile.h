@@ -5,5 +5,4 @@
 
 #include <QString>
 
-QString ReadProfileString(const QString& path, const QString& section, const QString& key,
-                          const QString& defaultValue);
+QString ReadProfileString(const QString& path, const QString& section, const QString& key, const QString& defaultValue);

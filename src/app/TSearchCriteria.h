@@ -6,12 +6,12 @@
 struct TSearchCriteria
 {
     QString Fio;
-    int FioStyle = 0;  // 0 "Слева", 1 "В любом месте", 2 "Полное соотв.", -1 none selected
+    int FioStyle = 0; // 0 "Слева", 1 "В любом месте", 2 "Полное соотв.", -1 none selected
     QString Street;
     QString Dom;
     QString Kvart;
     QString Phone;
-    bool Discrete = false;  // exact telephone number
+    bool Discrete = false; // exact telephone number
 };
 
 // The statement for the criteria; the empty-search statement "SELECT * FROM kray WHERE ;" when no

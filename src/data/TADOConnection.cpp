@@ -47,10 +47,10 @@ std::vector<TPair> SplitPairs(const QString& text)
                 if (closed) {
                     pair.Value = value;
                     while (j < n && text[j] != u';')
-                        ++j;  // anything after the closing quote up to the next pair is ignored
+                        ++j; // anything after the closing quote up to the next pair is ignored
                     i = j;
                 } else {
-                    pair.Value = text.mid(start).trimmed();  // no closing quote: the text as it stands
+                    pair.Value = text.mid(start).trimmed(); // no closing quote: the text as it stands
                     i = n;
                 }
             } else {
@@ -103,14 +103,14 @@ QString TADOConnection::ConnectionStringValue(const QString& connectionString, c
     QString found;
     for (const TPair& pair : SplitPairs(connectionString))
         if (NormalisedKey(pair.Key) == wanted)
-            found = pair.Value;  // the last one counts, as with repeated keys elsewhere
+            found = pair.Value; // the last one counts, as with repeated keys elsewhere
     return found;
 }
 
 QString TADOConnection::QuotedConnectionValue(const QString& value)
 {
-    const bool bare = !value.contains(u';') && value.trimmed() == value && !value.startsWith(u'"')
-                      && !value.startsWith(u'\'');
+    const bool bare =
+        !value.contains(u';') && value.trimmed() == value && !value.startsWith(u'"') && !value.startsWith(u'\'');
     if (bare)
         return value;
     if (!value.contains(u'"'))
@@ -147,8 +147,9 @@ void TADOConnection::Open()
         return;
     const QString path = DataSource();
     if (path.isEmpty())
-        throw EDatabaseError(FormatMessage(QStringLiteral("В строке подключения не указан файл базы данных (Data Source): '%s'."),
-                                           {fConnectionString}));
+        throw EDatabaseError(
+            FormatMessage(QStringLiteral("В строке подключения не указан файл базы данных (Data Source): '%s'."),
+                          {fConnectionString}));
     fEngine = OpenDirectoryEngine(path);
 }
 

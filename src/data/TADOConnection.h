@@ -12,8 +12,17 @@
 
 class TADOQuery;
 
-enum TConnectMode { cmUnknown, cmRead, cmWrite, cmReadWrite, cmShareDenyRead, cmShareDenyWrite,
-                    cmShareExclusive, cmShareDenyNone };
+enum TConnectMode
+{
+    cmUnknown,
+    cmRead,
+    cmWrite,
+    cmReadWrite,
+    cmShareDenyRead,
+    cmShareDenyWrite,
+    cmShareExclusive,
+    cmShareDenyNone
+};
 
 class TADOConnection
 {

@@ -75,7 +75,11 @@ QString TADOQuery::StoredText(int row, int field) const
 bool TADOQuery::HasUtf8Text(int field) const
 {
     switch (fResult->Columns().at(std::size_t(field)).DataType) {
-    case ftString: case ftFixedChar: case ftWideString: case ftMemo: case ftFmtMemo:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+    case ftFmtMemo:
         return true;
     default:
         return false;

@@ -12,8 +12,14 @@
 
 class TADOConnection;
 
-enum TCursorType { ctUnspecified };
-enum TCursorLocation { clUseClient };
+enum TCursorType
+{
+    ctUnspecified
+};
+enum TCursorLocation
+{
+    clUseClient
+};
 
 class TADOQuery : public TDataSet
 {

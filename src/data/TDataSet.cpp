@@ -52,7 +52,7 @@ void TDataSet::Open()
     fReadPos = -1;
     fModified = false;
     fPos = 0;
-    fState = dsBrowse;  // before the row count is asked: a closed set has none
+    fState = dsBrowse; // before the row count is asked: a closed set has none
     fBof = true;
     fEof = RowCount() == 0;
     NotifyActive();

@@ -53,7 +53,7 @@ public:
     bool AtStart() const { return fBof; }
     bool HasNoRows() const { return RowCount() == 0; }
     int RecordCount() const;
-    int RecordNumber() const;  // 1-based; -1 when closed or on a new record, 0 when empty
+    int RecordNumber() const; // 1-based; -1 when closed or on a new record, 0 when empty
     void SetRecordNumber(int number);
     bool HasExactNumbering() const { return true; }
 
@@ -62,7 +62,7 @@ public:
     QByteArray Bookmark() const;
     void SetBookmark(const QByteArray& bookmark);
     bool BookmarkValid(const QByteArray& bookmark) const;
-    int BookmarkOrder(const QByteArray& a, const QByteArray& b) const;  // <0, 0, >0
+    int BookmarkOrder(const QByteArray& a, const QByteArray& b) const; // <0, 0, >0
 
     // Notifications to attached controls.
     void SuspendNotify();
@@ -80,7 +80,7 @@ public:
     void Post();
     void Cancel();
     void Delete();
-    void CheckBrowseMode();  // posts a pending change
+    void CheckBrowseMode(); // posts a pending change
     bool Modified() const { return fModified; }
 
     // Tells links that an attached control should take the focus for a field.
@@ -118,9 +118,16 @@ private:
     friend class TDataSource;
     friend class TDataLink;
 
-    enum class WindowMove { Scroll, Top, Bottom, Center, Keep };
+    enum class WindowMove
+    {
+        Scroll,
+        Top,
+        Bottom,
+        Center,
+        Keep
+    };
 
-    int RowCount() const;  // positions in the current order, including a pending new record
+    int RowCount() const; // positions in the current order, including a pending new record
     void MaterialiseOrder();
     void PositionTo(int pos, WindowMove how, bool notifyScroll);
     void PlaceWindow(TDataLink* link, WindowMove how) const;
@@ -153,17 +160,17 @@ private:
     // stored order holds and no vector is kept.
     std::vector<std::uint32_t> fOrder;
     bool fHasOrder = false;
-    mutable std::vector<int> fPositionOfRow;  // inverse of fOrder, made on demand for bookmarks
+    mutable std::vector<int> fPositionOfRow; // inverse of fOrder, made on demand for bookmarks
     mutable bool fPositionsValid = false;
 
-    int fPos = -1;  // 0-based position of the current record
+    int fPos = -1; // 0-based position of the current record
     bool fBof = true;
     bool fEof = true;
-    int fReadPos = -1;  // position a link made readable for a moment, -1 for the cursor's
+    int fReadPos = -1; // position a link made readable for a moment, -1 for the cursor's
 
     // Pending record of edit or insert state.
     std::vector<QVariant> fEditBuffer;
-    int fInsertPos = -1;  // position of a pending new record, -1 when none
+    int fInsertPos = -1; // position of a pending new record, -1 when none
     bool fModified = false;
 
     int fSuspendCount = 0;

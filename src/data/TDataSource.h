@@ -11,7 +11,14 @@ class TField;
 class TDataLink;
 
 // The record set's state, as a data source reports it to its controls.
-enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsOther };
+enum TDataSetState
+{
+    dsInactive,
+    dsBrowse,
+    dsEdit,
+    dsInsert,
+    dsOther
+};
 
 // Controls attach to a record set through a data source; a data link is one control's end of it.
 class TDataSource

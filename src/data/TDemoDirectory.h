@@ -12,11 +12,11 @@
 // One entry of table kray, as UTF-8.
 struct TDemoRow
 {
-    std::string Numer;    // telephone number, "2-34-56" or "234-56-78"
-    std::string Vlad;     // owner
-    std::string Street;   // "ул. Мира", "пр. Ленина", ...
-    std::string NumHome;  // "12", "12а", "3/1", "105к2"
-    std::string NumDoor;  // flat "1".."300", or empty for a private house
+    std::string Numer;   // telephone number, "2-34-56" or "234-56-78"
+    std::string Vlad;    // owner
+    std::string Street;  // "ул. Мира", "пр. Ленина", ...
+    std::string NumHome; // "12", "12а", "3/1", "105к2"
+    std::string NumDoor; // flat "1".."300", or empty for a private house
 };
 
 class TDemoDirectory

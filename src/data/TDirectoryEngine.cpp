@@ -39,7 +39,7 @@ std::unique_ptr<TDirectoryEngine> OpenDirectoryEngine(const QString& path)
         Fail("Файл базы данных '%s' пуст.", path);
     if (head.startsWith(QByteArrayView("SQLite format 3\0", 16)))
         return std::make_unique<TSqliteEngine>(path);
-    if (TJetEngine::IsJetHeader(head))  // Jet 3/4 (.mdb) and ACE (.accdb)
+    if (TJetEngine::IsJetHeader(head)) // Jet 3/4 (.mdb) and ACE (.accdb)
         return std::make_unique<TJetEngine>(path);
     Fail("Неизвестный формат базы данных '%s'.", path);
 }

@@ -25,18 +25,17 @@ double DateTimeToFloat(const QDateTime& value)
 QString FieldTypeName(TFieldType type)
 {
     static const char* const names[] = {
-        "Unknown", "String", "SmallInt", "Integer", "Word", "Boolean", "Float", "Currency", "BCD",
-        "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo", "Graphic",
-        "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor", "FixedChar", "WideString",
-        "LargeInt", "ADT", "Array", "Reference", "DataSet", "OraBlob", "OraClob", "Variant",
-        "Interface", "IDispatch", "Guid", "TimeStamp", "FMTBcd"};
+        "Unknown",    "String",    "SmallInt",  "Integer",    "Word",      "Boolean",     "Float",   "Currency",
+        "BCD",        "Date",      "Time",      "DateTime",   "Bytes",     "VarBytes",    "AutoInc", "Blob",
+        "Memo",       "Graphic",   "FmtMemo",   "ParadoxOle", "DBaseOle",  "TypedBinary", "Cursor",  "FixedChar",
+        "WideString", "LargeInt",  "ADT",       "Array",      "Reference", "DataSet",     "OraBlob", "OraClob",
+        "Variant",    "Interface", "IDispatch", "Guid",       "TimeStamp", "FMTBcd"};
     const auto i = std::size_t(type);
     return i < std::size(names) ? QString::fromLatin1(names[i]) : QStringLiteral("Unknown");
 }
 
 TField::TField(TDataSet* dataSet, QString fieldName, TFieldType dataType, int size)
-    : fDataSet(dataSet), fFieldName(std::move(fieldName)), fDataType(dataType), fSize(size),
-      fAlignment(taLeftJustify)
+    : fDataSet(dataSet), fFieldName(std::move(fieldName)), fDataType(dataType), fSize(size), fAlignment(taLeftJustify)
 {
     if (IsNumeric())
         fAlignment = taRightJustify;
@@ -45,8 +44,15 @@ TField::TField(TDataSet* dataSet, QString fieldName, TFieldType dataType, int si
 bool TField::IsNumeric() const
 {
     switch (fDataType) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
         return true;
     default:
         return false;
@@ -71,16 +77,29 @@ int TField::DisplayWidth() const
     if (fDisplayWidth >= 0)
         return fDisplayWidth;
     switch (fDataType) {
-    case ftString: case ftFixedChar: case ftWideString:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
         return fSize > 0 ? fSize : 20;
-    case ftSmallint: return 6;
-    case ftWord: return 5;
-    case ftInteger: case ftAutoInc: return 11;
-    case ftLargeint: return 15;
-    case ftBoolean: return 5;
-    case ftDate: case ftTime: return 10;
-    case ftDateTime: case ftTimeStamp: return 18;
-    default: return 10;
+    case ftSmallint:
+        return 6;
+    case ftWord:
+        return 5;
+    case ftInteger:
+    case ftAutoInc:
+        return 11;
+    case ftLargeint:
+        return 15;
+    case ftBoolean:
+        return 5;
+    case ftDate:
+    case ftTime:
+        return 10;
+    case ftDateTime:
+    case ftTimeStamp:
+        return 18;
+    default:
+        return 10;
     }
 }
 
@@ -118,7 +137,11 @@ bool TField::IsBlank() const
 QString TField::PlainText() const
 {
     switch (fDataType) {
-    case ftString: case ftFixedChar: case ftWideString: case ftMemo: case ftFmtMemo:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+    case ftFmtMemo:
         return fDataSet->ReadText(fIndex);
     default:
         return FieldValueText(fDataType, Value());
@@ -128,7 +151,9 @@ QString TField::PlainText() const
 bool TField::DisplayTextUtf8(QByteArrayView& utf8) const
 {
     switch (fDataType) {
-    case ftString: case ftFixedChar: case ftWideString:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
         return fDataSet->ReadUtf8(fIndex, utf8);
     default:
         return false;
@@ -142,20 +167,30 @@ QString FieldValueText(TFieldType type, const QVariant& v)
     switch (type) {
     case ftBoolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
         return QString::number(v.toDouble(), 'g', 15);
     case ftDate:
         return v.toDateTime().date().toString(QStringLiteral("dd.MM.yyyy"));
     case ftTime:
         return v.toDateTime().time().toString(QStringLiteral("H:mm:ss"));
-    case ftDateTime: case ftTimeStamp: {
+    case ftDateTime:
+    case ftTimeStamp: {
         const QDateTime dt = v.toDateTime();
         if (dt.time() == QTime(0, 0))
             return dt.date().toString(QStringLiteral("dd.MM.yyyy"));
         return dt.toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
     }
-    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary:
-    case ftParadoxOle: case ftDBaseOle: case ftOraBlob:
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftTypedBinary:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftOraBlob:
         return QString::fromLatin1(v.toByteArray());
     default:
         return v.toString();
@@ -165,9 +200,16 @@ QString FieldValueText(TFieldType type, const QVariant& v)
 QString TField::DisplayText() const
 {
     switch (fDataType) {
-    case ftMemo: case ftFmtMemo: case ftOraClob:
+    case ftMemo:
+    case ftFmtMemo:
+    case ftOraClob:
         return fDataSet->ReadIsNull(fIndex) ? QString() : QStringLiteral("(MEMO)");
-    case ftBlob: case ftGraphic: case ftTypedBinary: case ftParadoxOle: case ftDBaseOle: case ftOraBlob:
+    case ftBlob:
+    case ftGraphic:
+    case ftTypedBinary:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftOraBlob:
         return fDataSet->ReadIsNull(fIndex) ? QString() : QStringLiteral("(BLOB)");
     default:
         return PlainText();
@@ -184,13 +226,23 @@ qint64 TField::AsInteger() const
 {
     const QVariant v = Value();
     switch (fDataType) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
         return v.toLongLong();
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
         return qRound64(v.toDouble());
     case ftBoolean:
         return v.toBool() ? 1 : 0;
-    case ftString: case ftFixedChar: case ftWideString: case ftMemo: {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo: {
         if (v.isNull())
             return 0;
         bool ok = false;
@@ -214,13 +266,23 @@ double TField::AsFloat() const
     if (IsDateTime())
         return DateTimeToFloat(v.toDateTime());
     switch (fDataType) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
         return double(v.toLongLong());
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
         return v.toDouble();
     case ftBoolean:
         return v.toBool() ? 1.0 : 0.0;
-    case ftString: case ftFixedChar: case ftWideString: case ftMemo: {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo: {
         bool ok = false;
         const double d = v.toString().trimmed().toDouble(&ok);
         if (!ok)
@@ -240,9 +302,15 @@ bool TField::AsBoolean() const
     switch (fDataType) {
     case ftBoolean:
         return v.toBool();
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint:
         return v.toLongLong() != 0;
-    case ftString: case ftFixedChar: case ftWideString: {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString: {
         const QString s = v.toString().trimmed();
         if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
             return true;
@@ -277,7 +345,11 @@ void TField::SetAsString(const QString& text)
         return;
     }
     switch (fDataType) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint: {
         bool ok = false;
         const qint64 n = text.trimmed().toLongLong(&ok);
         if (!ok)
@@ -285,7 +357,10 @@ void TField::SetAsString(const QString& text)
         SetValue(n);
         return;
     }
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: {
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd: {
         bool ok = false;
         QString t = text.trimmed();
         double d = t.toDouble(&ok);
@@ -306,7 +381,10 @@ void TField::SetAsString(const QString& text)
             throw EDatabaseError(FormatMessage(QStringLiteral("'%s' is not a valid boolean value"), {text}));
         return;
     }
-    case ftDate: case ftDateTime: case ftTimeStamp: case ftTime: {
+    case ftDate:
+    case ftDateTime:
+    case ftTimeStamp:
+    case ftTime: {
         QDateTime dt = QDateTime::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy H:mm:ss"));
         if (!dt.isValid())
             dt = QDateTime(QDate::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy")), QTime(0, 0));
@@ -317,7 +395,9 @@ void TField::SetAsString(const QString& text)
         SetValue(dt);
         return;
     }
-    case ftBytes: case ftVarBytes: case ftBlob:
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
         SetValue(text.toUtf8());
         return;
     default:

@@ -12,20 +12,66 @@ QT_FORWARD_DECLARE_CLASS(QDateTime)
 class TDataSet;
 
 // Field data types, in the record set's own enumeration order.
-enum TFieldType {
-    ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-    ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
-    ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor, ftFixedChar, ftWideString,
-    ftLargeint, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
-    ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
+enum TFieldType
+{
+    ftUnknown,
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftWord,
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime,
+    ftBytes,
+    ftVarBytes,
+    ftAutoInc,
+    ftBlob,
+    ftMemo,
+    ftGraphic,
+    ftFmtMemo,
+    ftParadoxOle,
+    ftDBaseOle,
+    ftTypedBinary,
+    ftCursor,
+    ftFixedChar,
+    ftWideString,
+    ftLargeint,
+    ftADT,
+    ftArray,
+    ftReference,
+    ftDataSet,
+    ftOraBlob,
+    ftOraClob,
+    ftVariant,
+    ftInterface,
+    ftIDispatch,
+    ftGuid,
+    ftTimeStamp,
+    ftFMTBcd
 };
 QString FieldTypeName(TFieldType type);
 // A value of the given type as text without display formatting (what TField::PlainText shows);
 // engines compare conditions on non-text columns with it.
 QString FieldValueText(TFieldType type, const QVariant& value);
 
-enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TFieldKind
+{
+    fkData,
+    fkCalculated,
+    fkLookup,
+    fkInternalCalc,
+    fkAggregate
+};
+enum TAlignment
+{
+    taLeftJustify,
+    taRightJustify,
+    taCenter
+};
 
 // A date and time as days since 1899-12-30: what AsFloat gives for date and time fields, and the
 // key date and time fields sort by.
@@ -47,10 +93,10 @@ public:
     bool IsDateTime() const;
 
     TFieldKind FieldKind = fkData;
-    QString KeyFields;          // lookup fields only
-    QString LookupResultField;  // lookup fields only
-    TDataSet* LookupDataSet = nullptr;  // lookup fields only: where the shown text is looked up
-    QString LookupKeyFields;            // lookup fields only: the key field of LookupDataSet
+    QString KeyFields;                 // lookup fields only
+    QString LookupResultField;         // lookup fields only
+    TDataSet* LookupDataSet = nullptr; // lookup fields only: where the shown text is looked up
+    QString LookupKeyFields;           // lookup fields only: the key field of LookupDataSet
     bool Visible = true;
 
     const QString& DisplayLabel() const { return fDisplayLabel; }
@@ -67,13 +113,13 @@ public:
     QVariant Value() const;
     bool IsBlank() const;
     QString DisplayText() const;
-    QString PlainText() const;  // AsString: the value as text without display formatting
+    QString PlainText() const; // AsString: the value as text without display formatting
     // The display text as the engine stores it, UTF-8 (empty for null), when the engine keeps it
     // so and no pending change is read; false otherwise (then DisplayText is the way). Lets a
     // reader of many values skip making a QString of each.
     bool DisplayTextUtf8(QByteArrayView& utf8) const;
     qint64 AsInteger() const;
-    double AsFloat() const;     // date and time fields: days since 1899-12-30
+    double AsFloat() const; // date and time fields: days since 1899-12-30
     bool AsBoolean() const;
     QByteArray AsBytes() const;
 
@@ -93,7 +139,7 @@ private:
     int fSize;
     int fIndex = -1;
     QString fDisplayLabel;
-    int fDisplayWidth = -1;  // -1: follows the type and size
+    int fDisplayWidth = -1; // -1: follows the type and size
     TAlignment fAlignment;
     bool fReadOnly = false;
 };

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr quint32 kOffsetMask = 0x1fff;  // row offsets on a page carry flags in their top bits
+constexpr quint32 kOffsetMask = 0x1fff; // row offsets on a page carry flags in their top bits
 constexpr std::size_t kLongValueHeader = 12;
 constexpr char kDefaultJet3Charset[] = "CP1251";
 
@@ -37,7 +37,7 @@ quint32 Get32(const unsigned char* p)
     return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
 }
 
-template<typename T>
+template <typename T>
 T GetRaw(const unsigned char* p)
 {
     T value;
@@ -173,7 +173,7 @@ public:
             std::size_t outLeft = sizeof fTable[0].Bytes;
             if (iconv(fIconv, &inPtr, &inLeft, &outPtr, &outLeft) == std::size_t(-1)) {
                 if (errno == EINVAL)
-                    fSingleByte = false;  // the lead byte of a longer sequence
+                    fSingleByte = false; // the lead byte of a longer sequence
                 fTable[std::size_t(b)].Bytes[0] = '?';
                 fTable[std::size_t(b)].Length = 1;
             } else {
@@ -223,27 +223,43 @@ private:
     bool fSingleByte = true;
 };
 
-enum class TCellKind { Null, Text, Bytes, Integer, Double, Boolean, DateTime };
+enum class TCellKind
+{
+    Null,
+    Text,
+    Bytes,
+    Integer,
+    Double,
+    Boolean,
+    DateTime
+};
 
 // One value of the current row, decoded from its page.
 struct TCell
 {
     TCellKind Kind = TCellKind::Null;
-    qint64 Integer = 0;  // also date-times, as milliseconds since the Unix epoch
+    qint64 Integer = 0; // also date-times, as milliseconds since the Unix epoch
     double Double = 0;
-    std::string Text;    // text (UTF-8) and bytes
-    quint64 Row = 0;     // the row this cell holds, so a value tested by a condition is not decoded twice
+    std::string Text; // text (UTF-8) and bytes
+    quint64 Row = 0;  // the row this cell holds, so a value tested by a condition is not decoded twice
 
     QVariant ToVariant() const
     {
         switch (Kind) {
-        case TCellKind::Null: return {};
-        case TCellKind::Text: return QString::fromUtf8(Text.data(), qsizetype(Text.size()));
-        case TCellKind::Bytes: return QByteArray(Text.data(), qsizetype(Text.size()));
-        case TCellKind::Integer: return qlonglong(Integer);
-        case TCellKind::Double: return Double;
-        case TCellKind::Boolean: return Integer != 0;
-        case TCellKind::DateTime: return QDateTime::fromMSecsSinceEpoch(Integer, Qt::UTC);
+        case TCellKind::Null:
+            return {};
+        case TCellKind::Text:
+            return QString::fromUtf8(Text.data(), qsizetype(Text.size()));
+        case TCellKind::Bytes:
+            return QByteArray(Text.data(), qsizetype(Text.size()));
+        case TCellKind::Integer:
+            return qlonglong(Integer);
+        case TCellKind::Double:
+            return Double;
+        case TCellKind::Boolean:
+            return Integer != 0;
+        case TCellKind::DateTime:
+            return QDateTime::fromMSecsSinceEpoch(Integer, Qt::UTC);
         }
         return {};
     }
@@ -289,19 +305,34 @@ bool JetDateToMSecs(double value, qint64& msecs)
 TFieldType FieldTypeOf(const MdbColumn* column)
 {
     switch (column->col_type) {
-    case MDB_BOOL: return ftBoolean;
-    case MDB_BYTE: case MDB_INT: return ftSmallint;
-    case MDB_LONGINT: return column->is_long_auto ? ftAutoInc : ftInteger;
-    case MDB_COMPLEX: return ftInteger;
-    case MDB_MONEY: return ftCurrency;
-    case MDB_NUMERIC: return ftBCD;
-    case MDB_FLOAT: case MDB_DOUBLE: return ftFloat;
-    case MDB_DATETIME: return ftDateTime;
-    case MDB_TEXT: return ftString;
-    case MDB_MEMO: return ftMemo;
-    case MDB_REPID: return ftGuid;
-    case MDB_OLE: return ftBlob;
-    default: return ftBytes;
+    case MDB_BOOL:
+        return ftBoolean;
+    case MDB_BYTE:
+    case MDB_INT:
+        return ftSmallint;
+    case MDB_LONGINT:
+        return column->is_long_auto ? ftAutoInc : ftInteger;
+    case MDB_COMPLEX:
+        return ftInteger;
+    case MDB_MONEY:
+        return ftCurrency;
+    case MDB_NUMERIC:
+        return ftBCD;
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+        return ftFloat;
+    case MDB_DATETIME:
+        return ftDateTime;
+    case MDB_TEXT:
+        return ftString;
+    case MDB_MEMO:
+        return ftMemo;
+    case MDB_REPID:
+        return ftGuid;
+    case MDB_OLE:
+        return ftBlob;
+    default:
+        return ftBytes;
     }
 }
 
@@ -314,12 +345,9 @@ struct TJetVersion
 };
 
 constexpr TJetVersion kJetVersions[] = {
-    {MDB_VER_JET3, "Jet 3 (Access 97)"},
-    {MDB_VER_JET4, "Jet 4 (Access 2000-2003)"},
-    {MDB_VER_ACCDB_2007, "ACE 12 (Access 2007)"},
-    {MDB_VER_ACCDB_2010, "ACE 14 (Access 2010)"},
-    {MDB_VER_ACCDB_2013, "ACE 15 (Access 2013)"},
-    {MDB_VER_ACCDB_2016, "ACE 16 (Access 2016)"},
+    {MDB_VER_JET3, "Jet 3 (Access 97)"},          {MDB_VER_JET4, "Jet 4 (Access 2000-2003)"},
+    {MDB_VER_ACCDB_2007, "ACE 12 (Access 2007)"}, {MDB_VER_ACCDB_2010, "ACE 14 (Access 2010)"},
+    {MDB_VER_ACCDB_2013, "ACE 15 (Access 2013)"}, {MDB_VER_ACCDB_2016, "ACE 16 (Access 2016)"},
     {MDB_VER_ACCDB_2019, "ACE 17 (Access 2019)"},
 };
 
@@ -425,7 +453,8 @@ void TJetEngine::TImpl::Open()
     if (fileSize < qint64(PageSize) * 3)
         Damaged(QStringLiteral("файл слишком короткий (%1 байт)").arg(fileSize));
     if (fileSize % PageSize != 0)
-        Damaged(QStringLiteral("его размер (%1 байт) не кратен размеру страницы в %2 байт").arg(fileSize).arg(PageSize));
+        Damaged(
+            QStringLiteral("его размер (%1 байт) не кратен размеру страницы в %2 байт").arg(fileSize).arg(PageSize));
     if (fileSize / PageSize > qint64(0x7fffffff))
         Damaged(QStringLiteral("файл слишком велик"));
     PageCount = quint32(fileSize / PageSize);
@@ -496,7 +525,7 @@ void TJetEngine::TImpl::ReadCatalog()
         TCatalogTable entry;
         entry.Name = QString::fromUtf8(nameCell.Text.data(), qsizetype(nameCell.Text.size()));
         const quint32 objectFlags = flagsCell.Kind == TCellKind::Integer ? quint32(flagsCell.Integer) : 0;
-        entry.User = (objectFlags & 0x80000002) == 0;  // system and hidden system objects have these
+        entry.User = (objectFlags & 0x80000002) == 0; // system and hidden system objects have these
         entry.Entry = std::make_unique<MdbCatalogEntry>();
         entry.Entry->mdb = Mdb.get();
         entry.Entry->object_type = MDB_TABLE;
@@ -564,11 +593,11 @@ void TJetEngine::TImpl::CheckUsageMap(const MdbTableDef* table, const QString& n
         }
     };
     switch (map[0]) {
-    case 0:  // inline bitmap of pages from a start page on
+    case 0: // inline bitmap of pages from a start page on
         if (size >= 5)
             checkBits(map + 5, size - 5, Get32(map + 1));
         break;
-    case 1: {  // a list of map pages, each a bitmap of its own range
+    case 1: { // a list of map pages, each a bitmap of its own range
         const quint64 bitsPerPage = quint64(PageSize - 4) * 8;
         for (std::size_t i = 0; 1 + i * 4 + 4 <= size; ++i) {
             const quint32 mapPage = Get32(map + 1 + i * 4);
@@ -583,7 +612,7 @@ void TJetEngine::TImpl::CheckUsageMap(const MdbTableDef* table, const QString& n
         break;
     }
     default:
-        break;  // mdbtools then reads the file page by page up to its end
+        break; // mdbtools then reads the file page by page up to its end
     }
 }
 
@@ -618,7 +647,8 @@ void TJetEngine::TImpl::DecodeText(const unsigned char* p, std::size_t n, std::s
         utf16.Put(char16_t(Get16(p + i)));
 }
 
-std::pair<const unsigned char*, std::size_t> TJetEngine::TImpl::LongValueRow(quint32 pageRow, const QString& table) const
+std::pair<const unsigned char*, std::size_t> TJetEngine::TImpl::LongValueRow(quint32 pageRow,
+                                                                             const QString& table) const
 {
     const quint32 page = pageRow >> 8;
     const quint32 row = pageRow & 0xff;
@@ -638,7 +668,8 @@ std::pair<const unsigned char*, std::size_t> TJetEngine::TImpl::LongValueRow(qui
     return {buf + start, end - start};
 }
 
-void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std::string& out, const QString& table) const
+void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std::string& out,
+                                      const QString& table) const
 {
     if (n < kLongValueHeader)
         Damaged(QStringLiteral("у длинного значения таблицы '%1' нет заголовка").arg(table));
@@ -647,12 +678,12 @@ void TJetEngine::TImpl::ReadLongValue(const unsigned char* p, std::size_t n, std
     if (length > LongValueBudget)
         Damaged(QStringLiteral("длинные значения таблицы '%1' в сумме больше файла").arg(table));
     LongValueBudget -= length;
-    if (head & 0x80000000) {  // stored in the row itself
+    if (head & 0x80000000) { // stored in the row itself
         out.append(reinterpret_cast<const char*>(p) + kLongValueHeader, std::min(length, n - kLongValueHeader));
-    } else if (head & 0x40000000) {  // one row on a page of its own
+    } else if (head & 0x40000000) { // one row on a page of its own
         const auto [data, size] = LongValueRow(Get32(p + 4), table);
         out.append(reinterpret_cast<const char*>(data), std::min(length, size));
-    } else if ((head & 0xff000000) == 0) {  // a chain of rows, each starting with the next one's address
+    } else if ((head & 0xff000000) == 0) { // a chain of rows, each starting with the next one's address
         out.reserve(out.size() + length);
         std::size_t read = 0;
         quint32 next = Get32(p + 4);
@@ -708,7 +739,8 @@ void TJetEngine::TImpl::Decode(const MdbColumn* column, TCell& cell, const QStri
         cell.Kind = TCellKind::Integer;
         cell.Integer = qint16(Get16(p));
         break;
-    case MDB_LONGINT: case MDB_COMPLEX:
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
         need(4);
         cell.Kind = TCellKind::Integer;
         cell.Integer = qint32(Get32(p));
@@ -734,7 +766,8 @@ void TJetEngine::TImpl::Decode(const MdbColumn* column, TCell& cell, const QStri
         break;
     case MDB_NUMERIC: {
         need(17);
-        if (column->col_prec < 1 || column->col_prec > 28 || column->col_scale < 0 || column->col_scale > column->col_prec)
+        if (column->col_prec < 1 || column->col_prec > 28 || column->col_scale < 0
+            || column->col_scale > column->col_prec)
             Damaged(QStringLiteral("у столбца '%1' таблицы '%2' неверная точность")
                         .arg(CString(column->name, sizeof column->name), table));
         char* text = mdb_numeric_to_string(Mdb.get(), start, column->col_scale, column->col_prec);
@@ -776,7 +809,8 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
 {
     const TCatalogTable* found = d->FindTable(statement.Table);
     if (!found)
-        throw EDatabaseError(QStringLiteral("Таблица '%1' не найдена в базе данных '%2'.").arg(statement.Table, d->Path));
+        throw EDatabaseError(
+            QStringLiteral("Таблица '%1' не найдена в базе данных '%2'.").arg(statement.Table, d->Path));
     const QString& tableName = found->Name;
     TTablePtr table = d->ReadTable(found->Entry.get(), tableName);
     GPtrArray* columns = table->columns;
@@ -802,7 +836,8 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
             if (resultColumns[i].Name.compare(condition.Field, Qt::CaseInsensitive) == 0)
                 column = int(i);
         if (column < 0)
-            throw EDatabaseError(QStringLiteral("Поле '%1' не найдено в таблице '%2'.").arg(condition.Field, tableName));
+            throw EDatabaseError(
+                QStringLiteral("Поле '%1' не найдено в таблице '%2'.").arg(condition.Field, tableName));
         tests.push_back({column, TTextMatcher(condition.Literal, condition.Operator)});
     }
 
@@ -840,13 +875,27 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
             const TCell& cell = decode(reader);
             const QByteArrayView bytes(cell.Text.data(), qsizetype(cell.Text.size()));
             switch (cell.Kind) {
-            case TCellKind::Null: result->AppendNull(); break;
-            case TCellKind::Text: result->AppendText(bytes); break;
-            case TCellKind::Bytes: result->AppendBytes(bytes); break;
-            case TCellKind::Integer: result->AppendInteger(cell.Integer); break;
-            case TCellKind::Double: result->AppendDouble(cell.Double); break;
-            case TCellKind::Boolean: result->AppendBoolean(cell.Integer != 0); break;
-            case TCellKind::DateTime: result->AppendDateTime(QDateTime::fromMSecsSinceEpoch(cell.Integer, Qt::UTC)); break;
+            case TCellKind::Null:
+                result->AppendNull();
+                break;
+            case TCellKind::Text:
+                result->AppendText(bytes);
+                break;
+            case TCellKind::Bytes:
+                result->AppendBytes(bytes);
+                break;
+            case TCellKind::Integer:
+                result->AppendInteger(cell.Integer);
+                break;
+            case TCellKind::Double:
+                result->AppendDouble(cell.Double);
+                break;
+            case TCellKind::Boolean:
+                result->AppendBoolean(cell.Integer != 0);
+                break;
+            case TCellKind::DateTime:
+                result->AppendDateTime(QDateTime::fromMSecsSinceEpoch(cell.Integer, Qt::UTC));
+                break;
             }
         }
         result->EndRow();

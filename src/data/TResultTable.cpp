@@ -14,7 +14,7 @@
 namespace {
 constexpr std::uint64_t kNullBit64 = std::uint64_t(1) << 63;
 constexpr std::uint32_t kNullBit32 = std::uint32_t(1) << 31;
-}
+} // namespace
 
 // Blocks below kMapped bytes live on the heap; larger ones are mapped pages of their own, which
 // mremap resizes in place or moves without copying. The pages of the last results closed are
@@ -212,7 +212,7 @@ std::size_t DefaultMemoryLimit()
         if (!file.open(QIODevice::ReadOnly))
             continue;
         bool ok = false;
-        const qulonglong limit = file.readLine().trimmed().toULongLong(&ok);  // "max" reads as no limit
+        const qulonglong limit = file.readLine().trimmed().toULongLong(&ok); // "max" reads as no limit
         if (ok && limit > 0 && (available == 0 || limit < available))
             available = std::size_t(limit);
     }
@@ -296,25 +296,41 @@ QVariant TResultTable::Value(int row, int column) const
         return {};
     const QByteArrayView raw = Raw(row, column);
     switch (fColumns[std::size_t(column)].DataType) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint: {
         qint64 v = 0;
         std::memcpy(&v, raw.data(), sizeof v);
         return QVariant(qlonglong(v));
     }
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: {
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd: {
         double v = 0;
         std::memcpy(&v, raw.data(), sizeof v);
         return QVariant(v);
     }
     case ftBoolean:
         return QVariant(raw.size() > 0 && raw[0] != 0);
-    case ftDate: case ftTime: case ftDateTime: case ftTimeStamp: {
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp: {
         qint64 v = 0;
         std::memcpy(&v, raw.data(), sizeof v);
         return QVariant(QDateTime::fromMSecsSinceEpoch(v, Qt::UTC));
     }
-    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary:
-    case ftParadoxOle: case ftDBaseOle: case ftOraBlob:
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftTypedBinary:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftOraBlob:
         return QVariant(raw.toByteArray());
     default:
         return QVariant(QString::fromUtf8(raw));
@@ -324,7 +340,12 @@ QVariant TResultTable::Value(int row, int column) const
 QString TResultTable::Text(int row, int column) const
 {
     switch (fColumns[std::size_t(column)].DataType) {
-    case ftString: case ftFixedChar: case ftWideString: case ftMemo: case ftFmtMemo: case ftOraClob:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+    case ftFmtMemo:
+    case ftOraClob:
         return IsNull(row, column) ? QString() : QString::fromUtf8(Raw(row, column));
     default:
         return Value(row, column).toString();
@@ -333,6 +354,5 @@ QString TResultTable::Text(int row, int column) const
 
 std::size_t TResultTable::MemoryUsed() const
 {
-    return fArena.capacity() + fEnds32.capacity() * sizeof(std::uint32_t)
-           + fEnds64.capacity() * sizeof(std::uint64_t);
+    return fArena.capacity() + fEnds32.capacity() * sizeof(std::uint32_t) + fEnds64.capacity() * sizeof(std::uint64_t);
 }

@@ -23,7 +23,7 @@ namespace ResultMemory {
 // Blocks of one kind (one kind of buffer) are reused for that kind only.
 void* Resize(void* block, std::size_t oldBytes, std::size_t& newBytes, int kind);
 void Free(void* block, std::size_t bytes, int kind);
-}
+} // namespace ResultMemory
 
 // A growable array of plain values in one block of ResultMemory.
 template <class T>
@@ -35,7 +35,8 @@ public:
     TPlainBuffer() = default;
     ~TPlainBuffer() { release(); }
     TPlainBuffer(TPlainBuffer&& other) noexcept
-        : fData(std::exchange(other.fData, nullptr)), fSize(std::exchange(other.fSize, 0)),
+        : fData(std::exchange(other.fData, nullptr)),
+          fSize(std::exchange(other.fSize, 0)),
           fCapacity(std::exchange(other.fCapacity, 0))
     {
     }
@@ -108,7 +109,7 @@ struct TResultColumn
 {
     QString Name;
     TFieldType DataType = ftString;
-    int Size = 0;  // characters for text, 0 when unknown
+    int Size = 0; // characters for text, 0 when unknown
 };
 
 // A result that would not fit in the machine's memory (or in the row numbering): the filling
@@ -134,7 +135,7 @@ public:
     void AppendInteger(qint64 value);
     void AppendDouble(double value);
     void AppendBoolean(bool value);
-    void AppendDateTime(const QDateTime& value);  // kept as milliseconds since the epoch, UTC
+    void AppendDateTime(const QDateTime& value); // kept as milliseconds since the epoch, UTC
     void AppendBytes(QByteArrayView bytes);
     void EndRow();
     // Drops a row begun but not ended (a filter rejected it).
@@ -144,7 +145,7 @@ public:
 
     bool IsNull(int row, int column) const;
     QVariant Value(int row, int column) const;
-    QString Text(int row, int column) const;  // text columns: the text; others: Value().toString()
+    QString Text(int row, int column) const; // text columns: the text; others: Value().toString()
     QByteArrayView Raw(int row, int column) const;
 
     std::size_t MemoryUsed() const;
@@ -157,7 +158,7 @@ public:
 
 private:
     std::size_t Cells() const { return fWideEnds ? fEnds64.size() : fEnds32.size(); }
-    std::size_t End(std::size_t cell) const;  // without the null mark
+    std::size_t End(std::size_t cell) const; // without the null mark
     bool EndIsNull(std::size_t cell) const;
     void PushEnd(bool null);
     void Widen();

@@ -60,7 +60,7 @@ struct TUtf8Reader
             p += 3;
             return 1;
         }
-        return -1;  // four-byte characters are outside the table anyway
+        return -1; // four-byte characters are outside the table anyway
     }
 };
 
@@ -75,7 +75,7 @@ struct TUtf16Reader
             return 0;
         const char16_t u = p->unicode();
         if (u >= 0xD800 && u <= 0xDFFF)
-            return -1;  // outside the table
+            return -1; // outside the table
         c = u;
         ++p;
         return 1;
@@ -120,7 +120,7 @@ TRussianCollation::TRussianCollation() : fCollator(QLocale(QLocale::Russian, QLo
             }
         }
         if (primary > 255 || secondary > 255)
-            break;  // the rest stays outside the table
+            break; // the rest stays outside the table
         const auto weight = std::uint16_t(primary | secondary << 8);
         const char32_t c = chars[i];
         if (c < fLow.size())
@@ -215,9 +215,9 @@ struct TKeyEntry
     // The key's first 16 bytes, big-endian, zero-padded: most comparisons end here.
     std::uint64_t Head0;
     std::uint64_t Head1;
-    std::uint32_t Tail;    // offset of the key's bytes after the first 16 in the tail store
-    std::uint32_t Length;  // of the whole key
-    std::uint32_t Pos;     // index in the order being sorted: the tie-break that keeps it stable
+    std::uint32_t Tail;   // offset of the key's bytes after the first 16 in the tail store
+    std::uint32_t Length; // of the whole key
+    std::uint32_t Pos;    // index in the order being sorted: the tie-break that keeps it stable
 };
 
 std::uint64_t BigEndian(const char* key, std::size_t length)
@@ -257,9 +257,7 @@ void SortRowsByCollation(std::vector<std::uint32_t>& rows,
     if (n < 2)
         return;
     const TRussianCollation& collation = TRussianCollation::Instance();
-    const auto text = [&](std::uint32_t row) {
-        return utf8Of ? QString::fromUtf8(utf8Of(row)) : textOf(row);
-    };
+    const auto text = [&](std::uint32_t row) { return utf8Of ? QString::fromUtf8(utf8Of(row)) : textOf(row); };
 
     // Keys are made walking the rows in stored order (the order their texts lie in memory);
     // each remembers its position in the order being sorted.
@@ -272,7 +270,7 @@ void SortRowsByCollation(std::vector<std::uint32_t>& rows,
     std::string key;
     std::vector<TKeyEntry> simple;
     simple.reserve(n);
-    std::vector<std::uint32_t> complex;  // positions of texts without a compact key
+    std::vector<std::uint32_t> complex; // positions of texts without a compact key
     const std::size_t complexLimit = n / 8 + 16;
     for (std::uint32_t row = 0; row < rowLimit && complex.size() <= complexLimit; ++row) {
         const std::uint32_t pos = posOf[row];

@@ -52,7 +52,7 @@ private:
     qsizetype WriteKeyWith(Decoder decode, char* out) const;
 
     QCollator fCollator;
-    std::array<std::uint16_t, 0x500> fLow{};  // U+0000..U+04FF
+    std::array<std::uint16_t, 0x500> fLow{}; // U+0000..U+04FF
     std::uint16_t fEnDash = 0;
     std::uint16_t fEmDash = 0;
 };

@@ -69,8 +69,7 @@ public:
             if (!AtEnd())
                 Fail("конец запроса после ';'");
         } else if (!AtEnd()) {
-            Fail(statement.Conditions.empty() ? "WHERE, ';' или конец запроса"
-                                              : "AND, ';' или конец запроса");
+            Fail(statement.Conditions.empty() ? "WHERE, ';' или конец запроса" : "AND, ';' или конец запроса");
         }
         return statement;
     }
@@ -106,8 +105,8 @@ private:
             const qsizetype close = fSql.indexOf(u'"', fPos);
             if (close < 0) {
                 fPos = open;
-                throw EDatabaseError(QStringLiteral("Синтаксическая ошибка в запросе: незакрытый текст рядом с %1")
-                                         .arg(Near()));
+                throw EDatabaseError(
+                    QStringLiteral("Синтаксическая ошибка в запросе: незакрытый текст рядом с %1").arg(Near()));
             }
             text += QStringView(fSql).mid(fPos, close - fPos);
             fPos = close + 1;
@@ -128,8 +127,8 @@ private:
         if (!AtEnd() && fSql[fPos] == u'[') {
             const qsizetype close = fSql.indexOf(u']', fPos + 1);
             if (close < 0)
-                throw EDatabaseError(QStringLiteral("Синтаксическая ошибка в запросе: незакрытое имя рядом с %1")
-                                         .arg(Near()));
+                throw EDatabaseError(
+                    QStringLiteral("Синтаксическая ошибка в запросе: незакрытое имя рядом с %1").arg(Near()));
             if (close == fPos + 1)
                 Fail(what);
             fPos = close + 1;
@@ -205,7 +204,7 @@ private:
     qsizetype fPos = 0;
 };
 
-}  // namespace
+} // namespace
 
 TSelectStatement ParseSelectStatement(const QString& sql)
 {

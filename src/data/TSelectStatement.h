@@ -11,17 +11,21 @@
 
 struct TCondition
 {
-    enum Op { Like, Equal };
+    enum Op
+    {
+        Like,
+        Equal
+    };
     QString Field;
     Op Operator = Like;
-    QString Literal;  // quotes already undoubled
+    QString Literal; // quotes already undoubled
     bool operator==(const TCondition&) const = default;
 };
 
 struct TSelectStatement
 {
     QString Table;
-    std::vector<TCondition> Conditions;  // all must hold
+    std::vector<TCondition> Conditions; // all must hold
     bool operator==(const TSelectStatement&) const = default;
 };
 

@@ -81,10 +81,7 @@ public:
             Fail(db);
     }
     ~TSqliteStatement() { sqlite3_finalize(fStmt); }
-    TSqliteStatement(TSqliteStatement&& other) noexcept
-        : fDb(other.fDb), fStmt(std::exchange(other.fStmt, nullptr))
-    {
-    }
+    TSqliteStatement(TSqliteStatement&& other) noexcept : fDb(other.fDb), fStmt(std::exchange(other.fStmt, nullptr)) {}
     TSqliteStatement& operator=(TSqliteStatement&& other) noexcept
     {
         if (this != &other) {
@@ -165,7 +162,7 @@ void MatchFunction(sqlite3_context* context, int, sqlite3_value** argv)
         }
     }
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_int(context, 0);  // a blank value matches nothing
+        sqlite3_result_int(context, 0); // a blank value matches nothing
         return;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
@@ -179,10 +176,12 @@ void MatchFunction(sqlite3_context* context, int, sqlite3_value** argv)
 void RegisterFunctions(sqlite3* db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    if (sqlite3_create_function_v2(db, "pb_like", 2, flags, const_cast<TCondition::Op*>(&kLikeOp),
-                                   MatchFunction, nullptr, nullptr, nullptr) != SQLITE_OK
-        || sqlite3_create_function_v2(db, "pb_equal", 2, flags, const_cast<TCondition::Op*>(&kEqualOp),
-                                      MatchFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_create_function_v2(db, "pb_like", 2, flags, const_cast<TCondition::Op*>(&kLikeOp), MatchFunction,
+                                   nullptr, nullptr, nullptr)
+            != SQLITE_OK
+        || sqlite3_create_function_v2(db, "pb_equal", 2, flags, const_cast<TCondition::Op*>(&kEqualOp), MatchFunction,
+                                      nullptr, nullptr, nullptr)
+               != SQLITE_OK)
         Fail(db);
 }
 
@@ -193,7 +192,7 @@ void RegisterFunctions(sqlite3* db)
 const std::unordered_map<char32_t, std::vector<char32_t>>& CaseClasses()
 {
     static const auto classes = [] {
-        constexpr char32_t kLimit = 0x20000;  // no cased letters above the first two planes
+        constexpr char32_t kLimit = 0x20000; // no cased letters above the first two planes
         std::vector<char32_t> parent(kLimit);
         for (char32_t c = 0; c < kLimit; ++c)
             parent[c] = c;
@@ -317,7 +316,7 @@ TResultColumn ColumnFromDeclared(const QString& name, const char* declaredType)
     } else if (Contains(declared, "NUMERIC") || Contains(declared, "DECIMAL")) {
         column.DataType = ftFloat;
     } else {
-        column.DataType = ftString;  // no or unknown type: whatever is stored, shown as text
+        column.DataType = ftString; // no or unknown type: whatever is stored, shown as text
     }
     if (column.DataType != ftString)
         column.Size = 0;
@@ -379,7 +378,9 @@ void AppendValue(TResultTable& table, sqlite3_stmt* stmt, int column, TFieldType
         return QByteArrayView(p, sqlite3_column_bytes(stmt, column));
     };
     switch (type) {
-    case ftSmallint: case ftInteger: case ftLargeint: {
+    case ftSmallint:
+    case ftInteger:
+    case ftLargeint: {
         if (storage == SQLITE_INTEGER) {
             table.AppendInteger(sqlite3_column_int64(stmt, column));
             return;
@@ -400,7 +401,8 @@ void AppendValue(TResultTable& table, sqlite3_stmt* stmt, int column, TFieldType
         }
         throw TTypeMismatch{column};
     }
-    case ftFloat: case ftCurrency: {
+    case ftFloat:
+    case ftCurrency: {
         if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
             table.AppendDouble(sqlite3_column_double(stmt, column));
             return;
@@ -429,14 +431,17 @@ void AppendValue(TResultTable& table, sqlite3_stmt* stmt, int column, TFieldType
         }
         throw TTypeMismatch{column};
     }
-    case ftDate: case ftTime: case ftDateTime: {
+    case ftDate:
+    case ftTime:
+    case ftDateTime: {
         QDateTime dt;
         if (storage == SQLITE_TEXT)
             dt = ParseDateTime(QString::fromUtf8(text()), type);
-        else if (storage == SQLITE_INTEGER)  // seconds since 1970, as SQLite's 'unixepoch'
+        else if (storage == SQLITE_INTEGER) // seconds since 1970, as SQLite's 'unixepoch'
             dt = UnixEpoch().addSecs(sqlite3_column_int64(stmt, column));
-        else if (storage == SQLITE_FLOAT)  // a Julian day number, as SQLite's julianday()
-            dt = UnixEpoch().addMSecs(qint64(std::llround((sqlite3_column_double(stmt, column) - 2440587.5) * 86400000.0)));
+        else if (storage == SQLITE_FLOAT) // a Julian day number, as SQLite's julianday()
+            dt = UnixEpoch().addMSecs(
+                qint64(std::llround((sqlite3_column_double(stmt, column) - 2440587.5) * 86400000.0)));
         if (!dt.isValid())
             throw TTypeMismatch{column};
         table.AppendDateTime(dt);
@@ -461,14 +466,14 @@ struct TSqliteEngine::Impl
 {
     TSqliteDb Db;
     QString Path;
-    bool Utf8 = true;  // text stored as UTF-8, so its byte order is its code-point order
+    bool Utf8 = true; // text stored as UTF-8, so its byte order is its code-point order
 
     // A statement compiled for SQLite: its SQL, its parameters, the result's columns.
     struct TCompiled
     {
         QByteArray Sql;
-        std::vector<QByteArray> Texts;  // ?1..?n
-        std::vector<int> EmptyBlobs;    // parameters bound to an empty blob instead
+        std::vector<QByteArray> Texts; // ?1..?n
+        std::vector<int> EmptyBlobs;   // parameters bound to an empty blob instead
         std::vector<TResultColumn> Columns;
     };
 
@@ -527,8 +532,8 @@ void TSqliteEngine::SetBusyTimeoutMs(int ms)
 std::pair<int, QString> TSqliteEngine::Impl::TryOpen(const QByteArray& uri)
 {
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     Db = TSqliteDb(db);
     if (rc != SQLITE_OK)
         return {db ? sqlite3_extended_errcode(db) : rc,
@@ -575,7 +580,7 @@ TSqliteEngine::TSqliteEngine(const QString& path) : d(std::make_unique<Impl>())
     if (rc != SQLITE_OK) {
         d->Db = TSqliteDb();
         if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
-            throw EDatabaseError(message);  // already says which file and why
+            throw EDatabaseError(message); // already says which file and why
         throw EDatabaseError(FormatMessage(QStringLiteral("Не удаётся открыть базу данных '%s': %s"), {path, message}));
     }
 }
@@ -598,7 +603,7 @@ int TSqliteEngine::Impl::OnProgress(void* self) noexcept
             try {
                 token->Progress();
             } catch (...) {
-                return 1;  // nothing may leave through SQLite; a failing callback ends the search
+                return 1; // nothing may leave through SQLite; a failing callback ends the search
             }
         }
     }
@@ -628,13 +633,13 @@ void TSqliteEngine::Impl::ThrowIfCancelled() const
 
 bool TSqliteEngine::Impl::HasBinaryIndexOn(const QString& table, const QString& column)
 {
-    TSqliteStatement indexes(Db.Get(),
-                             "SELECT ii.name, ii.coll FROM pragma_index_list(?1) AS il, pragma_index_xinfo(il.name) AS ii"
-                             " WHERE il.partial = 0 AND ii.seqno = 0");
+    TSqliteStatement indexes(
+        Db.Get(), "SELECT ii.name, ii.coll FROM pragma_index_list(?1) AS il, pragma_index_xinfo(il.name) AS ii"
+                  " WHERE il.partial = 0 AND ii.seqno = 0");
     indexes.BindText(1, table.toUtf8());
     while (indexes.Step()) {
         if (sqlite3_column_type(indexes.Get(), 0) == SQLITE_NULL)
-            continue;  // an index on an expression
+            continue; // an index on an expression
         if (indexes.Text(0).compare(column, Qt::CaseInsensitive) == 0
             && indexes.Text(1).compare(QLatin1String("BINARY"), Qt::CaseInsensitive) == 0)
             return true;
@@ -663,7 +668,7 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
 
     // Every condition becomes a call of our matcher with its literal bound as a parameter.
     QByteArray where;
-    QByteArray narrowColumn;  // the indexed column whose prefix narrows the search, if any
+    QByteArray narrowColumn; // the indexed column whose prefix narrows the search, if any
     QString narrowPrefix;
     for (const TCondition& condition : statement.Conditions) {
         const auto column = std::find_if(compiled.Columns.begin(), compiled.Columns.end(), [&](const TResultColumn& c) {
@@ -740,7 +745,7 @@ std::unique_ptr<TResultTable> TSqliteEngine::Select(const TSelectStatement& stat
         d->ThrowIfCancelled();
         throw EResultTooLarge(FormatMessage(QStringLiteral("Справочник '%s': %s"), {d->Path, e.Message()}));
     } catch (const EDatabaseError&) {
-        d->ThrowIfCancelled();  // SQLite's "interrupted" is our cancel
+        d->ThrowIfCancelled(); // SQLite's "interrupted" is our cancel
         throw;
     }
 }
@@ -772,7 +777,7 @@ std::unique_ptr<TResultTable> TSqliteEngine::Impl::Read(const TSelectStatement& 
                         else if (sqlite3_column_type(s, i) == SQLITE_NULL)
                             table->AppendNull();
                         else
-                            throw std::bad_alloc();  // SQLite could not convert the value
+                            throw std::bad_alloc(); // SQLite could not convert the value
                     }
                     table->EndRow();
                     ThrowIfCancelled();

@@ -146,8 +146,8 @@ inline char32_t DecodeUtf8(const Byte*& p, const Byte* e)
         }
     } else if (b >= 0xF0 && b <= 0xF4) {
         if (left >= 4 && IsContinuation(p[1]) && IsContinuation(p[2]) && IsContinuation(p[3])) {
-            const char32_t c = (char32_t(b & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12)
-                               | (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+            const char32_t c = (char32_t(b & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6)
+                               | (p[3] & 0x3F);
             if (c >= 0x10000 && c <= 0x10FFFF) {
                 p += 4;
                 return c;
@@ -183,9 +183,9 @@ private:
 // plainly, which keeps a compiled pattern proportional to the length of its text.
 struct TRunSearch
 {
-    std::u32string_view Chars;         // folded, no "_"
-    std::string_view Bytes;            // the same as UTF-8
-    std::array<Byte, 256> Shift{};     // Horspool skip table over Bytes
+    std::u32string_view Chars;     // folded, no "_"
+    std::string_view Bytes;        // the same as UTF-8
+    std::array<Byte, 256> Shift{}; // Horspool skip table over Bytes
 
     // Search in the text's own bytes, without folding it: a match there is a run of exactly
     // Bytes.size() bytes in which position j holds a byte of some character that folds to the
@@ -195,7 +195,7 @@ struct TRunSearch
     // one is searched folded instead.
     bool Raw = false;
     std::array<std::uint64_t, 256> Masks{};
-    std::array<Byte, 4096> PairShift{};  // by PairIndex; pairs that share an index take the least
+    std::array<Byte, 4096> PairShift{}; // by PairIndex; pairs that share an index take the least
     // The probe: the bytes allowed at ProbeFirst and at the last position, when both sets are small.
     bool Probe = false;
     std::size_t ProbeFirst = 0;
@@ -264,7 +264,7 @@ struct TRunSearch
         // Window starts are tested on two bytes that tell letters apart (the last byte of the
         // first character and the last byte of the pattern; lead bytes tell little), sixteen
         // starts at a time where the processor allows; the few that pass are confirmed.
-        const std::size_t last = std::size_t(end - from) - m;  // the last window start
+        const std::size_t last = std::size_t(end - from) - m; // the last window start
 #if defined(__SSE2__)
         if (last < 15) {
             // A short text: one block over a copy padded with zeros; starts past last are masked off.
@@ -285,7 +285,8 @@ struct TRunSearch
         const std::uint64_t firstBit = std::uint64_t(1) << (m - 1 - ProbeFirst);
         for (std::size_t start = 0; start <= last; ++start) {
             const Byte* window = from + start;
-            if ((Masks[window[ProbeFirst]] & firstBit) && (Masks[window[m - 1]] & 1) && ConfirmRaw(window, window + m, t))
+            if ((Masks[window[ProbeFirst]] & firstBit) && (Masks[window[m - 1]] & 1)
+                && ConfirmRaw(window, window + m, t))
                 return window + m;
         }
         return nullptr;
@@ -341,7 +342,10 @@ struct TRunSearch
         return nullptr;
     }
 
-    static std::size_t PairIndex(Byte a, Byte b) { return (std::size_t(a & 0x3F) << 6) | (b & 0x3F); }
+    static std::size_t PairIndex(Byte a, Byte b)
+    {
+        return (std::size_t(a & 0x3F) << 6) | (b & 0x3F);
+    }
 
     // Fills PairShift from Masks: the distance from each pair position to the window's end.
     void CompilePairs()
@@ -399,7 +403,7 @@ struct TSegment
                 bool ok = true;
                 for (char32_t c : Chars) {
                     if (p >= end) {
-                        return nullptr;  // later starts have even less room
+                        return nullptr; // later starts have even less room
                     }
                     const char32_t t = DecodeUtf8(p, end);
                     if (c != kAnyOne && c != t) {
@@ -446,21 +450,26 @@ struct TSegment
     }
 };
 
-enum class TVerdict { No, Yes, Unsure };
+enum class TVerdict
+{
+    No,
+    Yes,
+    Unsure
+};
 
-}  // namespace
+} // namespace
 
 struct TTextMatcher::Impl
 {
     const TFoldTables* Tables = nullptr;
-    std::u32string Chars;          // the folded pattern without its "%" signs; the runs look into it
-    std::string Bytes;             // the middle runs without "_" as UTF-8; they look into it
-    bool Exact = false;            // no "%": the whole text must match Head
-    TSegment Head;                 // before the first "%", anchored at the start
-    TSegment Tail;                 // after the last "%", anchored at the end
-    std::vector<TSegment> Middle;  // between, found leftmost in order
-    bool RawMiddle = false;        // every middle run can be searched in the text's own bytes
-    std::vector<Byte> Watch;       // lead bytes that send a text to the folded search
+    std::u32string Chars;         // the folded pattern without its "%" signs; the runs look into it
+    std::string Bytes;            // the middle runs without "_" as UTF-8; they look into it
+    bool Exact = false;           // no "%": the whole text must match Head
+    TSegment Head;                // before the first "%", anchored at the start
+    TSegment Tail;                // after the last "%", anchored at the end
+    std::vector<TSegment> Middle; // between, found leftmost in order
+    bool RawMiddle = false;       // every middle run can be searched in the text's own bytes
+    std::vector<Byte> Watch;      // lead bytes that send a text to the folded search
 
     // The decision on a folded text; the reference for both entry points.
     bool MatchFolded(const char32_t* text, qsizetype n) const

@@ -22,7 +22,7 @@ public:
             fBytes[std::size_t(u)] = char(u);
         QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
         if (!encoder.isValid())
-            return;  // every character above 127 then becomes "?"
+            return; // every character above 127 then becomes "?"
         QString all;
         all.reserve(0x10000);
         for (int u = 0x80; u < 0x10000; ++u)
@@ -66,7 +66,7 @@ qsizetype EncodeInto(char* out, QStringView text)
         if (u < 0x80) {
             *o++ = char(u);
         } else if (QChar::isHighSurrogate(u) && p != end && QChar::isLowSurrogate(*p)) {
-            ++p;  // one character outside the code page, one "?"
+            ++p; // one character outside the code page, one "?"
             *o++ = '?';
         } else {
             *o++ = table.Byte(u);
@@ -105,8 +105,8 @@ qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled, const TBy
             if (end - p >= 8) {
                 quint64 word;
                 std::memcpy(&word, p, 8);
-                if (!HasNonAscii(word) && !(Doubling && HasByte(word, doubled)) &&
-                    !(Stopping && specials->AnyIn(word))) {
+                if (!HasNonAscii(word) && !(Doubling && HasByte(word, doubled))
+                    && !(Stopping && specials->AnyIn(word))) {
                     std::memcpy(o, p, 8);
                     o += 8;
                     p += 8;
@@ -130,7 +130,7 @@ qsizetype EncodeUtf8Into(char* out, QByteArrayView utf8, char doubled, const TBy
     return o - out;
 }
 
-}  // namespace
+} // namespace
 
 char AnsiByteOf(char16_t unit)
 {
@@ -165,9 +165,7 @@ void AnsiAppendUtf8(QByteArray& out, QByteArrayView utf8)
 }
 
 TByteWriterEh::TByteWriterEh(QIODevice* device)
-    : fDevice(device),
-      fMemory(qobject_cast<TMemoryStreamEh*>(device)),
-      fBuffer(new char[kCapacity])
+    : fDevice(device), fMemory(qobject_cast<TMemoryStreamEh*>(device)), fBuffer(new char[kCapacity])
 {
 }
 
@@ -347,8 +345,7 @@ void TByteWriterEh::WriteUInt16(quint16 value)
 void TByteWriterEh::WriteInt32(qint32 value)
 {
     const quint32 v = quint32(value);
-    const char bytes[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                           char(v >> 24)};
+    const char bytes[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
     WriteBytes(bytes, 4);
 }
 

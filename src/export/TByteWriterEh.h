@@ -60,15 +60,11 @@ public:
                  bytes.size() > 3 ? bytes[3] : bytes[0]}
     {
     }
-    bool Contains(unsigned char b) const
-    {
-        return b == Byte(0) || b == Byte(1) || b == Byte(2) || b == Byte(3);
-    }
+    bool Contains(unsigned char b) const { return b == Byte(0) || b == Byte(1) || b == Byte(2) || b == Byte(3); }
     // Whether any of the eight bytes of word is one of them.
     bool AnyIn(quint64 word) const
     {
-        return HasByte(word, Byte(0)) || HasByte(word, Byte(1)) || HasByte(word, Byte(2)) ||
-               HasByte(word, Byte(3));
+        return HasByte(word, Byte(0)) || HasByte(word, Byte(1)) || HasByte(word, Byte(2)) || HasByte(word, Byte(3));
     }
 
 private:
@@ -100,7 +96,7 @@ public:
     {
         // Most pieces are short and fit: no call for them.
         if (count <= kCapacity - fUsed) {
-            if (count > 0)  // an empty text may come without any bytes behind it
+            if (count > 0) // an empty text may come without any bytes behind it
                 std::memcpy(fBuffer.get() + fUsed, data, std::size_t(count));
             fUsed += count;
             return;
@@ -173,7 +169,7 @@ private:
     void HandOver(const char* data, qint64 count);
 
     QIODevice* fDevice;
-    TMemoryStreamEh* fMemory;  // the device when it is a memory stream: written directly
+    TMemoryStreamEh* fMemory; // the device when it is a memory stream: written directly
     std::unique_ptr<char[]> fBuffer;
     qsizetype fUsed = 0;
     qint64 fFlushed = 0;

@@ -1,9 +1,9 @@
 #include "TDBGridEhClipboard.h"
 
+#include "TByteWriterEh.h"
 #include "TCustomDBGridEh.h"
 #include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
-#include "TByteWriterEh.h"
 #include "TDBGridEhExportAsVCLDBIF.h"
 #include "TDBGridEhImport.h"
 #include "TDBGridEhSelection.h"
@@ -26,8 +26,8 @@ namespace {
 
 bool ShowConfirmBox(const QString& question)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
-                    QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
 }
@@ -38,8 +38,8 @@ TConfirmEh& ConfirmHook()
     return hook;
 }
 
-void ExportInto(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, bool wholeGrid,
-                TMemoryStreamEh& stream, const TExportProgressEh& progress, bool terminate)
+void ExportInto(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, bool wholeGrid, TMemoryStreamEh& stream,
+                const TExportProgressEh& progress, bool terminate)
 {
     stream.Clear();
     stream.open(QIODevice::ReadWrite);
@@ -123,8 +123,7 @@ bool ConfirmEh(const QString& question)
     return ConfirmHook()(question);
 }
 
-std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid,
-                                               const TExportProgressEh& progress)
+std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
 {
     if (InternalClipboardFormat.isEmpty())
         RegisterClipboardFormatsEh();
@@ -261,10 +260,10 @@ bool CanPasteGridData(TCustomDBGridEh* grid, const QMimeData* data)
     if (InternalClipboardFormat.isEmpty())
         RegisterClipboardFormatsEh();
     TDataSet* ds = grid->DataSet();
-    return grid->EditActions().Contains(geaPasteEh) && grid->DataLink()->Active() && ds &&
-           !grid->ReadOnly() && ds->CanModify() && data &&
-           (data->hasFormat(WindowsMimeTypeEh(InternalClipboardFormat)) || data->hasText()) &&
-           (ds->CursorState() == dsInsert || grid->AllowedOperations().Contains(alopUpdateEh));
+    return grid->EditActions().Contains(geaPasteEh) && grid->DataLink()->Active() && ds && !grid->ReadOnly()
+           && ds->CanModify() && data
+           && (data->hasFormat(WindowsMimeTypeEh(InternalClipboardFormat)) || data->hasText())
+           && (ds->CursorState() == dsInsert || grid->AllowedOperations().Contains(alopUpdateEh));
 }
 
 void PasteGridMimeData(TCustomDBGridEh* grid, const QMimeData* data, bool wholeGrid)

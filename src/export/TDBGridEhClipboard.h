@@ -13,9 +13,9 @@ class TCustomDBGridEh;
 
 // The registered clipboard formats, by the names other programs look for. Set once at start by
 // RegisterClipboardFormatsEh, in this order.
-extern QString InternalClipboardFormat;  // "VCLDBIF"
-extern QString CsvClipboardFormat;       // "Csv"
-extern QString RtfClipboardFormat;       // "Rich Text Format"
+extern QString InternalClipboardFormat; // "VCLDBIF"
+extern QString CsvClipboardFormat;      // "Csv"
+extern QString RtfClipboardFormat;      // "Rich Text Format"
 void RegisterClipboardFormatsEh();
 
 // The mime type under which a desktop format name travels between programs.

@@ -48,17 +48,15 @@ void TDBGridEhExport::EmitTitleRow(const TColumnsEhList& /*columns*/) {}
 
 void TDBGridEhExport::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh& /*params*/) {}
 
-void TDBGridEhExport::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
-                                       QByteArrayView utf8)
+void TDBGridEhExport::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8)
 {
     if (!utf8.isEmpty())
         params.Text = QString::fromUtf8(utf8);
     EmitDataCell(column, params);
 }
 
-void TDBGridEhExport::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
-                                     const TFontEh& /*font*/, TColor /*background*/,
-                                     TAlignment /*alignment*/, const QString& /*text*/)
+void TDBGridEhExport::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/, const TFontEh& /*font*/,
+                                     TColor /*background*/, TAlignment /*alignment*/, const QString& /*text*/)
 {
 }
 
@@ -77,8 +75,8 @@ void TDBGridEhExport::EmitDataRow(const TColumnsEhList& columns)
     bool handlers = bool(grid->OnGetCellParams);
     for (const TColumnEh* column : columns)
         handlers = handlers || bool(column->OnGetCellParams);
-    if (!handlers && (!fUtf8ColumnsKnown || fUtf8ColumnsOf != &columns ||
-                      fUtf8Columns.size() != std::size_t(columns.Count()))) {
+    if (!handlers
+        && (!fUtf8ColumnsKnown || fUtf8ColumnsOf != &columns || fUtf8Columns.size() != std::size_t(columns.Count()))) {
         fUtf8Columns.resize(std::size_t(columns.Count()));
         for (int i = 0; i < columns.Count(); ++i)
             fUtf8Columns[std::size_t(i)] = columns[i]->CellTextIsFieldText();
@@ -140,8 +138,8 @@ void TDBGridEhExport::EmitFooterRow(const TColumnsEhList& columns, int footerRow
         TAlignment alignment = footer->Alignment();
         QString text = FooterText(footerRow, p);
         if (grid->OnGetFooterParams)
-            grid->OnGetFooterParams(grid, column->Index(), footerRow, column, font, background,
-                                    alignment, TGridDrawState(), text);
+            grid->OnGetFooterParams(grid, column->Index(), footerRow, column, font, background, alignment,
+                                    TGridDrawState(), text);
         EmitFooterCell(p, footerRow, column, font, background, alignment, text);
     }
 }
@@ -172,8 +170,7 @@ qint64 TDBGridEhExport::FooterTotal(int footerRow, int col) const
 
 void TDBGridEhExport::SizeFooterTotals()
 {
-    fFooterTotals.assign(std::size_t(std::max(0, fSourceGrid->FooterRowCount())) *
-                             std::size_t(fExportColumns->Count()),
+    fFooterTotals.assign(std::size_t(std::max(0, fSourceGrid->FooterRowCount())) * std::size_t(fExportColumns->Count()),
                          0);
 }
 
@@ -195,8 +192,8 @@ void TDBGridEhExport::AccumulateFooters()
                 total += 10000;
             } else if (!field->IsBlank()) {
                 // Currency arithmetic: the sum in ten-thousandths, rounded half to even.
-                total = std::llrint(static_cast<long double>(field->AsFloat()) * 10000.0L +
-                                    static_cast<long double>(total));
+                total = std::llrint(static_cast<long double>(field->AsFloat()) * 10000.0L
+                                    + static_cast<long double>(total));
             }
         }
     }
@@ -220,7 +217,7 @@ QString CurrencyText(qint64 total)
     return negative ? u'-' + text : text;
 }
 
-}  // namespace
+} // namespace
 
 QString TDBGridEhExport::FormatFooterTotal(int footerRow, int col) const
 {
@@ -240,11 +237,16 @@ QString TDBGridEhExport::FormatFooterTotal(int footerRow, int col) const
         return QString();
     // Our fields carry no display format, currency flag or precision: the plain forms apply.
     switch (field->DataType()) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
         return QString::number(std::llrint(static_cast<long double>(total) / 10000.0L));
-    case ftFloat: case ftCurrency:
+    case ftFloat:
+    case ftCurrency:
         return QString::number(value, 'g', 15);
-    case ftBCD: case ftFMTBcd:
+    case ftBCD:
+    case ftFMTBcd:
         return CurrencyText(total);
     default:
         return QString();
@@ -309,8 +311,7 @@ void TDBGridEhExport::Walk(int kindValue)
     switch (kind) {
     case gstAll:
     case gstColumns: {
-        const TColumnsEhList& columns =
-            kind == gstAll ? grid->VisibleColumnList() : selection.Columns();
+        const TColumnsEhList& columns = kind == gstAll ? grid->VisibleColumnList() : selection.Columns();
         fExportColumns = &columns;
         SizeFooterTotals();
         fRecordsInAll = dataSet->RecordCount();
@@ -453,8 +454,8 @@ void TDBGridEhExport::WriteToFile(const QString& fileName, bool exportAll)
     file.Commit();
 }
 
-void ExportGridToStream(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, QIODevice* stream,
-                        bool exportAll, const TExportProgressEh& progress)
+void ExportGridToStream(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, QIODevice* stream, bool exportAll,
+                        const TExportProgressEh& progress)
 {
     const std::unique_ptr<TDBGridEhExport> exporter = exportClass();
     exporter->SetSourceGrid(grid);
@@ -462,8 +463,8 @@ void ExportGridToStream(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid,
     exporter->WriteToStream(stream, exportAll);
 }
 
-void ExportGridToFile(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid,
-                      const QString& fileName, bool exportAll, const TExportProgressEh& progress)
+void ExportGridToFile(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, const QString& fileName, bool exportAll,
+                      const TExportProgressEh& progress)
 {
     const std::unique_ptr<TDBGridEhExport> exporter = exportClass();
     exporter->SetSourceGrid(grid);

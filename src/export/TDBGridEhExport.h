@@ -40,7 +40,6 @@ inline bool SameExportFont(const TFontEh& a, const TFontEh& b)
 // The colour value that means "no colour" (not resolved, written as black).
 constexpr quint32 kExportColorNone = clNone;
 
-
 // Progress of an export: records written so far and records in all. Called before the first
 // record, after every kExportProgressStep records and after the last; returning false stops the
 // export (an abort, which the window does not report).
@@ -75,11 +74,16 @@ public:
     // What EmitDataCellUtf8 reads of params: everything, only the look (font, background,
     // alignment), or nothing. Such cells have no handler to see params, so the rest is not
     // gathered for them.
-    enum class TCellParamsUse { All, Look, None };
+    enum class TCellParamsUse
+    {
+        All,
+        Look,
+        None
+    };
     virtual TCellParamsUse Utf8CellParamsUse() const { return TCellParamsUse::All; }
     virtual void EmitFooterRow(const TColumnsEhList& columns, int footerRow);
-    virtual void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                                TColor background, TAlignment alignment, const QString& text);
+    virtual void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                                TAlignment alignment, const QString& text);
     // The walk over the grid's rows and columns: the whole grid with exportAll, else the grid's
     // selection (nothing at all for no selection).
     virtual void WriteToStream(QIODevice* stream, bool exportAll);
@@ -152,8 +156,7 @@ std::unique_ptr<TDBGridEhExport> ExportClassEh()
 }
 
 // Make an exporter of the class, bind it to the grid, write, destroy it (also on failure).
-void ExportGridToStream(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, QIODevice* stream,
-                        bool exportAll, const TExportProgressEh& progress = {});
-void ExportGridToFile(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid,
-                      const QString& fileName, bool exportAll,
+void ExportGridToStream(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, QIODevice* stream, bool exportAll,
+                        const TExportProgressEh& progress = {});
+void ExportGridToFile(TDBGridEhExportClass exportClass, TCustomDBGridEh* grid, const QString& fileName, bool exportAll,
                       const TExportProgressEh& progress = {});

@@ -43,23 +43,20 @@ bool EntityNeedsSemicolon(const char* entity, const char* next, const char* end)
         return false;
     if (*next == ';')
         return true;
-    static const char* const ltNames[] = {"cc;", "cir;", "dot;", "hree;", "imes;", "larr;",
-                                          "quest;", "rPar;", "ri;", "rie;", "rif;"};
-    static const char* const gtNames[] = {"cc;", "cir;", "dot;", "lPar;", "quest;", "rapprox;",
-                                          "rarr;", "rdot;", "reqless;", "reqqless;", "rless;",
-                                          "rsim;"};
+    static const char* const ltNames[] = {"cc;",    "cir;",  "dot;", "hree;", "imes;", "larr;",
+                                          "quest;", "rPar;", "ri;",  "rie;",  "rif;"};
+    static const char* const gtNames[] = {"cc;",   "cir;",  "dot;",     "lPar;",     "quest;", "rapprox;",
+                                          "rarr;", "rdot;", "reqless;", "reqqless;", "rless;", "rsim;"};
     const std::string_view rest(next, std::size_t(end - next));
     const std::string_view name(entity);
     if (name == "&lt")
-        return std::any_of(std::begin(ltNames), std::end(ltNames),
-                           [&](const char* n) { return rest.starts_with(n); });
+        return std::any_of(std::begin(ltNames), std::end(ltNames), [&](const char* n) { return rest.starts_with(n); });
     if (name == "&gt")
-        return std::any_of(std::begin(gtNames), std::end(gtNames),
-                           [&](const char* n) { return rest.starts_with(n); });
+        return std::any_of(std::begin(gtNames), std::end(gtNames), [&](const char* n) { return rest.starts_with(n); });
     return false;
 }
 
-}  // namespace
+} // namespace
 
 const TByteSetEh kHtmlSpecialBytes("&<>\"");
 
@@ -80,11 +77,20 @@ void WriteEscapedBytes(TByteWriterEh& w, const QByteArray& bytes)
     for (const char* p = run; p != end; ++p) {
         const char* entity;
         switch (*p) {
-        case '&': entity = "&amp"; break;
-        case '<': entity = "&lt"; break;
-        case '>': entity = "&gt"; break;
-        case '"': entity = "&quot"; break;
-        default: continue;
+        case '&':
+            entity = "&amp";
+            break;
+        case '<':
+            entity = "&lt";
+            break;
+        case '>':
+            entity = "&gt";
+            break;
+        case '"':
+            entity = "&quot";
+            break;
+        default:
+            continue;
         }
         w.WriteBytes(run, p - run);
         w.WriteAscii(entity);
@@ -105,29 +111,37 @@ void WriteFontStart(TByteWriterEh& w, const TExportFontEh& font)
     w.WriteAscii("pt; color: #");
     WriteHtmlColorHex(w, font.Rgb);
     w.WriteAscii("\">");
-    if (font.Bold) w.WriteAscii("<B>");
-    if (font.Italic) w.WriteAscii("<I>");
-    if (font.Underline) w.WriteAscii("<U>");
-    if (font.StrikeOut) w.WriteAscii("<STRIKE>");
+    if (font.Bold)
+        w.WriteAscii("<B>");
+    if (font.Italic)
+        w.WriteAscii("<I>");
+    if (font.Underline)
+        w.WriteAscii("<U>");
+    if (font.StrikeOut)
+        w.WriteAscii("<STRIKE>");
 }
 
 // The closing style tags and </FONT>. Closing tags follow the opening order, not its reverse;
 // readers accept both.
 void WriteFontEnd(TByteWriterEh& w, const TExportFontEh& font)
 {
-    if (font.Bold) w.WriteAscii("</B>");
-    if (font.Italic) w.WriteAscii("</I>");
-    if (font.Underline) w.WriteAscii("</U>");
-    if (font.StrikeOut) w.WriteAscii("</STRIKE>");
+    if (font.Bold)
+        w.WriteAscii("</B>");
+    if (font.Italic)
+        w.WriteAscii("</I>");
+    if (font.Underline)
+        w.WriteAscii("</U>");
+    if (font.StrikeOut)
+        w.WriteAscii("</STRIKE>");
     w.WriteAscii("</FONT>");
 }
 
-}  // namespace
+} // namespace
 
 void WriteHtmlEscaped(TByteWriterEh& w, QStringView text)
 {
     QByteArray& bytes = w.Scratch();
-    bytes.resize(0);  // keeps the capacity for the next piece
+    bytes.resize(0); // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
     WriteEscapedBytes(w, bytes);
 }
@@ -181,8 +195,7 @@ void WriteHtmlTableStart(TByteWriterEh& w, bool lines, bool ctl3D, bool flat, qu
     w.WriteCrLf();
 }
 
-void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
-                        quint32 backgroundRgb)
+void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground, quint32 backgroundRgb)
 {
     w.WriteAscii("  <TD WIDTH=");
     w.WriteDecimal(width);
@@ -196,8 +209,8 @@ void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool 
     w.WriteByte('>');
 }
 
-void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
-                   quint32 backgroundRgb, const TExportFontEh& font, QStringView text)
+void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground, quint32 backgroundRgb,
+                   const TExportFontEh& font, QStringView text)
 {
     WriteHtmlCellStart(w, width, alignment, hasBackground, backgroundRgb);
     WriteHtmlFontElement(w, font, text);
@@ -216,8 +229,8 @@ void TDBGridEhExportAsHTML::BeginDocument()
     const TCustomDBGridEh* grid = SourceGrid();
     WriteHtmlHead(Out(), grid->objectName());
     const TDBGridOptions options = grid->Options();
-    WriteHtmlTableStart(Out(), options.Contains(dgColLines) || options.Contains(dgRowLines),
-                        grid->Ctl3D(), grid->Flat(), ResolveColor(grid->FixedColor()));
+    WriteHtmlTableStart(Out(), options.Contains(dgColLines) || options.Contains(dgRowLines), grid->Ctl3D(),
+                        grid->Flat(), ResolveColor(grid->FixedColor()));
 }
 
 void TDBGridEhExportAsHTML::EndDocument()
@@ -233,8 +246,8 @@ void TDBGridEhExportAsHTML::EmitTitleRow(const TColumnsEhList& columns)
     for (TColumnEh* column : columns) {
         const TColumnTitleEh* title = column->Title();
         // Title cells show the table's background.
-        WriteHtmlCell(Out(), column->Width(), title->Alignment(), false, 0,
-                      ResolveFont(title->Font()), title->Caption());
+        WriteHtmlCell(Out(), column->Width(), title->Alignment(), false, 0, ResolveFont(title->Font()),
+                      title->Caption());
     }
     Out().WriteLine("</TR>");
 }
@@ -257,17 +270,15 @@ void TDBGridEhExportAsHTML::EmitDataRow(const TColumnsEhList& columns)
     Out().WriteLine("</TR>");
 }
 
-const TDBGridEhExportAsHTML::CachedCell& TDBGridEhExportAsHTML::RecordCell(int width,
-                                                                           TAlignment alignment,
-                                                                           TColor background,
-                                                                           const TFontEh& font)
+const TDBGridEhExportAsHTML::CachedCell& TDBGridEhExportAsHTML::RecordCell(int width, TAlignment alignment,
+                                                                           TColor background, const TFontEh& font)
 {
     const std::size_t index = std::size_t(fCellIndex++);
     if (index >= fRecordCells.size())
         fRecordCells.resize(index + 1);
     CachedCell& cell = fRecordCells[index];
-    if (!cell.Valid || cell.Width != width || cell.Alignment != alignment ||
-        cell.Background != background || !SameExportFont(cell.Font, font)) {
+    if (!cell.Valid || cell.Width != width || cell.Alignment != alignment || cell.Background != background
+        || !SameExportFont(cell.Font, font)) {
         const TExportFontEh resolved = ResolveFont(font);
         const quint32 backgroundRgb = ResolveColor(background);
         cell.Start = fCapture->Capture([&](TByteWriterEh& w) {
@@ -296,8 +307,7 @@ void TDBGridEhExportAsHTML::EmitDataCell(TColumnEh* column, TColCellParamsEh& pa
     w.WriteBytes(cell.End);
 }
 
-void TDBGridEhExportAsHTML::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
-                                             QByteArrayView utf8)
+void TDBGridEhExportAsHTML::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8)
 {
     const CachedCell& cell = RecordCell(column->Width(), params.Alignment, params.Background, *params.Font);
     TByteWriterEh& w = Out();
@@ -313,11 +323,10 @@ void TDBGridEhExportAsHTML::EmitFooterRow(const TColumnsEhList& columns, int foo
     Out().WriteLine("</TR>");
 }
 
-void TDBGridEhExportAsHTML::EmitFooterCell(int /*dataCol*/, int row, TColumnEh* column,
-                                           const TFontEh& font, TColor background,
-                                           TAlignment /*alignment*/, const QString& text)
+void TDBGridEhExportAsHTML::EmitFooterCell(int /*dataCol*/, int row, TColumnEh* column, const TFontEh& font,
+                                           TColor background, TAlignment /*alignment*/, const QString& text)
 {
     // The alignment is the footer's own; a handler's change of it is not shown.
-    WriteHtmlCell(Out(), column->Width(), column->UsedFooter(row)->Alignment(), true,
-                  ResolveColor(background), ResolveFont(font), text);
+    WriteHtmlCell(Out(), column->Width(), column->UsedFooter(row)->Alignment(), true, ResolveColor(background),
+                  ResolveFont(font), text);
 }

@@ -26,11 +26,10 @@ void WriteHtmlHead(TByteWriterEh& w, QStringView title);
 // <TABLE ...> with its border part, cell padding and background, and the empty line after it.
 void WriteHtmlTableStart(TByteWriterEh& w, bool lines, bool ctl3D, bool flat, quint32 fixedRgb);
 // "  <TD WIDTH=w ALIGN="a"" then " BGCOLOR=#rrggbb" unless hasBackground is false, then ">".
-void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
-                        quint32 backgroundRgb);
+void WriteHtmlCellStart(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground, quint32 backgroundRgb);
 // One whole cell line: the cell start, the font element, "</TD>" and CR LF.
-void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground,
-                   quint32 backgroundRgb, const TExportFontEh& font, QStringView text);
+void WriteHtmlCell(TByteWriterEh& w, int width, TAlignment alignment, bool hasBackground, quint32 backgroundRgb,
+                   const TExportFontEh& font, QStringView text);
 // </TABLE>, </BODY>, </HTML>, each on its line.
 void WriteHtmlDocumentEnd(TByteWriterEh& w);
 
@@ -45,8 +44,8 @@ public:
     void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
     TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::Look; }
     void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override;
-    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                        TColor background, TAlignment alignment, const QString& text) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                        TAlignment alignment, const QString& text) override;
     void WriteToStream(QIODevice* stream, bool exportAll) override;
 
 private:
@@ -62,10 +61,9 @@ private:
         QByteArray End;
         bool Valid = false;
     };
-    const CachedCell& RecordCell(int width, TAlignment alignment, TColor background,
-                                 const TFontEh& font);
+    const CachedCell& RecordCell(int width, TAlignment alignment, TColor background, const TFontEh& font);
 
     std::unique_ptr<TByteCaptureEh> fCapture;
-    std::vector<CachedCell> fRecordCells;  // one per cell position of a record row
+    std::vector<CachedCell> fRecordCells; // one per cell position of a record row
     int fCellIndex = 0;
 };

@@ -72,7 +72,7 @@ const TRtfShortEscapes& ShortEscapes()
     return escapes;
 }
 
-}  // namespace
+} // namespace
 
 void WriteRtfEscaped(TByteWriterEh& w, QStringView text)
 {
@@ -225,9 +225,8 @@ void WriteRtfRowEnd(TByteWriterEh& w)
     w.WriteLine("\\pard\\intbl\\row}");
 }
 
-void WriteRtfCellStart(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
-                       TAlignment alignment, bool flat, const TExportFontEh& font,
-                       quint32 backgroundRgb)
+void WriteRtfCellStart(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors, TAlignment alignment,
+                       bool flat, const TExportFontEh& font, quint32 backgroundRgb)
 {
     const char* spacing = flat ? "12" : "24";
     w.WriteAscii("\\pard\\intbl{");
@@ -238,10 +237,14 @@ void WriteRtfCellStart(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableE
     w.WriteAscii(spacing);
     w.WriteAscii("\\fs");
     w.WriteDecimal(qint64(font.Size) * 2);
-    if (font.Bold) w.WriteAscii("\\b");
-    if (font.Italic) w.WriteAscii("\\i");
-    if (font.StrikeOut) w.WriteAscii("\\strike");
-    if (font.Underline) w.WriteAscii("\\ul");
+    if (font.Bold)
+        w.WriteAscii("\\b");
+    if (font.Italic)
+        w.WriteAscii("\\i");
+    if (font.StrikeOut)
+        w.WriteAscii("\\strike");
+    if (font.Underline)
+        w.WriteAscii("\\ul");
     const int fontNumber = fonts.Number(font.Name);
     const int foreground = colors.Number(font.Rgb);
     const int background = colors.Number(backgroundRgb);
@@ -259,9 +262,8 @@ void WriteRtfCellEnd(TByteWriterEh& w)
     w.WriteLine("\\cell}");
 }
 
-void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
-                           TAlignment alignment, bool flat, const TExportFontEh& font,
-                           quint32 backgroundRgb, QStringView text)
+void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors, TAlignment alignment,
+                           bool flat, const TExportFontEh& font, quint32 backgroundRgb, QStringView text)
 {
     WriteRtfCellStart(w, fonts, colors, alignment, flat, font, backgroundRgb);
     WriteRtfEscaped(w, text);
@@ -402,8 +404,7 @@ TColor TDBGridEhExportAsRTF::RecordShading(const TColumnsEhList& columns, int in
     return color;
 }
 
-TColor TDBGridEhExportAsRTF::FooterShading(const TColumnsEhList& columns, int index,
-                                           int footerRow) const
+TColor TDBGridEhExportAsRTF::FooterShading(const TColumnsEhList& columns, int index, int footerRow) const
 {
     TCustomDBGridEh* grid = SourceGrid();
     TColumnEh* column = columns[index];
@@ -413,8 +414,8 @@ TColor TDBGridEhExportAsRTF::FooterShading(const TColumnsEhList& columns, int in
         QString text = FooterText(footerRow, index);
         TFontEh scratch = footer->Font();
         TAlignment alignment = footer->Alignment();
-        grid->OnGetFooterParams(grid, column->Index(), footerRow, column, scratch, color, alignment,
-                                TGridDrawState(), text);
+        grid->OnGetFooterParams(grid, column->Index(), footerRow, column, scratch, color, alignment, TGridDrawState(),
+                                text);
     }
     return color;
 }
@@ -447,15 +448,14 @@ void TDBGridEhExportAsRTF::WriteRowDefinition(TByteWriterEh& w, const RowShape& 
 void TDBGridEhExportAsRTF::WriteRecordRowDefinition(const TColumnsEhList& columns)
 {
     RowShape shape = MakeRowShape(columns, [&](int i) { return RecordShading(columns, i); });
-    auto cached = std::find_if(fRecordRows.begin(), fRecordRows.end(),
-                               [&](const CachedRow& row) { return row.Shape == shape; });
+    auto cached =
+        std::find_if(fRecordRows.begin(), fRecordRows.end(), [&](const CachedRow& row) { return row.Shape == shape; });
     if (cached == fRecordRows.end()) {
         // A handful of shapes covers rows shaded by turns; beyond that the oldest goes.
         constexpr std::size_t kShapesKept = 4;
         if (fRecordRows.size() == kShapesKept)
             fRecordRows.erase(fRecordRows.begin());
-        const quint32 piece =
-            AddPiece(fCapture->Capture([&](TByteWriterEh& w) { WriteRowDefinition(w, shape); }));
+        const quint32 piece = AddPiece(fCapture->Capture([&](TByteWriterEh& w) { WriteRowDefinition(w, shape); }));
         fRecordRows.push_back({std::move(shape), piece});
         cached = fRecordRows.end() - 1;
     }
@@ -464,33 +464,30 @@ void TDBGridEhExportAsRTF::WriteRecordRowDefinition(const TColumnsEhList& column
 
 void TDBGridEhExportAsRTF::WriteCellStart(TByteWriterEh& w, const CellShape& shape)
 {
-    WriteRtfCellStart(w, *fFontTable, *fColorTable, shape.Alignment, shape.Flat,
-                      ResolveFont(shape.Font), ResolveColor(shape.Background));
+    WriteRtfCellStart(w, *fFontTable, *fColorTable, shape.Alignment, shape.Flat, ResolveFont(shape.Font),
+                      ResolveColor(shape.Background));
 }
 
-void TDBGridEhExportAsRTF::WriteRecordCellStart(TAlignment alignment, const TFontEh& font,
-                                                TColor background)
+void TDBGridEhExportAsRTF::WriteRecordCellStart(TAlignment alignment, const TFontEh& font, TColor background)
 {
     const std::size_t index = std::size_t(fCellIndex++);
     if (index >= fRecordCells.size())
         fRecordCells.resize(index + 1);
     CachedCell& cached = fRecordCells[index];
     const bool flat = SourceGrid()->Flat();
-    if (!cached.Valid || cached.Shape.Alignment != alignment || cached.Shape.Flat != flat ||
-        cached.Shape.Background != background || !SameExportFont(cached.Shape.Font, font)) {
+    if (!cached.Valid || cached.Shape.Alignment != alignment || cached.Shape.Flat != flat
+        || cached.Shape.Background != background || !SameExportFont(cached.Shape.Font, font)) {
         cached.Shape = CellShape{alignment, flat, font, background};
-        cached.Piece =
-            AddPiece(fCapture->Capture([&](TByteWriterEh& w) { WriteCellStart(w, cached.Shape); }));
+        cached.Piece = AddPiece(fCapture->Capture([&](TByteWriterEh& w) { WriteCellStart(w, cached.Shape); }));
         cached.Valid = true;
     }
     WritePieceReference(cached.Piece);
 }
 
-void TDBGridEhExportAsRTF::WriteCell(TAlignment alignment, const TFontEh& font, TColor background,
-                                     const QString& text)
+void TDBGridEhExportAsRTF::WriteCell(TAlignment alignment, const TFontEh& font, TColor background, const QString& text)
 {
-    WriteRtfCellParagraph(Out(), *fFontTable, *fColorTable, alignment, SourceGrid()->Flat(),
-                          ResolveFont(font), ResolveColor(background), text);
+    WriteRtfCellParagraph(Out(), *fFontTable, *fColorTable, alignment, SourceGrid()->Flat(), ResolveFont(font),
+                          ResolveColor(background), text);
 }
 
 void TDBGridEhExportAsRTF::EmitTitleRow(const TColumnsEhList& columns)
@@ -518,8 +515,7 @@ void TDBGridEhExportAsRTF::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh&
     WriteRtfCellEnd(Out());
 }
 
-void TDBGridEhExportAsRTF::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& params,
-                                            QByteArrayView utf8)
+void TDBGridEhExportAsRTF::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& params, QByteArrayView utf8)
 {
     WriteRecordCellStart(params.Alignment, *params.Font, params.Background);
     // Kept as it is stored and escaped on the way to the target: escapes of Cyrillic letters
@@ -530,16 +526,13 @@ void TDBGridEhExportAsRTF::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParam
 
 void TDBGridEhExportAsRTF::EmitFooterRow(const TColumnsEhList& columns, int footerRow)
 {
-    WriteRowDefinition(Out(), MakeRowShape(columns, [&](int i) {
-                           return FooterShading(columns, i, footerRow);
-                       }));
+    WriteRowDefinition(Out(), MakeRowShape(columns, [&](int i) { return FooterShading(columns, i, footerRow); }));
     TDBGridEhExport::EmitFooterRow(columns, footerRow);
     WriteRtfRowEnd(Out());
 }
 
-void TDBGridEhExportAsRTF::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
-                                          const TFontEh& font, TColor background,
-                                          TAlignment alignment, const QString& text)
+void TDBGridEhExportAsRTF::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/, const TFontEh& font,
+                                          TColor background, TAlignment alignment, const QString& text)
 {
     WriteCell(alignment, font, background, text);
 }

@@ -64,15 +64,13 @@ void WriteRtfRowContentStart(TByteWriterEh& w);
 void WriteRtfRowEnd(TByteWriterEh& w);
 // A cell paragraph up to its text: alignment, spacing, character formatting and the space
 // after them. The font, its colour and the background are looked up in the tables in that order.
-void WriteRtfCellStart(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
-                       TAlignment alignment, bool flat, const TExportFontEh& font,
-                       quint32 backgroundRgb);
+void WriteRtfCellStart(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors, TAlignment alignment,
+                       bool flat, const TExportFontEh& font, quint32 backgroundRgb);
 // \cell} and CR LF: the end of a cell paragraph.
 void WriteRtfCellEnd(TByteWriterEh& w);
 // One cell paragraph: its start, the escaped text, its end.
-void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors,
-                           TAlignment alignment, bool flat, const TExportFontEh& font,
-                           quint32 backgroundRgb, QStringView text);
+void WriteRtfCellParagraph(TByteWriterEh& w, TRtfFontTableEh& fonts, TRtfColorTableEh& colors, TAlignment alignment,
+                           bool flat, const TExportFontEh& font, quint32 backgroundRgb, QStringView text);
 
 class TMemoryStreamEh;
 
@@ -90,8 +88,8 @@ public:
     void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
     TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::Look; }
     void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override;
-    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                        TColor background, TAlignment alignment, const QString& text) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                        TAlignment alignment, const QString& text) override;
     // The body first, into memory; then the header, whose tables the body filled, and the body.
     void WriteToStream(QIODevice* stream, bool exportAll) override;
 
@@ -153,14 +151,14 @@ private:
     // once, here, and a reference to it where it occurs; record texts it holds as stored, in
     // UTF-8. The copy to the target puts each piece in its place and escapes each text. The
     // body is otherwise plain ASCII, so a byte with its top bit set can mark a reference.
-    static constexpr unsigned char kPieceMark = 0x80;  // then the piece's number, 4 bytes
-    static constexpr unsigned char kTextMark = 0x81;   // then the length, 4 bytes, and the text
+    static constexpr unsigned char kPieceMark = 0x80; // then the piece's number, 4 bytes
+    static constexpr unsigned char kTextMark = 0x81;  // then the length, 4 bytes, and the text
     quint32 AddPiece(QByteArray bytes);
     void WritePieceReference(quint32 piece);
     void WriteTextReference(QByteArrayView utf8);
     void WriteExpandedBody(TByteWriterEh& w) const;
     std::vector<QByteArray> fPieces;
-    std::vector<CachedRow> fRecordRows;    // a few shapes, most recent last
-    std::vector<CachedCell> fRecordCells;  // one per cell position of a record row
+    std::vector<CachedRow> fRecordRows;   // a few shapes, most recent last
+    std::vector<CachedCell> fRecordCells; // one per cell position of a record row
     int fCellIndex = 0;
 };

@@ -66,8 +66,7 @@ void TDBGridEhExportAsText::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh
     Out().WriteAnsi(params.Text);
 }
 
-void TDBGridEhExportAsText::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& /*params*/,
-                                             QByteArrayView utf8)
+void TDBGridEhExportAsText::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& /*params*/, QByteArrayView utf8)
 {
     StartCell();
     Out().WriteAnsiUtf8(utf8);
@@ -80,9 +79,8 @@ void TDBGridEhExportAsText::EmitFooterRow(const TColumnsEhList& columns, int foo
     TDBGridEhExport::EmitFooterRow(columns, footerRow);
 }
 
-void TDBGridEhExportAsText::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
-                                           const TFontEh& /*font*/, TColor /*background*/,
-                                           TAlignment /*alignment*/, const QString& text)
+void TDBGridEhExportAsText::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/, const TFontEh& /*font*/,
+                                           TColor /*background*/, TAlignment /*alignment*/, const QString& text)
 {
     StartCell();
     Out().WriteAnsi(text);
@@ -121,16 +119,14 @@ void TDBGridEhExportAsCSV::EmitDataCell(TColumnEh* /*column*/, TColCellParamsEh&
     WriteCsvQuoted(Out(), params.Text);
 }
 
-void TDBGridEhExportAsCSV::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& /*params*/,
-                                            QByteArrayView utf8)
+void TDBGridEhExportAsCSV::EmitDataCellUtf8(TColumnEh* /*column*/, TColCellParamsEh& /*params*/, QByteArrayView utf8)
 {
     StartCell();
     WriteCsvQuotedUtf8(Out(), utf8);
 }
 
-void TDBGridEhExportAsCSV::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/,
-                                          const TFontEh& /*font*/, TColor /*background*/,
-                                          TAlignment /*alignment*/, const QString& text)
+void TDBGridEhExportAsCSV::EmitFooterCell(int /*dataCol*/, int /*row*/, TColumnEh* /*column*/, const TFontEh& /*font*/,
+                                          TColor /*background*/, TAlignment /*alignment*/, const QString& text)
 {
     StartCell();
     WriteCsvQuoted(Out(), text);

@@ -25,8 +25,8 @@ public:
     void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
     TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::None; }
     void EmitFooterRow(const TColumnsEhList& columns, int footerRow) override;
-    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                        TColor background, TAlignment alignment, const QString& text) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                        TAlignment alignment, const QString& text) override;
     void WriteToStream(QIODevice* stream, bool exportAll) override;
 
     // A line break before every line but the first.
@@ -47,8 +47,8 @@ public:
     void EmitTitleRow(const TColumnsEhList& columns) override;
     void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
     void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
-    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                        TColor background, TAlignment alignment, const QString& text) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                        TAlignment alignment, const QString& text) override;
     void StartCell() override;
 
 protected:

@@ -7,19 +7,48 @@
 TVclDbifTagEh VclDbifTagOf(TFieldType type)
 {
     switch (type) {
-    case ftString: case ftBoolean: case ftMemo: case ftFixedChar: case ftLargeint: case ftOraClob:
+    case ftString:
+    case ftBoolean:
+    case ftMemo:
+    case ftFixedChar:
+    case ftLargeint:
+    case ftOraClob:
     case ftGuid:
         return vdtText;
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
         return vdtInteger;
-    case ftFloat: case ftCurrency: case ftBCD: case ftDate: case ftTime: case ftDateTime:
-    case ftTimeStamp: case ftFMTBcd:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp:
+    case ftFMTBcd:
         return vdtFloat;
-    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftFmtMemo: case ftParadoxOle:
-    case ftDBaseOle: case ftTypedBinary: case ftWideString: case ftOraBlob:
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftWideString:
+    case ftOraBlob:
         return vdtBytes;
-    case ftUnknown: case ftCursor: case ftADT: case ftArray: case ftReference: case ftDataSet:
-    case ftVariant: case ftInterface: case ftIDispatch:
+    case ftUnknown:
+    case ftCursor:
+    case ftADT:
+    case ftArray:
+    case ftReference:
+    case ftDataSet:
+    case ftVariant:
+    case ftInterface:
+    case ftIDispatch:
         break;
     }
     return vdtNoValue;
@@ -67,12 +96,12 @@ void WriteCounted(TByteWriterEh& w, TVclDbifTagEh tag, QByteArrayView bytes)
     w.WriteBytes(bytes);
 }
 
-}  // namespace
+} // namespace
 
 void WriteVclDbifText(TByteWriterEh& w, QStringView text)
 {
     QByteArray& bytes = w.Scratch();
-    bytes.resize(0);  // keeps the capacity for the next piece
+    bytes.resize(0); // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
     WriteCounted(w, vdtText, bytes);
 }
@@ -95,8 +124,7 @@ void TDBGridEhExportAsVCLDBIF::EndDocument()
     WriteVclDbifTag(Out(), vdtEnd);
 }
 
-void TDBGridEhExportAsVCLDBIF::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
-                                                QByteArrayView /*utf8*/)
+void TDBGridEhExportAsVCLDBIF::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView /*utf8*/)
 {
     EmitDataCell(column, params);
 }
@@ -128,7 +156,8 @@ void TDBGridEhExportAsVCLDBIF::EmitDataCell(TColumnEh* column, TColCellParamsEh&
         break;
     case vdtBytes:
         switch (field->DataType()) {
-        case ftWideString: case ftFmtMemo:
+        case ftWideString:
+        case ftFmtMemo:
             // Text types travel as the bytes of their text.
             WriteVclDbifBytes(w, AnsiEncode(field->PlainText()));
             break;

@@ -6,14 +6,15 @@
 #include "TByteWriterEh.h"
 #include "TDBGridEhExport.h"
 
-enum TVclDbifTagEh : char {
+enum TVclDbifTagEh : char
+{
     vdtEnd = 0,
-    vdtNoValue = 1,  // no field, or a type that does not travel
+    vdtNoValue = 1, // no field, or a type that does not travel
     vdtNull = 2,
-    vdtInteger = 3,  // signed 32-bit
-    vdtFloat = 4,    // IEEE 754 double
-    vdtText = 5,     // 32-bit length, windows-1251 bytes
-    vdtBytes = 6     // 32-bit length, raw bytes
+    vdtInteger = 3, // signed 32-bit
+    vdtFloat = 4,   // IEEE 754 double
+    vdtText = 5,    // 32-bit length, windows-1251 bytes
+    vdtBytes = 6    // 32-bit length, raw bytes
 };
 
 // The tag a non-null value of a field type travels under.

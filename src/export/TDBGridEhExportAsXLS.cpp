@@ -6,8 +6,7 @@
 namespace {
 
 // Record type, length of the data that follows, then row, column and XF index of a cell record.
-void WriteCellHeader(TByteWriterEh& w, quint16 type, quint16 length, quint16 row, quint16 col,
-                     quint16 xf)
+void WriteCellHeader(TByteWriterEh& w, quint16 type, quint16 length, quint16 row, quint16 col, quint16 xf)
 {
     char* out = w.Reserve(10);
     const quint16 words[5] = {type, length, row, col, xf};
@@ -27,16 +26,16 @@ void WriteLabelBytes(TByteWriterEh& w, quint16 row, quint16 col, const QByteArra
     w.WriteBytes(bytes.constData(), n);
 }
 
-}  // namespace
+} // namespace
 
 void WriteXlsBof(TByteWriterEh& w)
 {
     w.WriteUInt16(0x0809);
     w.WriteUInt16(0x0008);
-    w.WriteUInt16(0x0000);  // BIFF version
-    w.WriteUInt16(0x0010);  // worksheet
-    w.WriteUInt16(0x0000);  // build
-    w.WriteUInt16(0x0000);  // year
+    w.WriteUInt16(0x0000); // BIFF version
+    w.WriteUInt16(0x0010); // worksheet
+    w.WriteUInt16(0x0000); // build
+    w.WriteUInt16(0x0000); // year
 }
 
 void WriteXlsCodepage(TByteWriterEh& w)
@@ -49,7 +48,7 @@ void WriteXlsCodepage(TByteWriterEh& w)
 void WriteXlsLabel(TByteWriterEh& w, quint16 row, quint16 col, QStringView text)
 {
     QByteArray& bytes = w.Scratch();
-    bytes.resize(0);  // keeps the capacity for the next piece
+    bytes.resize(0); // keeps the capacity for the next piece
     AnsiAppend(bytes, text);
     WriteLabelBytes(w, row, col, bytes);
 }
@@ -107,8 +106,7 @@ void TDBGridEhExportAsXLS::BeginDocument()
 {
     // Row numbers are 16-bit: refuse what a sheet cannot hold before anything is written.
     const TCustomDBGridEh* grid = SourceGrid();
-    const qint64 rows = (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() +
-                        grid->FooterRowCount();
+    const qint64 rows = (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() + grid->FooterRowCount();
     if (rows > kXlsMaxRows)
         throw Exception((TargetFileName().isEmpty()
                              ? QStringLiteral("Лист Excel не записан")
@@ -175,10 +173,16 @@ void TDBGridEhExportAsXLS::EmitDataCell(TColumnEh* column, TColCellParamsEh& par
         return;
     }
     switch (field->DataType()) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
         WriteIntegerCell(field->AsInteger());
         break;
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
         WriteNumberCell(field->AsFloat());
         break;
     default:
@@ -187,13 +191,14 @@ void TDBGridEhExportAsXLS::EmitDataCell(TColumnEh* column, TColCellParamsEh& par
     }
 }
 
-void TDBGridEhExportAsXLS::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
-                                            QByteArrayView utf8)
+void TDBGridEhExportAsXLS::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8)
 {
     // Text fields come this way: the choice comes down to BLANK for null, else LABEL.
     const TField* field = column->Field();
     switch (field->DataType()) {
-    case ftString: case ftFixedChar: case ftWideString:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
         if (field->IsBlank()) {
             WriteBlankCell();
         } else {
@@ -207,9 +212,8 @@ void TDBGridEhExportAsXLS::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh&
     }
 }
 
-void TDBGridEhExportAsXLS::EmitFooterCell(int dataCol, int row, TColumnEh* column,
-                                          const TFontEh& /*font*/, TColor /*background*/,
-                                          TAlignment /*alignment*/, const QString& text)
+void TDBGridEhExportAsXLS::EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& /*font*/,
+                                          TColor /*background*/, TAlignment /*alignment*/, const QString& text)
 {
     const TFooterValueType kind = column->UsedFooter(row)->ValueType();
     if (kind == fvtSum || kind == fvtCount)

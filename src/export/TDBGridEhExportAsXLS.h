@@ -12,7 +12,10 @@ constexpr qsizetype kXlsMaxLabelBytes = 65535 - 8;
 // Integers the RK record holds: 30 bits survive the shift by two.
 constexpr qint64 kXlsMinRk = -536870912;
 constexpr qint64 kXlsMaxRk = 536870911;
-constexpr bool FitsXlsRk(qint64 v) { return v >= kXlsMinRk && v <= kXlsMaxRk; }
+constexpr bool FitsXlsRk(qint64 v)
+{
+    return v >= kXlsMinRk && v <= kXlsMaxRk;
+}
 
 // Worksheet start (BIFF version field 0, substream 0010).
 void WriteXlsBof(TByteWriterEh& w);
@@ -38,8 +41,8 @@ public:
     void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
     void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
     TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::None; }
-    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                        TColor background, TAlignment alignment, const QString& text) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                        TAlignment alignment, const QString& text) override;
     void WriteToStream(QIODevice* stream, bool exportAll) override;
 
     // One cell record at the next position each.

@@ -35,7 +35,7 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-}  // namespace
+} // namespace
 
 bool XlsxKeepEscapeLookalikes(QByteArray& utf8)
 {
@@ -47,9 +47,8 @@ bool XlsxKeepEscapeLookalikes(QByteArray& utf8)
     bool changed = false;
     for (qsizetype i = 0; i < n; ++i) {
         const char c = utf8[i];
-        if (c == '_' && i + 6 < n && utf8[i + 1] == 'x' && IsHexDigit(utf8[i + 2])
-            && IsHexDigit(utf8[i + 3]) && IsHexDigit(utf8[i + 4]) && IsHexDigit(utf8[i + 5])
-            && utf8[i + 6] == '_') {
+        if (c == '_' && i + 6 < n && utf8[i + 1] == 'x' && IsHexDigit(utf8[i + 2]) && IsHexDigit(utf8[i + 3])
+            && IsHexDigit(utf8[i + 4]) && IsHexDigit(utf8[i + 5]) && utf8[i + 6] == '_') {
             out.append("_x005F_");
             changed = true;
         } else {
@@ -144,7 +143,7 @@ QString NotWritten(const QString& target)
                             : QStringLiteral("Книга Excel \"%1\" не записана").arg(target);
 }
 
-}  // namespace
+} // namespace
 
 void TDBGridEhExportAsXLSX::Check(int error) const
 {
@@ -177,8 +176,7 @@ void TDBGridEhExportAsXLSX::BeginDocument()
 {
     // Refuse what a worksheet cannot hold before anything is written.
     const TCustomDBGridEh* grid = SourceGrid();
-    const qint64 rows =
-        (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() + grid->FooterRowCount();
+    const qint64 rows = (grid->Options().Contains(dgTitles) ? 1 : 0) + RecordsInAll() + grid->FooterRowCount();
     if (rows > kXlsxMaxRows)
         throw Exception(NotWritten(TargetName())
                         + QStringLiteral(": на листе помещается не больше 1 048 576 строк, а в "
@@ -199,9 +197,8 @@ void TDBGridEhExportAsXLSX::BeginDocument()
     if (!fFolder->isValid())
         fFolder = std::make_unique<QTemporaryDir>();
     if (!fFolder->isValid())
-        throw Exception(
-            NotWritten(target)
-            + QStringLiteral(": не удалось создать временную папку в \"%1\".").arg(near));
+        throw Exception(NotWritten(target)
+                        + QStringLiteral(": не удалось создать временную папку в \"%1\".").arg(near));
 
     const QByteArray folder = QFile::encodeName(fFolder->path());
     const QByteArray book = QFile::encodeName(fFolder->filePath(QStringLiteral("book.xlsx")));
@@ -211,16 +208,14 @@ void TDBGridEhExportAsXLSX::BeginDocument()
     options.use_zip64 = LXW_TRUE;
     fBook.reset(workbook_new_opt(book.constData(), &options));
     if (!fBook)
-        throw Exception(
-            NotWritten(target)
-            + QStringLiteral(": не удалось начать книгу в \"%1\".").arg(fFolder->path()));
+        throw Exception(NotWritten(target)
+                        + QStringLiteral(": не удалось начать книгу в \"%1\".").arg(fFolder->path()));
     fSheet = workbook_add_worksheet(fBook.get(), "Лист1");
     if (!fSheet)
         Check(LXW_ERROR_MEMORY_MALLOC_FAILED);
     for (int i = 0; i < columns; ++i)
         Check(worksheet_set_column_pixels(fSheet, lxw_col_t(i), lxw_col_t(i),
-                                          uint32_t(std::max(0, ExportColumns()[i]->Width())),
-                                          nullptr));
+                                          uint32_t(std::max(0, ExportColumns()[i]->Width())), nullptr));
 }
 
 void TDBGridEhExportAsXLSX::EndDocument()
@@ -264,7 +259,7 @@ void TDBGridEhExportAsXLSX::WriteTextCell(const QString& text, lxw_format* forma
 void TDBGridEhExportAsXLSX::WriteUtf8Cell(QByteArrayView utf8, lxw_format* format)
 {
     const QByteArrayView cell = XlsxCellText(utf8, fScratch);
-    fText.resize(0);  // keeps the capacity for the next cell
+    fText.resize(0); // keeps the capacity for the next cell
     fText.append(cell.data(), cell.size());
     WriteCellText(format);
 }
@@ -347,8 +342,7 @@ void TDBGridEhExportAsXLSX::EmitDataCell(TColumnEh* column, TColCellParamsEh& pa
     }
 }
 
-void TDBGridEhExportAsXLSX::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
-                                             QByteArrayView utf8)
+void TDBGridEhExportAsXLSX::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8)
 {
     // Text fields come this way: an empty cell for null, else the bytes as they stand.
     const TField* field = column->Field();
@@ -367,9 +361,8 @@ void TDBGridEhExportAsXLSX::EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh
     }
 }
 
-void TDBGridEhExportAsXLSX::EmitFooterCell(int dataCol, int row, TColumnEh* column,
-                                           const TFontEh& /*font*/, TColor /*background*/,
-                                           TAlignment /*alignment*/, const QString& text)
+void TDBGridEhExportAsXLSX::EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& /*font*/,
+                                           TColor /*background*/, TAlignment /*alignment*/, const QString& text)
 {
     const TFooterValueType kind = column->UsedFooter(row)->ValueType();
     if (kind == fvtSum || kind == fvtCount)

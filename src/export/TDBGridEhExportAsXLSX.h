@@ -46,11 +46,10 @@ public:
     void EndDocument() override;
     void EmitTitleRow(const TColumnsEhList& columns) override;
     void EmitDataCell(TColumnEh* column, TColCellParamsEh& params) override;
-    void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params,
-                          QByteArrayView utf8) override;
+    void EmitDataCellUtf8(TColumnEh* column, TColCellParamsEh& params, QByteArrayView utf8) override;
     TCellParamsUse Utf8CellParamsUse() const override { return TCellParamsUse::None; }
-    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font,
-                        TColor background, TAlignment alignment, const QString& text) override;
+    void EmitFooterCell(int dataCol, int row, TColumnEh* column, const TFontEh& font, TColor background,
+                        TAlignment alignment, const QString& text) override;
     void WriteToStream(QIODevice* stream, bool exportAll) override;
 
     // One cell at the next position each; an empty cell writes nothing.

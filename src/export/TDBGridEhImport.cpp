@@ -56,8 +56,14 @@ QString AnsiDecode(QByteArrayView bytes)
 bool IsByteType(TFieldType type)
 {
     switch (type) {
-    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftParadoxOle: case ftDBaseOle:
-    case ftTypedBinary: case ftOraBlob:
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftOraBlob:
         return true;
     default:
         return false;
@@ -195,7 +201,8 @@ void AssignVariantEh(TField* field, const QVariant& value)
         else
             SetFieldText(field, AnsiDecode(value.toByteArray()));
         return;
-    case QMetaType::Int: case QMetaType::LongLong: {
+    case QMetaType::Int:
+    case QMetaType::LongLong: {
         const qint64 n = value.toLongLong();
         const QString shown = QString::number(n);
         if (IsIntegerType(type)) {
@@ -272,8 +279,8 @@ void TDBGridEhImport::HandleAssignError(const Exception& error, bool& ignoreAllE
 {
     if (ignoreAllErrors)
         return;
-    const QString message = QStringLiteral("Error during insert value:") + u'\n' + error.Message() +
-                            QStringLiteral("\n\nIgnore error?");
+    const QString message =
+        QStringLiteral("Error during insert value:") + u'\n' + error.Message() + QStringLiteral("\n\nIgnore error?");
     switch (ImportErrorBoxEh(message)) {
     case iaeYes:
         return;
@@ -563,8 +570,7 @@ int TDBGridEhImportAsVCLDBIF::SourceColumnCount() const
 
 void TDBGridEhImportAsVCLDBIF::ReadExactly(char* data, qint64 count)
 {
-    if (count < 0 || SourceStream->size() - SourceStream->pos() < count ||
-        SourceStream->read(data, count) != count)
+    if (count < 0 || SourceStream->size() - SourceStream->pos() < count || SourceStream->read(data, count) != count)
         throw Exception(kInvalidVclDbif);
 }
 
@@ -621,7 +627,8 @@ void TDBGridEhImportAsVCLDBIF::ReadValue()
         PendingValue = QVariant(qFromLittleEndian<double>(raw));
         break;
     }
-    case 5: case 6: {
+    case 5:
+    case 6: {
         char raw[4];
         ReadExactly(raw, 4);
         const qint32 length = qFromLittleEndian<qint32>(raw);
@@ -632,7 +639,7 @@ void TDBGridEhImportAsVCLDBIF::ReadValue()
         PendingValue = tag == 5 ? QVariant(AnsiDecode(bytes)) : QVariant(bytes);
         break;
     }
-    default:  // 1 and unknown tags: no value
+    default: // 1 and unknown tags: no value
         break;
     }
 }
@@ -674,8 +681,7 @@ void TDBGridEhImportAsVCLDBIF::ImportFromSource(QIODevice* stream, bool importAl
 
 // ---------------------------------------------------------------------------------------------
 
-void ImportGridFromStream(TDBGridEhImportClass importClass, TCustomDBGridEh* grid, QIODevice* stream,
-                          bool importAll)
+void ImportGridFromStream(TDBGridEhImportClass importClass, TCustomDBGridEh* grid, QIODevice* stream, bool importAll)
 {
     const std::unique_ptr<TDBGridEhImport> importer = importClass();
     importer->TargetGrid = grid;

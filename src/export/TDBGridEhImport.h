@@ -122,11 +122,15 @@ std::unique_ptr<TDBGridEhImport> ImportClassEh()
     return std::make_unique<T>();
 }
 
-void ImportGridFromStream(TDBGridEhImportClass importClass, TCustomDBGridEh* grid, QIODevice* stream,
-                          bool importAll);
+void ImportGridFromStream(TDBGridEhImportClass importClass, TCustomDBGridEh* grid, QIODevice* stream, bool importAll);
 
 // The box that asks whether to go on after a value could not be assigned. Tests replace it.
-enum TImportErrorAnswerEh { iaeYes, iaeNo, iaeAll };
+enum TImportErrorAnswerEh
+{
+    iaeYes,
+    iaeNo,
+    iaeAll
+};
 using TImportErrorBoxEh = std::function<TImportErrorAnswerEh(const QString& message)>;
 void SetImportErrorBoxEh(TImportErrorBoxEh box);
 TImportErrorAnswerEh ImportErrorBoxEh(const QString& message);

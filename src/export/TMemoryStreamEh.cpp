@@ -2,9 +2,9 @@
 
 #include "Exception.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <cstdint>
 #include <limits>
 
 #include <sys/mman.h>
@@ -58,7 +58,7 @@ char* MapAligned(qint64 length)
     return reinterpret_cast<char*>(aligned);
 }
 
-}  // namespace
+} // namespace
 
 TMemoryStreamEh::TMemoryStreamEh(QObject* parent) : QIODevice(parent)
 {

@@ -50,7 +50,7 @@ private:
     char* fMemory = nullptr;
     qint64 fSize = 0;
     qint64 fCapacity = 0;
-    qint64 fReserved = 0;   // bytes held: the capacity, or more address space for a large stream
-    bool fMapped = false;   // held in a mapping of its own rather than on the heap
+    qint64 fReserved = 0; // bytes held: the capacity, or more address space for a large stream
+    bool fMapped = false; // held in a mapping of its own rather than on the heap
     int fHalfGrowthStep = 4096;
 };

@@ -22,8 +22,7 @@ QString Reason(int error)
 
 Exception CannotCreate(const QString& fileName, int error)
 {
-    return Exception(FormatMessage(QStringLiteral("Cannot create file \"%s\". %s"),
-                                   {fileName, Reason(error)}));
+    return Exception(FormatMessage(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, Reason(error)}));
 }
 
 Exception CannotReplace(const QString& fileName, const QString& reason)
@@ -46,17 +45,14 @@ QString RandomSuffix()
     return suffix;
 }
 
-}  // namespace
+} // namespace
 
 // Writes straight to the file handle and keeps the system's reason when a write fails, also
 // one that fails after part of the bytes went out.
 class TSafeFileWriterEh::THandleDevice : public QIODevice
 {
 public:
-    explicit THandleDevice(int handle) : fHandle(handle)
-    {
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
+    explicit THandleDevice(int handle) : fHandle(handle) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
     bool isSequential() const override { return true; }
     int Error() const { return fError; }
 
@@ -84,8 +80,7 @@ private:
     int fError = 0;
 };
 
-TSafeFileWriterEh::TSafeFileWriterEh(const QString& fileName)
-    : fFileName(QFileInfo(fileName).absoluteFilePath())
+TSafeFileWriterEh::TSafeFileWriterEh(const QString& fileName) : fFileName(QFileInfo(fileName).absoluteFilePath())
 {
     const QByteArray path = QFile::encodeName(fFileName);
     struct stat target;
@@ -121,8 +116,7 @@ TSafeFileWriterEh::~TSafeFileWriterEh()
 void TSafeFileWriterEh::OpenInPlace()
 {
     fInPlace = true;
-    fHandle = ::open(QFile::encodeName(fFileName).constData(),
-                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fHandle = ::open(QFile::encodeName(fFileName).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fHandle < 0)
         throw CannotCreate(fFileName, errno);
     fDevice = std::make_unique<THandleDevice>(fHandle);
@@ -139,8 +133,8 @@ void TSafeFileWriterEh::OpenBeside(const struct stat* old)
         name = folder + u'/' + stem + RandomSuffix();
         // A new file takes the permissions any created file takes; a replacement takes the old
         // file's below, and is private until then.
-        fHandle = ::open(QFile::encodeName(name).constData(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
+        fHandle =
+            ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, old ? 0600 : 0666);
         if (fHandle >= 0)
             break;
         const int error = errno;
@@ -148,8 +142,8 @@ void TSafeFileWriterEh::OpenBeside(const struct stat* old)
             continue;
         if (!old)
             throw CannotCreate(fFileName, error);
-        throw CannotReplace(fFileName, QStringLiteral("в папке «%1» нельзя создать временный файл: %2")
-                                           .arg(folder, Reason(error)));
+        throw CannotReplace(
+            fFileName, QStringLiteral("в папке «%1» нельзя создать временный файл: %2").arg(folder, Reason(error)));
     }
     fTempName = name;
     // No destructor runs for a constructor that fails: the file made above goes here.
@@ -163,8 +157,8 @@ void TSafeFileWriterEh::OpenBeside(const struct stat* old)
     });
     if (old) {
         // The owner is kept where this user may set it (as root); the permissions always.
-        if ((old->st_uid != ::geteuid() || old->st_gid != ::getegid()) &&
-            ::fchown(fHandle, old->st_uid, old->st_gid) != 0) {
+        if ((old->st_uid != ::geteuid() || old->st_gid != ::getegid())
+            && ::fchown(fHandle, old->st_uid, old->st_gid) != 0) {
             // Not ours to give away: the new file belongs to this user.
         }
         if (::fchmod(fHandle, old->st_mode & 07777) != 0)
@@ -207,8 +201,7 @@ void TSafeFileWriterEh::Commit()
         throw Exception(WriteMessage(fFileName, Reason(errno)));
     if (fInPlace)
         return;
-    if (::rename(QFile::encodeName(fTempName).constData(),
-                 QFile::encodeName(fFinalName).constData()) != 0)
+    if (::rename(QFile::encodeName(fTempName).constData(), QFile::encodeName(fFinalName).constData()) != 0)
         throw CannotReplace(fFileName, Reason(errno));
     fTempName.clear();
 }
@@ -219,8 +212,7 @@ bool IsSameFileEh(const QString& a, const QString& b)
         return false;
     struct stat first;
     struct stat second;
-    if (::stat(QFile::encodeName(a).constData(), &first) != 0 ||
-        ::stat(QFile::encodeName(b).constData(), &second) != 0)
+    if (::stat(QFile::encodeName(a).constData(), &first) != 0 || ::stat(QFile::encodeName(b).constData(), &second) != 0)
         return false;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

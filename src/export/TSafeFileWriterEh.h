@@ -40,11 +40,11 @@ private:
     void OpenBeside(const struct stat* old);
     void CloseHandle();
 
-    QString fFileName;   // the target as the user named it, made absolute: for messages
-    QString fFinalName;  // the file that is replaced: the target, its symbolic links followed
-    QString fTempName;   // empty when written in place, or once renamed or removed
+    QString fFileName;  // the target as the user named it, made absolute: for messages
+    QString fFinalName; // the file that is replaced: the target, its symbolic links followed
+    QString fTempName;  // empty when written in place, or once renamed or removed
     class THandleDevice;
-    std::unique_ptr<THandleDevice> fDevice;  // writes to fHandle
+    std::unique_ptr<THandleDevice> fDevice; // writes to fHandle
     int fHandle = -1;
     bool fInPlace = false;
 };

@@ -14,8 +14,7 @@ struct TCanvasEh::TFontEntry
     TTextMetricEh Metrics;
     QFontMetrics Measure;
 
-    explicit TFontEntry(const TFontEh& key)
-        : Key(key), Font(key.ToQFont()), Metrics(TextMetricsEh(Font)), Measure(Font)
+    explicit TFontEntry(const TFontEh& key) : Key(key), Font(key.ToQFont()), Metrics(TextMetricsEh(Font)), Measure(Font)
     {
     }
 };
@@ -246,9 +245,9 @@ QString EllipsisFitEh(const QString& text, int width, const std::function<int(co
     return s;
 }
 
-void DrawCellText(TCanvasEh& canvas, const QRect& rect, bool fill, bool rightToLeft, int leftMargin,
-                  int rightMargin, bool endEllipsis, bool multiLine, TTextLayout layout, TAlignment alignment,
-                  const QString& text, int dy, int dx)
+void DrawCellText(TCanvasEh& canvas, const QRect& rect, bool fill, bool rightToLeft, int leftMargin, int rightMargin,
+                  bool endEllipsis, bool multiLine, TTextLayout layout, TAlignment alignment, const QString& text,
+                  int dy, int dx)
 {
     QPainter& p = canvas.Painter();
     const TColor brush = canvas.BrushColor();
@@ -278,7 +277,7 @@ void DrawCellText(TCanvasEh& canvas, const QRect& rect, bool fill, bool rightToL
 
     const int left = rect.left();
     const int top = rect.top();
-    const int right = rect.left() + rect.width();   // first pixel after the rectangle
+    const int right = rect.left() + rect.width(); // first pixel after the rectangle
     const int bottom = rect.top() + rect.height();
     QString s = text;
     int width = -1;

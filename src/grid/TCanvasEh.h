@@ -65,9 +65,9 @@ private:
 // rectangle; multi-line text word-wrapped within the rectangle less dx and dy. fill: fill the
 // rectangle with the brush first (else the text is drawn transparently). A brush colour the display
 // cannot show exactly sends the text through an off-screen bitmap.
-void DrawCellText(TCanvasEh& canvas, const QRect& rect, bool fill, bool rightToLeft, int leftMargin,
-                  int rightMargin, bool endEllipsis, bool multiLine, TTextLayout layout, TAlignment alignment,
-                  const QString& text, int dy, int dx);
+void DrawCellText(TCanvasEh& canvas, const QRect& rect, bool fill, bool rightToLeft, int leftMargin, int rightMargin,
+                  bool endEllipsis, bool multiLine, TTextLayout layout, TAlignment alignment, const QString& text,
+                  int dy, int dx);
 
 // The text that DrawCellText writes on one line when it shortens with an ellipsis to fit width
 // (the rectangle's width less dx), and every candidate it tried on the way, for tests.

@@ -65,8 +65,8 @@ TSystemColorSourceEh DefaultSource()
     static const TSystemColorSourceEh source = [] {
         const QString platform = QGuiApplication::platformName();
         return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")
-            ? TSystemColorSourceEh::WindowsDefaults
-            : TSystemColorSourceEh::Palette;
+                   ? TSystemColorSourceEh::WindowsDefaults
+                   : TSystemColorSourceEh::Palette;
     }();
     return source;
 }
@@ -77,25 +77,44 @@ std::optional<std::pair<QPalette::ColorGroup, QPalette::ColorRole>> PaletteRole(
     using R = QPalette::ColorRole;
     const auto active = QPalette::Active;
     switch (index) {
-    case 4: return std::pair(active, R::Window);            // clMenu
-    case 5: return std::pair(active, R::Base);              // clWindow
-    case 7: return std::pair(active, R::WindowText);        // clMenuText
-    case 8: return std::pair(active, R::Text);              // clWindowText
-    case 13: return std::pair(active, R::Highlight);        // clHighlight
-    case 14: return std::pair(active, R::HighlightedText);  // clHighlightText
-    case 15: return std::pair(active, R::Button);           // clBtnFace
-    case 16: return std::pair(active, R::Dark);             // clBtnShadow
-    case 17: return std::pair(QPalette::Disabled, R::Text); // clGrayText
-    case 18: return std::pair(active, R::ButtonText);       // clBtnText
-    case 20: return std::pair(active, R::Light);            // clBtnHighlight
-    case 21: return std::pair(active, R::Shadow);           // cl3DDkShadow
-    case 22: return std::pair(active, R::Midlight);         // cl3DLight
-    case 23: return std::pair(active, R::ToolTipText);      // clInfoText
-    case 24: return std::pair(active, R::ToolTipBase);      // clInfoBk
-    case 26: return std::pair(active, R::Link);             // clHotLight
-    case 29: return std::pair(active, R::Highlight);        // clMenuHighlight
-    case 30: return std::pair(active, R::Window);           // clMenuBar
-    default: return std::nullopt;
+    case 4:
+        return std::pair(active, R::Window); // clMenu
+    case 5:
+        return std::pair(active, R::Base); // clWindow
+    case 7:
+        return std::pair(active, R::WindowText); // clMenuText
+    case 8:
+        return std::pair(active, R::Text); // clWindowText
+    case 13:
+        return std::pair(active, R::Highlight); // clHighlight
+    case 14:
+        return std::pair(active, R::HighlightedText); // clHighlightText
+    case 15:
+        return std::pair(active, R::Button); // clBtnFace
+    case 16:
+        return std::pair(active, R::Dark); // clBtnShadow
+    case 17:
+        return std::pair(QPalette::Disabled, R::Text); // clGrayText
+    case 18:
+        return std::pair(active, R::ButtonText); // clBtnText
+    case 20:
+        return std::pair(active, R::Light); // clBtnHighlight
+    case 21:
+        return std::pair(active, R::Shadow); // cl3DDkShadow
+    case 22:
+        return std::pair(active, R::Midlight); // cl3DLight
+    case 23:
+        return std::pair(active, R::ToolTipText); // clInfoText
+    case 24:
+        return std::pair(active, R::ToolTipBase); // clInfoBk
+    case 26:
+        return std::pair(active, R::Link); // clHotLight
+    case 29:
+        return std::pair(active, R::Highlight); // clMenuHighlight
+    case 30:
+        return std::pair(active, R::Window); // clMenuBar
+    default:
+        return std::nullopt;
     }
 }
 

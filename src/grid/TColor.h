@@ -63,19 +63,35 @@ constexpr TColor clFuchsia = 0xFF00FF;
 constexpr TColor clAqua = 0xFFFF00;
 constexpr TColor clWhite = 0xFFFFFF;
 
-constexpr bool IsSystemColor(TColor c) { return (c & clSystemColor) != 0; }
+constexpr bool IsSystemColor(TColor c)
+{
+    return (c & clSystemColor) != 0;
+}
 constexpr TColor RGBColor(int r, int g, int b)
 {
     return TColor(r & 0xFF) | (TColor(g & 0xFF) << 8) | (TColor(b & 0xFF) << 16);
 }
-constexpr int GetRValue(TColor c) { return int(c & 0xFF); }
-constexpr int GetGValue(TColor c) { return int((c >> 8) & 0xFF); }
-constexpr int GetBValue(TColor c) { return int((c >> 16) & 0xFF); }
+constexpr int GetRValue(TColor c)
+{
+    return int(c & 0xFF);
+}
+constexpr int GetGValue(TColor c)
+{
+    return int((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(TColor c)
+{
+    return int((c >> 16) & 0xFF);
+}
 
 // Where system colours come from: the application's palette (the desktop's colours), or the fixed
 // Windows defaults, which the headless test environment uses so that painted and exported colours
 // do not depend on the machine.
-enum class TSystemColorSourceEh { Palette, WindowsDefaults };
+enum class TSystemColorSourceEh
+{
+    Palette,
+    WindowsDefaults
+};
 TSystemColorSourceEh SystemColorSource();
 void SetSystemColorSource(TSystemColorSourceEh source);
 

@@ -78,13 +78,13 @@ void TColumnDefValuesEh::Changed()
         fGrid->InvalidateGrid();
 }
 
-#define PB_DEF_VALUE_SETTER(Name, Type)                                                             \
-    void TColumnDefValuesEh::Set##Name(Type value)                                                  \
-    {                                                                                               \
-        if (value == f##Name)                                                                       \
-            return;                                                                                 \
-        f##Name = value;                                                                            \
-        Changed();                                                                                  \
+#define PB_DEF_VALUE_SETTER(Name, Type)                                                                                \
+    void TColumnDefValuesEh::Set##Name(Type value)                                                                     \
+    {                                                                                                                  \
+        if (value == f##Name)                                                                                          \
+            return;                                                                                                    \
+        f##Name = value;                                                                                               \
+        Changed();                                                                                                     \
     }
 
 PB_DEF_VALUE_SETTER(AlwaysShowEditButton, bool)

@@ -38,8 +38,10 @@ bool IsMemo(const TField* f)
 // TColumnEh: collection item, field binding
 
 TColumnEh::TColumnEh(TDBGridColumnsEh* collection)
-    : fCollection(collection), fFooter(std::make_unique<TColumnFooterEh>(this)),
-      fFooters(std::make_unique<TColumnFootersEh>(this)), fTitle(std::make_unique<TColumnTitleEh>(this))
+    : fCollection(collection),
+      fFooter(std::make_unique<TColumnFooterEh>(this)),
+      fFooters(std::make_unique<TColumnFootersEh>(this)),
+      fTitle(std::make_unique<TColumnTitleEh>(this))
 {
     fFont = DefaultFont();
     fBasisWidth = Width();
@@ -271,7 +273,10 @@ bool TColumnEh::DefaultWordWrap() const
     if (!Grid() || !f)
         return false;
     switch (f->DataType()) {
-    case ftString: case ftMemo: case ftFmtMemo: case ftWideString:
+    case ftString:
+    case ftMemo:
+    case ftFmtMemo:
+    case ftWideString:
         return true;
     default:
         return false;
@@ -316,18 +321,18 @@ void TColumnEh::SetAlignment(TAlignment value)
 }
 
 // Boolean properties whose default comes from the grid's column defaults.
-#define PB_COLUMN_DEF_BOOL(Name, Flag, Report)                                                     \
-    bool TColumnEh::Name() const                                                                    \
-    {                                                                                               \
-        if (IsExplicit(Flag))                                                                       \
-            return f##Name;                                                                         \
-        const TColumnsOwnerEh* g = Grid();                                                          \
-        return g && g->ColumnDefValues().Name();                                                    \
-    }                                                                                               \
-    void TColumnEh::Set##Name(bool value)                                                           \
-    {                                                                                               \
-        if (AssignExplicit(Flag, f##Name, value) && (Report))                                       \
-            Changed(false);                                                                         \
+#define PB_COLUMN_DEF_BOOL(Name, Flag, Report)                                                                         \
+    bool TColumnEh::Name() const                                                                                       \
+    {                                                                                                                  \
+        if (IsExplicit(Flag))                                                                                          \
+            return f##Name;                                                                                            \
+        const TColumnsOwnerEh* g = Grid();                                                                             \
+        return g && g->ColumnDefValues().Name();                                                                       \
+    }                                                                                                                  \
+    void TColumnEh::Set##Name(bool value)                                                                              \
+    {                                                                                                                  \
+        if (AssignExplicit(Flag, f##Name, value) && (Report))                                                          \
+            Changed(false);                                                                                            \
     }
 
 PB_COLUMN_DEF_BOOL(AlwaysShowEditButton, cvAlwaysShowEditButton, true)
@@ -690,7 +695,13 @@ int TColumnEh::GetCellImageIndex() const
         result = IndexOfText(fPickList, f->PlainText());
     } else {
         switch (f->DataType()) {
-        case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: {
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftFMTBcd: {
             const double v = f->AsFloat();
             if (v >= double(std::numeric_limits<int>::min()) && v <= double(std::numeric_limits<int>::max()))
                 result = int(f->AsInteger());
@@ -730,7 +741,7 @@ void TColumnEh::FillCellParams(TColCellParamsEh& params) const
     params.Row = -1;
     params.Col = -1;
     params.State = {};
-    Font();  // brings the font object up to date with its default
+    Font(); // brings the font object up to date with its default
     params.Font = &fFont;
     params.Background = Color();
     params.Alignment = Alignment();
@@ -768,4 +779,3 @@ bool TColumnEh::UseRightToLeftAlignment() const
 {
     return fBiDiMode == bdRightToLeft;
 }
-

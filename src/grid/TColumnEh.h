@@ -25,13 +25,35 @@ class TColumnsOwnerEh;
 class TImageListEh;
 
 // One flag per property that can follow a default, in this order.
-enum TColumnEhValue {
-    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly,
-    cvTitleColor, cvTitleCaption, cvTitleAlignment, cvTitleFont, cvTitleButton, cvTitleEndEllipsis,
-    cvTitleToolTips, cvTitleOrientation,
-    cvImeMode, cvImeName, cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton,
-    cvEndEllipsis, cvAutoDropDown, cvDblClickNextVal, cvToolTips, cvDropDownSizing,
-    cvDropDownShowTitles, cvLayout, cvHighlightRequired
+enum TColumnEhValue
+{
+    cvColor,
+    cvWidth,
+    cvFont,
+    cvAlignment,
+    cvReadOnly,
+    cvTitleColor,
+    cvTitleCaption,
+    cvTitleAlignment,
+    cvTitleFont,
+    cvTitleButton,
+    cvTitleEndEllipsis,
+    cvTitleToolTips,
+    cvTitleOrientation,
+    cvImeMode,
+    cvImeName,
+    cvWordWrap,
+    cvLookupDisplayFields,
+    cvCheckboxes,
+    cvAlwaysShowEditButton,
+    cvEndEllipsis,
+    cvAutoDropDown,
+    cvDblClickNextVal,
+    cvToolTips,
+    cvDropDownSizing,
+    cvDropDownShowTitles,
+    cvLayout,
+    cvHighlightRequired
 };
 using TColumnEhValues = TEnumSetEh<TColumnEhValue, 27>;
 
@@ -42,7 +64,7 @@ struct TColCellParamsEh
     TColor Background = clWindow;
     TCheckBoxState BoxState = cbUnchecked;
     int Col = -1;
-    TFontEh* Font = nullptr;  // not owned
+    TFontEh* Font = nullptr; // not owned
     int ImageIndex = -1;
     bool ReadOnly = false;
     int Row = -1;
@@ -197,8 +219,7 @@ private:
 
 // Handler types of columns.
 using TGetColCellParamsEventEh = std::function<void(TColumnEh* sender, bool editMode, TColCellParamsEh& params)>;
-using TColCheckDrawRequiredStateEventEh =
-    std::function<void(TColumnEh* sender, const QString& text, bool& drawState)>;
+using TColCheckDrawRequiredStateEventEh = std::function<void(TColumnEh* sender, const QString& text, bool& drawState)>;
 using TColumnNotifyEventEh = std::function<void(TColumnEh* sender)>;
 
 // One column of a grid.
@@ -236,9 +257,9 @@ public:
     bool AutoFitColWidth() const { return fAutoFitColWidth; }
     virtual void SetAutoFitColWidth(bool value);
     TBiDiModeEh BiDiMode() const { return fBiDiMode; }
-    void SetBiDiMode(TBiDiModeEh value);  // published, unused yet
+    void SetBiDiMode(TBiDiModeEh value); // published, unused yet
     TColumnButtonStyleEh ButtonStyle() const { return fButtonStyle; }
-    void SetButtonStyle(TColumnButtonStyleEh value);  // published, unused yet
+    void SetButtonStyle(TColumnButtonStyleEh value); // published, unused yet
     bool Checkboxes() const;
     void SetCheckboxes(bool value);
     TColor Color() const;
@@ -248,15 +269,15 @@ public:
     const QString& DisplayFormat() const { return fDisplayFormat; }
     void SetDisplayFormat(const QString& value);
     int DropDownRows() const { return fDropDownRows; }
-    void SetDropDownRows(int value) { fDropDownRows = value; }  // published, unused yet
+    void SetDropDownRows(int value) { fDropDownRows = value; } // published, unused yet
     bool DropDownShowTitles() const;
     void SetDropDownShowTitles(bool value);
     bool DropDownSizing() const;
     void SetDropDownSizing(bool value);
     int DropDownWidth() const { return fDropDownWidth; }
-    void SetDropDownWidth(int value) { fDropDownWidth = value; }  // published, unused yet
+    void SetDropDownWidth(int value) { fDropDownWidth = value; } // published, unused yet
     const QString& EditMask() const { return fEditMask; }
-    void SetEditMask(const QString& value) { fEditMask = value; }  // published, unused yet
+    void SetEditMask(const QString& value) { fEditMask = value; } // published, unused yet
     bool EndEllipsis() const;
     void SetEndEllipsis(bool value);
     const QString& FieldName() const { return fFieldName; }
@@ -272,13 +293,13 @@ public:
     bool HighlightRequired() const;
     virtual void SetHighlightRequired(bool value);
     TImageListEh* ImageList() const { return fImageList; }
-    void SetImageList(TImageListEh* value);  // published, unused yet
+    void SetImageList(TImageListEh* value); // published, unused yet
     TImeModeEh ImeMode() const;
     virtual void SetImeMode(TImeModeEh value);
     QString ImeName() const;
     virtual void SetImeName(const QString& value);
     double Increment() const { return fIncrement; }
-    void SetIncrement(double value) { fIncrement = value; }  // published, unused yet
+    void SetIncrement(double value) { fIncrement = value; } // published, unused yet
     const QStringList& KeyList() const { return fKeyList; }
     void SetKeyList(const QStringList& value);
     TTextLayout Layout() const;
@@ -294,13 +315,13 @@ public:
     const QStringList& PickList() const { return fPickList; }
     void SetPickList(const QStringList& value);
     QMenu* PopupMenu() const { return fPopupMenu; }
-    void SetPopupMenu(QMenu* value) { fPopupMenu = value; }  // published, unused yet
+    void SetPopupMenu(QMenu* value) { fPopupMenu = value; } // published, unused yet
     bool ReadOnly() const;
     virtual void SetReadOnly(bool value);
     bool ShowImageAndText() const { return fShowImageAndText; }
     void SetShowImageAndText(bool value);
     int Tag() const { return fTag; }
-    void SetTag(int value) { fTag = value; }  // published, unused yet
+    void SetTag(int value) { fTag = value; } // published, unused yet
     TColumnTitleEh* Title() const { return fTitle.get(); }
     bool ToolTips() const;
     void SetToolTips(bool value);
@@ -440,7 +461,11 @@ public:
     using TColumnEh::TColumnEh;
 };
 
-enum TDBGridColumnsState { csDefault, csCustomized };
+enum TDBGridColumnsState
+{
+    csDefault,
+    csCustomized
+};
 
 // The grid's ordered column collection. Order in the collection is the order on screen.
 class TDBGridColumnsEh

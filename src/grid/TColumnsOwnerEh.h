@@ -19,7 +19,7 @@ class TColumnsOwnerEh
 {
 public:
     // Reports.
-    virtual void ColumnsChanged(TColumnEh* column) = 0;  // one column, or all for none
+    virtual void ColumnsChanged(TColumnEh* column) = 0; // one column, or all for none
     virtual void ColumnDeleting(TColumnEh* column) = 0;
     virtual void RequestLayout() = 0;
     virtual void InvalidateGrid() = 0;

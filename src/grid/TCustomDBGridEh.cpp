@@ -16,8 +16,8 @@ TCustomDBGridEh::TCustomDBGridEh(QWidget* parent) : TCustomGridEh(parent)
     fFont = TFontEh::FromPoints(QStringLiteral("Tahoma"), 8);
     fTitleFont = fFont;
     fFooterFont = fFont;
-    fOptions = {dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
-                dgConfirmDelete, dgCancelOnExit};
+    fOptions = {dgEditing,  dgTitles, dgIndicator,     dgColumnResize, dgColLines,
+                dgRowLines, dgTabs,   dgConfirmDelete, dgCancelOnExit};
     fOptionsEh = {dghFixed3D, dghHighlightFocus, dghClearSelection, dghDialogFind};
     fAllowedOperations = {alopInsertEh, alopUpdateEh, alopDeleteEh, alopAppendEh};
     fAllowedSelections = {gstRecordBookmarks, gstRectangle, gstColumns, gstAll};
@@ -29,7 +29,7 @@ TCustomDBGridEh::TCustomDBGridEh(QWidget* parent) : TCustomGridEh(parent)
 
 TCustomDBGridEh::~TCustomDBGridEh()
 {
-    fLayoutState.Include(lsLoading);  // nothing more is laid out or reported
+    fLayoutState.Include(lsLoading); // nothing more is laid out or reported
     fDataLink->SetDataSource(nullptr);
     fColumns.reset();
 }
@@ -101,8 +101,8 @@ void TCustomDBGridEh::SetOptions(TDBGridOptions value)
     const TDBGridOptions changed = (value - fOptions) + (fOptions - value);
     fOptions = value;
     OptionsToGridOptions();
-    const TDBGridOptions layoutOptions = {dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColLines,
-                                          dgRowLines, dgRowSelect, dgAlwaysShowSelection};
+    const TDBGridOptions layoutOptions = {dgEditing,  dgAlwaysShowEditor, dgTitles,    dgIndicator,
+                                          dgColLines, dgRowLines,         dgRowSelect, dgAlwaysShowSelection};
     if (!(changed * layoutOptions).IsEmpty())
         RequestLayout();
     else
@@ -120,7 +120,7 @@ void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions value)
             rest.push_back(fSortMarkedColumns[i]);
         for (TColumnEh* c : rest)
             c->Title()->SetSortMarker(smNoneEh);
-        while (fSortMarkedColumns.Count() > 1)  // inside a column update only the markers changed
+        while (fSortMarkedColumns.Count() > 1) // inside a column update only the markers changed
             fSortMarkedColumns.Delete(fSortMarkedColumns.Count() - 1);
     }
     fOptionsEh = value;

@@ -11,9 +11,9 @@
 #include "TColumnsOwnerEh.h"
 #include "TCustomGridEh.h"
 #include "TDBGridEhScrollBar.h"
-#include "TDataServiceEh.h"
 #include "TDBGridEhSelection.h"
 #include "TDBGridEhStyle.h"
+#include "TDataServiceEh.h"
 #include "TFontEh.h"
 #include "TFontMetricsEh.h"
 #include "TGridDataLinkEh.h"
@@ -30,27 +30,67 @@
 #include <memory>
 #include <optional>
 
-enum TDBGridOption {
-    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines,
-    dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect
+enum TDBGridOption
+{
+    dgEditing,
+    dgAlwaysShowEditor,
+    dgTitles,
+    dgIndicator,
+    dgColumnResize,
+    dgColLines,
+    dgRowLines,
+    dgTabs,
+    dgRowSelect,
+    dgAlwaysShowSelection,
+    dgConfirmDelete,
+    dgCancelOnExit,
+    dgMultiSelect
 };
 using TDBGridOptions = TEnumSetEh<TDBGridOption, 13>;
 
-enum TDBGridEhOption {
-    dghFixed3D, dghFrozen3D, dghFooter3D, dghData3D, dghResizeWholeRightPart, dghHighlightFocus,
-    dghClearSelection, dghFitRowHeightToText, dghAutoSortMarking, dghMultiSortMarking, dghEnterAsTab,
-    dghTraceColSizing, dghIncSearch, dghPreferIncSearch, dghRowHighlight, dghDblClickOptimizeColWidth,
-    dghDialogFind, dghRecordMoving
+enum TDBGridEhOption
+{
+    dghFixed3D,
+    dghFrozen3D,
+    dghFooter3D,
+    dghData3D,
+    dghResizeWholeRightPart,
+    dghHighlightFocus,
+    dghClearSelection,
+    dghFitRowHeightToText,
+    dghAutoSortMarking,
+    dghMultiSortMarking,
+    dghEnterAsTab,
+    dghTraceColSizing,
+    dghIncSearch,
+    dghPreferIncSearch,
+    dghRowHighlight,
+    dghDblClickOptimizeColWidth,
+    dghDialogFind,
+    dghRecordMoving
 };
 using TDBGridEhOptions = TEnumSetEh<TDBGridEhOption, 18>;
 
-enum TDBGridEhAllowedOperation { alopInsertEh, alopUpdateEh, alopDeleteEh, alopAppendEh };
+enum TDBGridEhAllowedOperation
+{
+    alopInsertEh,
+    alopUpdateEh,
+    alopDeleteEh,
+    alopAppendEh
+};
 using TDBGridEhAllowedOperations = TEnumSetEh<TDBGridEhAllowedOperation, 4>;
 
 // The kinds a user may select; they are named as the selection kinds themselves.
 using TDBGridEhAllowedSelections = TEnumSetEh<TDBGridEhSelectionType, 5>;
 
-enum TDBGridEhEditAction { geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSelectAllEh };
+enum TDBGridEhEditAction
+{
+    geaCutEh,
+    geaCopyEh,
+    geaPasteEh,
+    geaDeleteEh,
+    geaSelectAllEh
+};
 using TDBGridEhEditActions = TEnumSetEh<TDBGridEhEditAction, 5>;
 
 class TCustomDBGridEh;
@@ -75,8 +115,8 @@ using TTitleEhClickEvent = std::function<void(TCustomDBGridEh* sender, int dataC
 // Key and mouse events: a key handler may set key to 0 to keep the grid from handling it.
 using TKeyEventEh = std::function<void(TCustomDBGridEh* sender, int& key, Qt::KeyboardModifiers shift)>;
 using TKeyPressEventEh = std::function<void(TCustomDBGridEh* sender, QChar& key)>;
-using TMouseEventEh = std::function<void(TCustomDBGridEh* sender, Qt::MouseButton button,
-                                         Qt::KeyboardModifiers shift, int x, int y)>;
+using TMouseEventEh =
+    std::function<void(TCustomDBGridEh* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
 using TMouseMoveEventEh = std::function<void(TCustomDBGridEh* sender, Qt::KeyboardModifiers shift, int x, int y)>;
 using TCheckTitleEhBtnEvent =
     std::function<void(TCustomDBGridEh* sender, int dataCol, TColumnEh* column, bool& enabled)>;
@@ -86,10 +126,26 @@ using TCheckTitleEhBtnEvent =
 // fixed lines, gray when flat). The data and fixed slots colour this grid's lines; the others
 // belong to parts of the grid family it does not show (footers, frozen and contra columns, the
 // filter row).
-enum TGridLineColorSlotEh {
-    glcDataVertEh, glcDataHorzEh, glcFixedVertEh, glcFixedHorzEh, glcTitleVertEh, glcTitleHorzEh,
-    glcIndicatorVertEh, glcIndicatorHorzEh, glcFooterVertEh, glcFooterHorzEh, glcFrozenVertEh,
-    glcFrozenHorzEh, glcContraVertEh, glcContraHorzEh, glcFilterVertEh, glcFilterHorzEh, glcDarkEh, glcBrightEh
+enum TGridLineColorSlotEh
+{
+    glcDataVertEh,
+    glcDataHorzEh,
+    glcFixedVertEh,
+    glcFixedHorzEh,
+    glcTitleVertEh,
+    glcTitleHorzEh,
+    glcIndicatorVertEh,
+    glcIndicatorHorzEh,
+    glcFooterVertEh,
+    glcFooterHorzEh,
+    glcFrozenVertEh,
+    glcFrozenHorzEh,
+    glcContraVertEh,
+    glcContraHorzEh,
+    glcFilterVertEh,
+    glcFilterHorzEh,
+    glcDarkEh,
+    glcBrightEh
 };
 class TGridLineColorsEh
 {
@@ -107,8 +163,8 @@ private:
 // Where the grid's cursor stood in its window, to come back to after walking the record set.
 struct TCursorPositionEh
 {
-    QByteArray Bookmark;  // the window's middle record
-    int Offset = 0;       // the current record's distance from it
+    QByteArray Bookmark; // the window's middle record
+    int Offset = 0;      // the current record's distance from it
     bool Valid = false;
 };
 
@@ -359,7 +415,17 @@ public:
     TTextMetricEh CanvasTextMetrics(const TFontEh& font) const override;
 
     // Actions of the vertical scroll bar; each moves the record set's cursor.
-    enum TVertScrollActionEh { saLineUp, saLineDown, saPageUp, saPageDown, saThumbTrack, saThumbRelease, saTop, saBottom };
+    enum TVertScrollActionEh
+    {
+        saLineUp,
+        saLineDown,
+        saPageUp,
+        saPageDown,
+        saThumbTrack,
+        saThumbRelease,
+        saTop,
+        saBottom
+    };
     void VertScroll(TVertScrollActionEh action, int trackPos = 0);
     // The same from a scroll bar control: its actions (QAbstractSlider actions), the thumb dragged
     // to a position, and the thumb's release.
@@ -382,7 +448,7 @@ public:
     void InvalidateColumn(TColumnEh* column);
 
     // Events.
-    TNotifyEventEh OnApplyFilter;  // published, never fired yet
+    TNotifyEventEh OnApplyFilter; // published, never fired yet
     TDBGridEhColumnEvent OnCellClick;
     TCheckTitleEhBtnEvent OnCheckButton;
     TNotifyEventEh OnColEnter;
@@ -391,13 +457,13 @@ public:
     TNotifyEventEh OnColWidthsChanged;
     TDrawColumnEhCellEvent OnDrawColumnCell;
     TDrawDataCellEvent OnDrawDataCell;
-    TDrawFooterCellEvent OnDrawFooterCell;  // published, never fired yet
+    TDrawFooterCellEvent OnDrawFooterCell; // published, never fired yet
     TGetCellEhParamsEvent OnGetCellParams;
     TGetFooterParamsEvent OnGetFooterParams;
     TNotifyEventEh OnSelectionChanged;
     TNotifyEventEh OnSortMarkingChanged;
-    TNotifyEventEh OnSumListAfterRecalcAll;  // published, never fired yet
-    TNotifyEventEh OnSumListRecalcAll;  // published, never fired yet
+    TNotifyEventEh OnSumListAfterRecalcAll; // published, never fired yet
+    TNotifyEventEh OnSumListRecalcAll;      // published, never fired yet
     TTitleEhClickEvent OnTitleBtnClick;
     TDBGridEhColumnEvent OnTitleClick;
 
@@ -552,14 +618,15 @@ private:
     int fUpdateLock = 0;
     int fLayoutLock = 0;
     // What the layout is doing and has left to do, in one value.
-    enum TLayoutStateFlagEh {
-        lsLayoutPending,         // a layout pass waits for the locks to go
-        lsInLayout,              // a layout pass is running
-        lsLoading,               // a stored layout is read (or the grid is going): nothing is laid out
-        lsDeferredLayoutPosted,  // the deferred layout request is in the queue
-        lsResizePending,         // a resize waits for the update lock to go
-        lsSettingColumnWidth,    // the grid itself sets a column's width from the cell widths
-        lsVertBarApplied         // the vertical bar has been given its values once
+    enum TLayoutStateFlagEh
+    {
+        lsLayoutPending,        // a layout pass waits for the locks to go
+        lsInLayout,             // a layout pass is running
+        lsLoading,              // a stored layout is read (or the grid is going): nothing is laid out
+        lsDeferredLayoutPosted, // the deferred layout request is in the queue
+        lsResizePending,        // a resize waits for the update lock to go
+        lsSettingColumnWidth,   // the grid itself sets a column's width from the cell widths
+        lsVertBarApplied        // the vertical bar has been given its values once
     };
     TEnumSetEh<TLayoutStateFlagEh, 7> fLayoutState;
     bool fThumbTracked = false;
@@ -568,7 +635,13 @@ private:
     TCursorPositionEh fSavedPosition;
     int fLastTitleHeight = 0;
     bool fPressStartedSizing = false;
-    enum TSelectDragEh { sdNone, sdRows, sdColumns, sdRectangle };
+    enum TSelectDragEh
+    {
+        sdNone,
+        sdRows,
+        sdColumns,
+        sdRectangle
+    };
     TSelectDragEh fSelectDrag = sdNone;
     TGridLineColorsEh fGridLineColors;
     TDBGridEhStyle* fStyle = nullptr;
@@ -592,7 +665,7 @@ private:
     TScrollInfoEh fVertExtInfo;
     TScrollBarVisibleModeEh fVertAppliedMode = sbAutoShowEh;
     bool fInColExit = false;
-    int fWheelDelta = 0;  // wheel rotation short of a whole notch
+    int fWheelDelta = 0; // wheel rotation short of a whole notch
 
     // Keyboard navigation.
     bool CursorOpen() const;

@@ -30,7 +30,7 @@ void TCustomDBGridEh::SelectColumn(int target, int skip)
         TScopeExit done([this] { fInColExit = false; });
         OnColExit(this);
         if (Col() != before)
-            return;  // the handler chose a column itself
+            return; // the handler chose a column itself
     }
     FocusCell(target, Row(), !fOptions.Contains(dgRowSelect));
     if (OnColEnter)
@@ -142,7 +142,7 @@ void TCustomDBGridEh::TabToColumn(bool forward)
             c = last;
         }
         if (c == start)
-            return;  // round once: no other column takes the tab
+            return; // round once: no other column takes the tab
         if (TabStops(c)) {
             SelectColumn(c, 0);
             return;
@@ -182,9 +182,11 @@ bool TCustomDBGridEh::SelectionCanBeDeleted() const
     if (!fDataLink->Active() || !ds || ds->HasNoRows() || !ds->CanModify() || fReadOnly)
         return false;
     switch (fSelection->SelectionType()) {
-    case gstRecordBookmarks: case gstAll:
+    case gstRecordBookmarks:
+    case gstAll:
         return fAllowedOperations.Contains(alopDeleteEh);
-    case gstRectangle: case gstColumns:
+    case gstRectangle:
+    case gstColumns:
         return fAllowedOperations.Contains(alopUpdateEh);
     case gstNon:
         break;
@@ -213,7 +215,8 @@ bool TCustomDBGridEh::EditActionKey(int key, Qt::KeyboardModifiers shift)
     case geaSelectAllEh:
         fSelection->SelectAll();
         return true;
-    case geaCopyEh: case geaCutEh:
+    case geaCopyEh:
+    case geaCutEh:
         // Without a selection there is nothing to copy.
         if (fSelection->SelectionType() == gstNon)
             return true;
@@ -323,7 +326,8 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
             ClearSelectionIfAllowed();
         MoveRows(withShift, fDataLink->BufferCount() - fDataLink->ActiveRecord() - 1, false, false);
         return true;
-    case gkcFirstRecord: case gkcLastRecord:
+    case gkcFirstRecord:
+    case gkcLastRecord:
         if (!withShift)
             ClearSelectionIfAllowed();
         MoveRows(withShift, binding->Command == gkcFirstRecord ? -1 : 1, false, true);
@@ -343,7 +347,8 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
     case gkcCopyFromAbove:
         CopyFromRecordAbove();
         return true;
-    case gkcStepUp: case gkcStepDown:
+    case gkcStepUp:
+    case gkcStepDown:
         if (!withShift)
             ClearSelectionIfAllowed();
         if (binding->Command == gkcStepUp)
@@ -351,13 +356,15 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
         else
             StepDown(withShift);
         return true;
-    case gkcPageUp: case gkcPageDown:
+    case gkcPageUp:
+    case gkcPageDown:
         if (!withShift)
             ClearSelectionIfAllowed();
         MoveRows(withShift, binding->Command == gkcPageUp ? -VisibleDataRowCount() : VisibleDataRowCount(), false,
                  false);
         return true;
-    case gkcColumnLeft: case gkcColumnRight:
+    case gkcColumnLeft:
+    case gkcColumnRight:
         if (!withShift)
             ClearSelectionIfAllowed();
         if (binding->Command == gkcColumnLeft)
@@ -365,7 +372,8 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
         else
             SelectColumn(Col() + 1, +1);
         return true;
-    case gkcHome: case gkcEnd:
+    case gkcHome:
+    case gkcEnd:
         if (lastCol - firstDataCol + 1 == 1 || fOptions.Contains(dgRowSelect)) {
             if (!withShift)
                 ClearSelectionIfAllowed();
@@ -385,7 +393,7 @@ bool TCustomDBGridEh::KeyDownAction(int key, Qt::KeyboardModifiers shift)
             return true;
         }
         LinkUpdateData();
-        return false;  // for the window's default button, where the window has one
+        return false; // for the window's default button, where the window has one
     case gkcEscape:
         LinkReset();
         ClearSelectionIfAllowed();

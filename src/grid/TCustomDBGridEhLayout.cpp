@@ -452,7 +452,7 @@ bool TCustomDBGridEh::BeginColumnDrag(int& origin, int& destination, const QPoin
 {
     if (origin < fIndicatorOffset || !TCustomGridEh::BeginColumnDrag(origin, destination, pos))
         return false;
-    viewport()->repaint();  // paint what is pending before the marker goes on top
+    viewport()->repaint(); // paint what is pending before the marker goes on top
     return true;
 }
 

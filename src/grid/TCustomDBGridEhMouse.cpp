@@ -138,7 +138,7 @@ void TCustomDBGridEh::GridMouseDown(QMouseEvent* event)
             if (SelectionMouseDown(pos, cell, event->modifiers()))
                 return;
             if (IsTitleCell(cell) && TitleButtonDown(RawToDataColumn(cell.x())))
-                return;  // a title button takes the press: no sizing or moving
+                return; // a title button takes the press: no sizing or moving
             if (cell.y() >= fTitleRowCount && cell.x() >= 0) {
                 DataMouseDown(event, cell);
                 return;
@@ -286,7 +286,7 @@ void TCustomDBGridEh::UpdateSelectionCursor(const QPoint& pos)
     int index = -1;
     int boundary = -1;
     if (CalcColSizing(pos.x(), pos.y(), index, boundary))
-        return;  // the sizing cursor
+        return; // the sizing cursor
     const TCellTypeEh type = GetCellType(cell.x(), cell.y());
     if (type.ColKind == cckIndicatorEh && type.RowKind == crkDataEh && SelectionKindAllowed(gstRecordBookmarks))
         viewport()->setCursor(GridCursorEh(layoutDirection() == Qt::RightToLeft ? gcLeftEh : gcRightEh));
@@ -444,7 +444,7 @@ void TCustomDBGridEh::TitleButtonMove(const QPoint& pos)
 {
     const QPoint cell = MouseCoord(pos.x(), pos.y());
     const bool over = QRect(0, 0, ClientWidth(), ClientHeight()).contains(pos)
-        && cell.x() == DataToRawColumn(fTitlePressCol) && IsTitleCell(cell);
+                      && cell.x() == DataToRawColumn(fTitlePressCol) && IsTitleCell(cell);
     if (over == fTitlePressed)
         return;
     fTitlePressed = over;
@@ -455,8 +455,8 @@ void TCustomDBGridEh::TitleButtonUp(const QPoint& pos, Qt::KeyboardModifiers mod
 {
     const int dataCol = fTitlePressCol;
     const QPoint cell = MouseCoord(pos.x(), pos.y());
-    const bool over = QRect(0, 0, ClientWidth(), ClientHeight()).contains(pos)
-        && cell.x() == DataToRawColumn(dataCol) && IsTitleCell(cell);
+    const bool over = QRect(0, 0, ClientWidth(), ClientHeight()).contains(pos) && cell.x() == DataToRawColumn(dataCol)
+                      && IsTitleCell(cell);
     TScopeExit end([this, dataCol] {
         fTitlePressCol = -1;
         fTitlePressed = false;
@@ -566,7 +566,7 @@ void TCustomDBGridEh::focusInEvent(QFocusEvent* event)
 void TCustomDBGridEh::focusOutEvent(QFocusEvent* event)
 {
     TCustomGridEh::focusOutEvent(event);
-    StopTracking();  // the mouse goes with the focus
+    StopTracking(); // the mouse goes with the focus
     // Losing the focus loses the mouse too: a title held down as a button comes up unclicked.
     if (fTitlePressCol >= 0) {
         InvalidateCell(DataToRawColumn(fTitlePressCol), 0);

@@ -64,7 +64,7 @@ TColor TCustomDBGridEh::FixedAreaLineColor(bool vertical) const
 bool TCustomDBGridEh::UseThemedFixedCells() const
 {
     return !fFlat && ThemeServicesEnabledEh() && fOptionsEh.Contains(dghFixed3D) && fOptions.Contains(dgColLines)
-        && fOptions.Contains(dgRowLines);
+           && fOptions.Contains(dgRowLines);
 }
 
 TCellTypeEh TCustomDBGridEh::GetCellType(int col, int row) const
@@ -100,8 +100,7 @@ TCellTypeEh TCustomDBGridEh::GetCellType(int col, int row) const
 bool TCustomDBGridEh::CellHasRaisedFrame(int col, int row, const TCellTypeEh& type) const
 {
     const bool fixed = col < FixedCols() || row < FixedRows();
-    if (fixed && fOptionsEh.Contains(dghFixed3D)
-        && (type.ColKind == cckIndicatorEh || type.RowKind == crkTitleEh))
+    if (fixed && fOptionsEh.Contains(dghFixed3D) && (type.ColKind == cckIndicatorEh || type.RowKind == crkTitleEh))
         return true;
     if (type.RowKind == crkFooterEh)
         return fOptionsEh.Contains(dghFooter3D);
@@ -172,8 +171,7 @@ void TCustomDBGridEh::DrawCell(QPainter& painter, int col, int row, const QRect&
     DrawGridCell(painter, col, row, rect, state);
 }
 
-void TCustomDBGridEh::DrawFixedBackground(TCanvasEh& canvas, const QRect& rect, bool pressed,
-                                          const TCellTypeEh& type)
+void TCustomDBGridEh::DrawFixedBackground(TCanvasEh& canvas, const QRect& rect, bool pressed, const TCellTypeEh& type)
 {
     if (!UseThemedFixedCells()) {
         canvas.FillRect(rect);
@@ -292,7 +290,7 @@ const TFontEh& TCustomDBGridEh::SortOrdinalFont()
     static const TFontEh font = [] {
         TFontEh f;
         f.Name = QStringLiteral("Arial");
-        f.Height = 1 - SortMarkerImagesEh().Height();  // -8: characters 8 pixels high
+        f.Height = 1 - SortMarkerImagesEh().Height(); // -8: characters 8 pixels high
         f.Color = clWindowText;
         return f;
     }();
@@ -377,7 +375,8 @@ void TCustomDBGridEh::DrawSortMarker(TCanvasEh& canvas, const QRect& area, const
         const TColor fontColor = canvas.FontColor();
         canvas.SetFont(SortOrdinalFont());
         canvas.SetFontColor(fontColor);
-        const QRect ordinal(area.left() + 14 + shift, area.top() + shift, std::max(0, area.width() - 14), area.height());
+        const QRect ordinal(area.left() + 14 + shift, area.top() + shift, std::max(0, area.width() - 14),
+                            area.height());
         DrawCellText(canvas, ordinal, false, false, 0, 0, false, false, tlCenter, taLeftJustify,
                      QString::number(title->SortIndex()), 0, 0);
     }
@@ -432,18 +431,19 @@ void TCustomDBGridEh::DrawDataCell(TCanvasEh& canvas, const QRect& rect, int col
             QStyleOptionButton option;
             option.initFrom(this);
             const int side = std::min({13, rect.width(), rect.height()});
-            option.rect = QRect(rect.left() + (rect.width() - side) / 2, rect.top() + (rect.height() - side) / 2, side, side);
+            option.rect =
+                QRect(rect.left() + (rect.width() - side) / 2, rect.top() + (rect.height() - side) / 2, side, side);
             option.state = QStyle::State_Enabled;
-            option.state |= fCellParams.BoxState == cbChecked ? QStyle::State_On
-                : fCellParams.BoxState == cbGrayed         ? QStyle::State_NoChange
-                                                           : QStyle::State_Off;
+            option.state |= fCellParams.BoxState == cbChecked  ? QStyle::State_On
+                            : fCellParams.BoxState == cbGrayed ? QStyle::State_NoChange
+                                                               : QStyle::State_Off;
             style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &canvas.Painter(), this);
             break;
         }
         default: {
             const TTextMetricEh& m = canvas.Metrics();
-            const bool multiLine = column->WordWrap()
-                && DefaultRowHeight() > m.Height + m.ExternalLeading + m.InternalLeading + 4;
+            const bool multiLine =
+                column->WordWrap() && DefaultRowHeight() > m.Height + m.ExternalLeading + m.InternalLeading + 4;
             DrawCellText(canvas, rect, true, false, 0, 0, column->EndEllipsis(), multiLine, column->Layout(),
                          fCellParams.Alignment, fCellParams.Text, dy, dx);
             break;

@@ -134,7 +134,7 @@ void TCustomDBGridEh::RefreshVertScrollBar()
     const bool own = fVertScrollBar->Visible() && !ext;
     TScrollInfoEh applied = si;
     if (!own)
-        applied.Max = applied.Min;  // the grid's own bar has nothing to show
+        applied.Max = applied.Min; // the grid's own bar has nothing to show
 
     // Window-system state: the bar and what it shows; only a difference is applied.
     QScrollBar* vb = verticalScrollBar();
@@ -231,11 +231,20 @@ void TCustomDBGridEh::VertScroll(TVertScrollActionEh action, int trackPos)
                 ds->SetRecordNumber(trackPos);
         } else {
             switch (trackPos) {
-            case 0: ds->MoveFirst(); break;
-            case 1: ds->MoveRelative(-VisibleDataRowCount()); break;
-            case 3: ds->MoveRelative(VisibleDataRowCount()); break;
-            case 4: ds->MoveLast(); break;
-            default: break;
+            case 0:
+                ds->MoveFirst();
+                break;
+            case 1:
+                ds->MoveRelative(-VisibleDataRowCount());
+                break;
+            case 3:
+                ds->MoveRelative(VisibleDataRowCount());
+                break;
+            case 4:
+                ds->MoveLast();
+                break;
+            default:
+                break;
             }
         }
         break;
@@ -251,12 +260,24 @@ void TCustomDBGridEh::VertScroll(TVertScrollActionEh action, int trackPos)
 void TCustomDBGridEh::VertScrollBarAction(int action)
 {
     switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: VertScroll(saLineUp); break;
-    case QAbstractSlider::SliderSingleStepAdd: VertScroll(saLineDown); break;
-    case QAbstractSlider::SliderPageStepSub: VertScroll(saPageUp); break;
-    case QAbstractSlider::SliderPageStepAdd: VertScroll(saPageDown); break;
-    case QAbstractSlider::SliderToMinimum: VertScroll(saTop); break;
-    case QAbstractSlider::SliderToMaximum: VertScroll(saBottom); break;
+    case QAbstractSlider::SliderSingleStepSub:
+        VertScroll(saLineUp);
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        VertScroll(saLineDown);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        VertScroll(saPageUp);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        VertScroll(saPageDown);
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        VertScroll(saTop);
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        VertScroll(saBottom);
+        break;
     default:
         break;
     }

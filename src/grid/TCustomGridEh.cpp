@@ -514,8 +514,8 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
     // The cells of one axis in a part: the fixed ones, or the scrollable ones that show.
     struct TSpan
     {
-        int First, Last;  // cells
-        int Start, End;   // pixels: first pixel, first pixel after the last line
+        int First, Last; // cells
+        int Start, End;  // pixels: first pixel, first pixel after the last line
     };
     auto fixedSpan = [](const TGridAxisEh& a) {
         return TSpan{0, std::min(a.FixedCount, a.Count()) - 1, 0, a.FixedBoundary()};
@@ -528,7 +528,7 @@ void TCustomGridEh::Paint(QPainter& painter, const QRegion& region)
     const TSpan rows[2] = {fixedSpan(v), scrollSpan(v)};
 
     // First pixel of every cell that shows, -1 for the others.
-    auto starts = [](const TGridAxisEh& a, const TSpan (&spans)[2]) {
+    auto starts = [](const TGridAxisEh& a, const TSpan(&spans)[2]) {
         std::vector<int> out(std::size_t(a.Count()), -1);
         for (const TSpan& span : spans) {
             int pos = span.Start;
@@ -729,14 +729,29 @@ void TCustomGridEh::VertScrollAction(int action)
     QScrollBar* vb = verticalScrollBar();
     int top = fVert.FirstCell;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: ++top; break;
-    case QAbstractSlider::SliderSingleStepSub: --top; break;
-    case QAbstractSlider::SliderPageStepAdd: top += std::max(1, VisibleRowCount()); break;
-    case QAbstractSlider::SliderPageStepSub: top -= std::max(1, VisibleRowCount()); break;
-    case QAbstractSlider::SliderToMinimum: top = fVert.FixedCount; break;
-    case QAbstractSlider::SliderToMaximum: top = vb->maximum(); break;
-    case QAbstractSlider::SliderMove: top = vb->sliderPosition(); break;
-    default: break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        ++top;
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        --top;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        top += std::max(1, VisibleRowCount());
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        top -= std::max(1, VisibleRowCount());
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        top = fVert.FixedCount;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        top = vb->maximum();
+        break;
+    case QAbstractSlider::SliderMove:
+        top = vb->sliderPosition();
+        break;
+    default:
+        break;
     }
     vb->setSliderPosition(std::clamp(top, vb->minimum(), vb->maximum()));
     SetTopRow(std::clamp(top, vb->minimum(), vb->maximum()));
@@ -747,14 +762,29 @@ void TCustomGridEh::HorzScrollAction(int action)
     QScrollBar* hb = horizontalScrollBar();
     int left = fHorz.FirstCell;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: ++left; break;
-    case QAbstractSlider::SliderSingleStepSub: --left; break;
-    case QAbstractSlider::SliderPageStepAdd: left += std::max(1, VisibleColCount()); break;
-    case QAbstractSlider::SliderPageStepSub: left -= std::max(1, VisibleColCount()); break;
-    case QAbstractSlider::SliderToMinimum: left = fHorz.FixedCount; break;
-    case QAbstractSlider::SliderToMaximum: left = hb->maximum(); break;
-    case QAbstractSlider::SliderMove: left = hb->sliderPosition(); break;
-    default: break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        ++left;
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        --left;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        left += std::max(1, VisibleColCount());
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        left -= std::max(1, VisibleColCount());
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        left = fHorz.FixedCount;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        left = hb->maximum();
+        break;
+    case QAbstractSlider::SliderMove:
+        left = hb->sliderPosition();
+        break;
+    default:
+        break;
     }
     left = std::clamp(left, hb->minimum(), hb->maximum());
     hb->setSliderPosition(left);

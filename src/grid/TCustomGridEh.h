@@ -17,15 +17,42 @@
 class QPainter;
 
 // Behaviour flags of the cell grid (a 16-bit set; bit i is enumerator i).
-enum TGridOptionEh {
-    goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect, goDrawFocusSelected,
-    goRowSizing, goColSizing, goRowMoving, goColMoving, goEditing, goTabs, goRowSelect,
-    goAlwaysShowEditor, goThumbTracking
+enum TGridOptionEh
+{
+    goFixedVertLine,
+    goFixedHorzLine,
+    goVertLine,
+    goHorzLine,
+    goRangeSelect,
+    goDrawFocusSelected,
+    goRowSizing,
+    goColSizing,
+    goRowMoving,
+    goColMoving,
+    goEditing,
+    goTabs,
+    goRowSelect,
+    goAlwaysShowEditor,
+    goThumbTracking
 };
 using TGridOptionsEh = TEnumSetEh<TGridOptionEh, 16>;
 
-enum TScrollStyleEh { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TGridStateEh { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
+enum TScrollStyleEh
+{
+    ssNone,
+    ssHorizontal,
+    ssVertical,
+    ssBoth
+};
+enum TGridStateEh
+{
+    gsNormal,
+    gsSelecting,
+    gsRowSizing,
+    gsColSizing,
+    gsRowMoving,
+    gsColMoving
+};
 
 class TCustomGridEh : public QAbstractScrollArea
 {

@@ -129,7 +129,7 @@ void TCustomGridEh::mouseReleaseEvent(QMouseEvent* event)
     if (fGridState == gsColSizing) {
         InvalidateRect(QRect(fSizingPos, 0, 1, ClientHeight()));
         fGridState = gsNormal;
-        fHorz.Extents[std::size_t(fSizingIndex)] = fSizingOrigWidth;  // undo any tracing
+        fHorz.Extents[std::size_t(fSizingIndex)] = fSizingOrigWidth; // undo any tracing
         const int left = HorzAxis().CellStart(fSizingIndex);
         const int newWidth = fSizingPos - left;
         // One pixel or less is no width a user asks for.

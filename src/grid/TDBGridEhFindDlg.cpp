@@ -89,7 +89,7 @@ TDBGridEhFindDlg::TDBGridEhFindDlg()
     cbText->setObjectName(QStringLiteral("cbText"));
     cbText->setGeometry(88, 9, 316, 21);
     cbText->setEditable(true);
-    cbText->setInsertPolicy(QComboBox::NoInsert);  // the list grows on "Find next" only
+    cbText->setInsertPolicy(QComboBox::NoInsert); // the list grows on "Find next" only
     cbText->setMaxVisibleItems(17);
     cbText->setCompleter(nullptr);
     Label1->setBuddy(cbText);
@@ -132,8 +132,8 @@ TDBGridEhFindDlg::TDBGridEhFindDlg()
                                QStringLiteral("In current level"), QStringLiteral("In current node")});
     Label4->setBuddy(dbcTreeFindRange);
 
-    QWidget* order[] = {cbText, cbFindIn, cbMatchinType, cbFindDirection, cbCharCase,
-                        cbUseFormat, bFind, bCancel, dbcTreeFindRange};
+    QWidget* order[] = {cbText,      cbFindIn, cbMatchinType, cbFindDirection, cbCharCase,
+                        cbUseFormat, bFind,    bCancel,       dbcTreeFindRange};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -242,7 +242,7 @@ void TDBGridEhFindDlg::FindNext()
     if (reverse)
         direction = direction == tsdUpEh ? tsdDownEh : tsdUpEh;
     else if (direction == tsdAllEh && !fFindFirstTry)
-        direction = tsdDownEh;  // only the first search of a series starts at the first record
+        direction = tsdDownEh; // only the first search of a series starts at the first record
 
     const int entry = cbFindIn->currentIndex();
     TColumnEh* column = entry >= 0 && entry < int(fFindInColumns.size()) ? fFindInColumns[std::size_t(entry)] : nullptr;
@@ -260,7 +260,8 @@ void TDBGridEhFindDlg::FindNext()
 
     const TTextSearchMatchEh matching = TTextSearchMatchEh(std::clamp(cbMatchinType->currentIndex(), 0, 2));
     const TTextSearchTreeRangeEh treeRange = TTextSearchTreeRangeEh(std::clamp(dbcTreeFindRange->currentIndex(), 0, 3));
-    if (grid->SearchGridText(allColumns ? QString() : column->FieldName(), treeRange, matching, direction, options, text))
+    if (grid->SearchGridText(allColumns ? QString() : column->FieldName(), treeRange, matching, direction, options,
+                             text))
         fFindFirstTry = false;
 }
 

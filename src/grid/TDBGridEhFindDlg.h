@@ -65,7 +65,7 @@ private:
     void CentreOnScreen();
 
     QPointer<TCustomDBGridEh> fGrid;
-    std::vector<TColumnEh*> fFindInColumns;  // per entry of cbFindIn; none for "<All>"
+    std::vector<TColumnEh*> fFindInColumns; // per entry of cbFindIn; none for "<All>"
     bool fFindFirstTry = true;
     bool fTreeRowShown = true;
     bool fFilling = false;

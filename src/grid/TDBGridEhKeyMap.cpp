@@ -13,7 +13,7 @@ constexpr TGridKeyBindingEh kBindings[] = {
     {Qt::Key_Right, true, gkcLastColumn, true},
     {Qt::Key_Delete, true, gkcDeleteRecords, true},
     {Qt::Key_F, true, gkcFindDialog, true},
-    {Qt::Key_Apostrophe, true, gkcCopyFromAbove, true},  // the quote key, on either layout
+    {Qt::Key_Apostrophe, true, gkcCopyFromAbove, true}, // the quote key, on either layout
     {kKeyCyrillicEEh, true, gkcCopyFromAbove, true},
 
     {Qt::Key_Up, false, gkcStepUp, true},

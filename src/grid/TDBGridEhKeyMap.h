@@ -4,20 +4,38 @@
 
 #include <Qt>
 
-enum TGridKeyCommandEh : int {
-    gkcStepUp, gkcStepDown, gkcPageUp, gkcPageDown, gkcColumnLeft, gkcColumnRight, gkcHome, gkcEnd,
-    gkcTab, gkcEnter, gkcEscape, gkcInsert,
+enum TGridKeyCommandEh : int
+{
+    gkcStepUp,
+    gkcStepDown,
+    gkcPageUp,
+    gkcPageDown,
+    gkcColumnLeft,
+    gkcColumnRight,
+    gkcHome,
+    gkcEnd,
+    gkcTab,
+    gkcEnter,
+    gkcEscape,
+    gkcInsert,
     // With Ctrl.
-    gkcWindowTop, gkcWindowBottom, gkcFirstRecord, gkcLastRecord, gkcFirstColumn, gkcLastColumn,
-    gkcDeleteRecords, gkcFindDialog, gkcCopyFromAbove
+    gkcWindowTop,
+    gkcWindowBottom,
+    gkcFirstRecord,
+    gkcLastRecord,
+    gkcFirstColumn,
+    gkcLastColumn,
+    gkcDeleteRecords,
+    gkcFindDialog,
+    gkcCopyFromAbove
 };
 
 struct TGridKeyBindingEh
 {
     int Key;
-    bool Ctrl;        // the binding needs Ctrl
+    bool Ctrl; // the binding needs Ctrl
     TGridKeyCommandEh Command;
-    bool Claimed;     // the grid's own key even without an open record set
+    bool Claimed; // the grid's own key even without an open record set
 };
 
 // The quote key's letter on the Russian layout (Qt names letter keys by their capital).

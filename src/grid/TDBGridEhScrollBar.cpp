@@ -40,7 +40,7 @@ void TDBGridEhScrollBar::SetExtScrollBar(QScrollBar* value)
         TCustomDBGridEh* grid = fGrid;
         fExtConnection = QObject::connect(value, &QScrollBar::actionTriggered, grid, [grid, value](int action) {
             if (value->isSliderDown())
-                return;  // only the release of a held thumb moves the grid
+                return; // only the release of a held thumb moves the grid
             grid->VertScrollBarAction(action);
             value->setSliderPosition(value->value());
         });

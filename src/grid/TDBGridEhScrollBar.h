@@ -9,7 +9,12 @@
 
 class TCustomDBGridEh;
 
-enum TScrollBarVisibleModeEh { sbAlwaysShowEh, sbNeverShowEh, sbAutoShowEh };
+enum TScrollBarVisibleModeEh
+{
+    sbAlwaysShowEh,
+    sbNeverShowEh,
+    sbAutoShowEh
+};
 
 class TDBGridEhScrollBar
 {

@@ -222,8 +222,8 @@ void TDBGridEhSelectionRect::Select(int dataCol, const QByteArray& bookmark, boo
     if (!fAnchor.IsSet() || !extend)
         fAnchor = {dataCol, bookmark};
     fShift = {dataCol, bookmark};
-    const bool sameRow = ds && ds->Active() ? ds->BookmarkOrder(fAnchor.Row, fShift.Row) == 0
-                                            : fAnchor.Row == fShift.Row;
+    const bool sameRow =
+        ds && ds->Active() ? ds->BookmarkOrder(fAnchor.Row, fShift.Row) == 0 : fAnchor.Row == fShift.Row;
     fSelection->SetSelectionType(fAnchor.Col != fShift.Col || !sameRow ? gstRectangle : gstNon);
     grid->InvalidateCells(before);
     grid->InvalidateCells(GridRect());
@@ -372,10 +372,7 @@ TGridRectEh TDBGridEhSelectionCols::GridRect() const
 // ---------------------------------------------------------------------------------------------
 // TDBGridEhSelection
 
-TDBGridEhSelection::TDBGridEhSelection(TCustomDBGridEh* grid)
-    : fGrid(grid), fRows(this), fRect(this), fColumns(this)
-{
-}
+TDBGridEhSelection::TDBGridEhSelection(TCustomDBGridEh* grid) : fGrid(grid), fRows(this), fRect(this), fColumns(this) {}
 
 void TDBGridEhSelection::SetSelectionType(TDBGridEhSelectionType value)
 {
@@ -393,8 +390,7 @@ bool TDBGridEhSelection::CellSelected(int dataCol, const QByteArray& bookmark) c
     case gstRectangle:
         return dataCol >= 0 && fRect.CellSelected(dataCol, bookmark);
     case gstColumns:
-        return dataCol >= 0 && dataCol < fGrid->Columns().Count()
-            && fColumns.IndexOf(fGrid->Columns()[dataCol]) >= 0;
+        return dataCol >= 0 && dataCol < fGrid->Columns().Count() && fColumns.IndexOf(fGrid->Columns()[dataCol]) >= 0;
     case gstAll:
         return true;
     case gstNon:

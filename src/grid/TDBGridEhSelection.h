@@ -14,7 +14,14 @@
 class TCustomDBGridEh;
 class TDataSet;
 
-enum TDBGridEhSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
+enum TDBGridEhSelectionType
+{
+    gstNon,
+    gstRecordBookmarks,
+    gstRectangle,
+    gstColumns,
+    gstAll
+};
 
 class TDBGridEhSelection;
 

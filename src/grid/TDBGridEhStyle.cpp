@@ -56,7 +56,7 @@ bool TDBGridEhStyle::DataCellHighlight(const TCustomDBGridEh& grid, int dataCol,
             focusHighlight = true;
         }
         highlighted = (state.Contains(gdSelected) || (rowSelect && inCurrentRow))
-            && (options.Contains(dgAlwaysShowSelection) || focusHighlight);
+                      && (options.Contains(dgAlwaysShowSelection) || focusHighlight);
         if (grid.UpdateLockCount() > 0)
             highlighted = highlighted && rowSelect;
     }
@@ -80,12 +80,12 @@ bool TDBGridEhStyle::DataCellHighlight(const TCustomDBGridEh& grid, int dataCol,
     return true;
 }
 
-void TDBGridEhStyle::FixedCellHighlight(const TCustomDBGridEh& grid, const TCellTypeEh& cellType,
-                                        TColor& background, TColor& fontColor) const
+void TDBGridEhStyle::FixedCellHighlight(const TCustomDBGridEh& grid, const TCellTypeEh& cellType, TColor& background,
+                                        TColor& fontColor) const
 {
     const bool indicator = cellType.ColKind == cckIndicatorEh && cellType.RowKind != crkFooterEh;
-    const bool title = cellType.ColKind == cckDataEh
-        && (cellType.RowKind == crkTitleEh || cellType.RowKind == crkFilterEh);
+    const bool title =
+        cellType.ColKind == cckDataEh && (cellType.RowKind == crkTitleEh || cellType.RowKind == crkFilterEh);
     if (indicator || title) {
         background = RGBColor(64, 64, 64);
         fontColor = clWhite;
@@ -111,7 +111,7 @@ TDBGridEhStyle& DBGridEhStyle()
 
 namespace {
 
-int gThemesPinned = -1;  // -1: follow the platform
+int gThemesPinned = -1; // -1: follow the platform
 
 } // namespace
 

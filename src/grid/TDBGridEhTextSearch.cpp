@@ -38,7 +38,7 @@ void TCellTextMatcherEh::ToUpper(QStringView in, QString& out) const
             if (c < 0x80) {
                 d[i] = QChar(c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c);
             } else if (c >= 0x430 && c <= 0x45F) {
-                d[i] = QChar(char16_t(c < 0x450 ? c - 0x20 : c - 0x50));  // а..я, ѐ..џ
+                d[i] = QChar(char16_t(c < 0x450 ? c - 0x20 : c - 0x50)); // а..я, ѐ..џ
             } else if (HasSimpleUpper(c)) {
                 d[i] = QChar(char16_t(QChar::toUpper(char32_t(c))));
             } else {
@@ -71,8 +71,8 @@ bool TCellTextMatcherEh::Matches(QStringView cell)
 }
 
 bool DefaultTextSearch(TCustomDBGridEh* grid, const QString& /*fieldName*/, const QString& text,
-                       TTextSearchOptionsEh options, TTextSearchDirectionEh direction,
-                       TTextSearchMatchEh matching, TTextSearchTreeRangeEh /*treeRange*/)
+                       TTextSearchOptionsEh options, TTextSearchDirectionEh direction, TTextSearchMatchEh matching,
+                       TTextSearchTreeRangeEh /*treeRange*/)
 {
     TDataSet* ds = grid && grid->DataSource() ? grid->DataSet() : nullptr;
     if (!ds || !ds->Active() || grid->VisibleColCount() < 1)
@@ -136,7 +136,7 @@ bool DefaultTextSearch(TCustomDBGridEh* grid, const QString& /*fieldName*/, cons
             if (allColumns)
                 c = shown.front();
         } else {
-            more = step();  // the current cell itself is never tested
+            more = step(); // the current cell itself is never tested
         }
     }
     bool found = false;

@@ -23,16 +23,16 @@ private:
     // Upper case of a text as the locale has it, into out (reusing its storage where it can).
     void ToUpper(QStringView in, QString& out) const;
 
-    QString fText;  // in upper case when case is ignored
+    QString fText; // in upper case when case is ignored
     TTextSearchMatchEh fMatching;
     bool fIgnoreCase;
     QLocale fLocale;
     // The locale has no casing rules of its own (no Turkish dotted i and the like), so
     // characters without special upper-case forms may be converted one by one.
     bool fCharwiseCasing;
-    QString fCell;  // the cell text in upper case
+    QString fCell; // the cell text in upper case
 };
 
 bool DefaultTextSearch(TCustomDBGridEh* grid, const QString& fieldName, const QString& text,
-                       TTextSearchOptionsEh options, TTextSearchDirectionEh direction,
-                       TTextSearchMatchEh matching, TTextSearchTreeRangeEh treeRange);
+                       TTextSearchOptionsEh options, TTextSearchDirectionEh direction, TTextSearchMatchEh matching,
+                       TTextSearchTreeRangeEh treeRange);

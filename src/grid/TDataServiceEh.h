@@ -18,12 +18,33 @@ class TColumnEh;
 class TDataSet;
 
 // A text search request: which way it walks, how a cell must match, and its switches.
-enum TTextSearchDirectionEh { tsdUpEh, tsdDownEh, tsdAllEh };
-enum TTextSearchMatchEh { tsmAnyPartEh, tsmWholeFieldEh, tsmFromBeginEh };
-enum TTextSearchOptionEh { tsoIgnoreCaseEh, tsoAllColumnsEh, tsoDisplayTextEh };
+enum TTextSearchDirectionEh
+{
+    tsdUpEh,
+    tsdDownEh,
+    tsdAllEh
+};
+enum TTextSearchMatchEh
+{
+    tsmAnyPartEh,
+    tsmWholeFieldEh,
+    tsmFromBeginEh
+};
+enum TTextSearchOptionEh
+{
+    tsoIgnoreCaseEh,
+    tsoAllColumnsEh,
+    tsoDisplayTextEh
+};
 using TTextSearchOptionsEh = TEnumSetEh<TTextSearchOptionEh, 3>;
 // Which nodes a search of a tree-structured record set covers (no record set here has a tree).
-enum TTextSearchTreeRangeEh { tstAllNodesEh, tstExpandedNodesEh, tstCurrentLevelEh, tstCurrentNodeEh };
+enum TTextSearchTreeRangeEh
+{
+    tstAllNodesEh,
+    tstExpandedNodesEh,
+    tstCurrentLevelEh,
+    tstCurrentNodeEh
+};
 
 // Columns a caller offers the find dialog instead of the grid's: (caption, column) pairs.
 using TFindColumnListEh = std::vector<std::pair<QString, TColumnEh*>>;
@@ -38,8 +59,8 @@ class TDataSetHandlerEh
 public:
     virtual ~TDataSetHandlerEh() = default;
     virtual bool LocateText(TCustomDBGridEh* grid, const QString& fieldName, const QString& text,
-                            TTextSearchOptionsEh options, TTextSearchDirectionEh direction,
-                            TTextSearchMatchEh matching, TTextSearchTreeRangeEh treeRange);
+                            TTextSearchOptionsEh options, TTextSearchDirectionEh direction, TTextSearchMatchEh matching,
+                            TTextSearchTreeRangeEh treeRange);
     virtual void ExecuteFindDialog(TCustomDBGridEh* grid, const QString& text, const QString& fieldName, bool modal);
 };
 
@@ -53,8 +74,7 @@ public:
     template <class T>
     void Register(std::shared_ptr<TDataSetHandlerEh> handler)
     {
-        TEntry e{std::type_index(typeid(T)),
-                 [](const TDataSet* ds) { return dynamic_cast<const T*>(ds) != nullptr; },
+        TEntry e{std::type_index(typeid(T)), [](const TDataSet* ds) { return dynamic_cast<const T*>(ds) != nullptr; },
                  [] { throw static_cast<const T*>(nullptr); },
                  [](void (*thrower)()) {
                      try {
@@ -77,9 +97,8 @@ public:
     TDataSetHandlerEh* HandlerFor(const TDataSet* dataSet) const;
 
     // The operations the grid hands over.
-    bool LocateText(TCustomDBGridEh* grid, const QString& fieldName, const QString& text,
-                    TTextSearchOptionsEh options, TTextSearchDirectionEh direction, TTextSearchMatchEh matching,
-                    TTextSearchTreeRangeEh treeRange);
+    bool LocateText(TCustomDBGridEh* grid, const QString& fieldName, const QString& text, TTextSearchOptionsEh options,
+                    TTextSearchDirectionEh direction, TTextSearchMatchEh matching, TTextSearchTreeRangeEh treeRange);
     void ExecuteFindDialog(TCustomDBGridEh* grid, const QString& text, const QString& fieldName, bool modal);
 
     // The find dialog used when no handler fits.

@@ -53,7 +53,7 @@ NumberSection ParseSection(const QString& s)
     bool afterPoint = false;
     bool seenDigit = false;
     bool inExponent = false;
-    QString literal;  // literal text pending since the last placeholder
+    QString literal; // literal text pending since the last placeholder
     for (int i = 0; i < s.size(); ++i) {
         const QChar c = s[i];
         if (!quote.isNull()) {
@@ -142,10 +142,11 @@ QString FormatSection(const NumberSection& n, double value)
         exp -= intDigits - 1;
         value /= std::pow(10.0, exp);
         QString e = QString::number(std::abs(exp)).rightJustified(std::max(1, n.ExpDigits), u'0');
-        exponentText = QStringLiteral("E") + (exp < 0 ? QStringLiteral("-") : (n.ExpSignAlways ? QStringLiteral("+") : QString())) + e;
+        exponentText = QStringLiteral("E")
+                       + (exp < 0 ? QStringLiteral("-") : (n.ExpSignAlways ? QStringLiteral("+") : QString())) + e;
     } else if (n.Scientific) {
         exponentText = QStringLiteral("E") + (n.ExpSignAlways ? QStringLiteral("+") : QString())
-            + QString(std::max(1, n.ExpDigits), u'0');
+                       + QString(std::max(1, n.ExpDigits), u'0');
     }
     QString fixed = QString::number(value, 'f', n.MaxDec);
     QString intPart = fixed;
@@ -178,8 +179,7 @@ QString FormatFloatEh(const QString& pattern, double value)
     const QStringList sections = Sections(pattern);
     const NumberSection positive = ParseSection(sections[0]);
     // Rounded as the first section shows it, to tell zero from non-zero.
-    const double rounded = std::abs(value) < 1e300
-        ? QString::number(value, 'f', positive.MaxDec).toDouble() : value;
+    const double rounded = std::abs(value) < 1e300 ? QString::number(value, 'f', positive.MaxDec).toDouble() : value;
     if (rounded == 0.0 && sections.size() >= 3 && !sections[2].isEmpty())
         return FormatSection(ParseSection(sections[2]), 0.0);
     if (value < 0 && sections.size() >= 2 && !sections[1].isEmpty())
@@ -237,8 +237,8 @@ QString FormatDateTimeEh(const QString& pattern, const QDateTime& value)
                 out += loc.dayName(date.dayOfWeek(), QLocale::LongFormat);
         } else if (lc == u'm') {
             if (afterHour && len <= 2) {
-                out += len == 1 ? QString::number(time.minute())
-                                : QString::number(time.minute()).rightJustified(2, u'0');
+                out +=
+                    len == 1 ? QString::number(time.minute()) : QString::number(time.minute()).rightJustified(2, u'0');
             } else if (len == 1) {
                 out += QString::number(date.month());
             } else if (len == 2) {
@@ -254,11 +254,9 @@ QString FormatDateTimeEh(const QString& pattern, const QDateTime& value)
         } else if (lc == u'h') {
             out += len == 1 ? QString::number(time.hour()) : QString::number(time.hour()).rightJustified(2, u'0');
         } else if (lc == u'n') {
-            out += len == 1 ? QString::number(time.minute())
-                            : QString::number(time.minute()).rightJustified(2, u'0');
+            out += len == 1 ? QString::number(time.minute()) : QString::number(time.minute()).rightJustified(2, u'0');
         } else if (lc == u's') {
-            out += len == 1 ? QString::number(time.second())
-                            : QString::number(time.second()).rightJustified(2, u'0');
+            out += len == 1 ? QString::number(time.second()) : QString::number(time.second()).rightJustified(2, u'0');
         } else if (lc == u'z') {
             out += len >= 3 ? QString::number(time.msec()).rightJustified(3, u'0') : QString::number(time.msec());
         } else if (c == u'/') {

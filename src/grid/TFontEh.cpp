@@ -26,7 +26,7 @@ void TFontEh::SetSize(int points)
 
 QFont TFontEh::ToQFont() const
 {
-    EnsureTahomaEh();  // before any font of the grid is resolved and measured
+    EnsureTahomaEh(); // before any font of the grid is resolved and measured
     QFont f(Name);
     if (Pitch == fpFixed)
         f.setFixedPitch(true);
@@ -45,8 +45,8 @@ QFont TFontEh::ToQFont() const
 
 bool TFontEh::SameHandle(const TFontEh& other) const
 {
-    return Name == other.Name && Height == other.Height && Style == other.Style
-        && Charset == other.Charset && Pitch == other.Pitch;
+    return Name == other.Name && Height == other.Height && Style == other.Style && Charset == other.Charset
+           && Pitch == other.Pitch;
 }
 
 bool operator==(const TFontEh& a, const TFontEh& b)

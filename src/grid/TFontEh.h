@@ -9,9 +9,20 @@
 #include <QFont>
 #include <QString>
 
-enum TFontStyleEh { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+enum TFontStyleEh
+{
+    fsBold,
+    fsItalic,
+    fsUnderline,
+    fsStrikeOut
+};
 using TFontStylesEh = TEnumSetEh<TFontStyleEh, 4>;
-enum TFontPitchEh { fpDefault, fpVariable, fpFixed };
+enum TFontPitchEh
+{
+    fpDefault,
+    fpVariable,
+    fpFixed
+};
 
 constexpr int ANSI_CHARSET = 0;
 constexpr int DEFAULT_CHARSET = 1;
@@ -26,8 +37,8 @@ public:
                               int charset = DEFAULT_CHARSET);
 
     QString Name = QStringLiteral("Tahoma");
-    int Height = -11;         // pixels; negative: the em height, positive: the cell height
-    int PixelsPerInch = 96;   // resolution the height was given for
+    int Height = -11;       // pixels; negative: the em height, positive: the cell height
+    int PixelsPerInch = 96; // resolution the height was given for
     TColor Color = clWindowText;
     TFontStylesEh Style;
     int Charset = DEFAULT_CHARSET;

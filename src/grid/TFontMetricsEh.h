@@ -9,14 +9,14 @@
 
 struct TTextMetricEh
 {
-    int Height = 0;           // ascent + descent: the text height of "Wg"
+    int Height = 0; // ascent + descent: the text height of "Wg"
     int Ascent = 0;
     int Descent = 0;
-    int InternalLeading = 0;  // height - em pixels
+    int InternalLeading = 0; // height - em pixels
     int ExternalLeading = 0;
     int AveCharWidth = 0;
-    int Overhang = 0;         // always 0 for outline fonts
-    int ZeroWidth = 0;        // advance of "0"
+    int Overhang = 0;  // always 0 for outline fonts
+    int ZeroWidth = 0; // advance of "0"
 };
 
 // Metrics of a font, measured once per face, size and style.

@@ -116,7 +116,7 @@ int TGridAxisEh::SizingHit(int pos, int& boundary) const
     int line = FixedBoundary();
     for (int k = std::max(FirstCell, FixedCount); k < Count(); ++k) {
         if (Extent(k) < 0)
-            continue;  // a hidden cell has no boundary of its own
+            continue; // a hidden cell has no boundary of its own
         line += Extent(k);
         if (line > ClientExtent)
             break;
@@ -143,7 +143,7 @@ TScrollInfoEh ComputeVertScrollInfoEh(const TVertScrollInputEh& in)
 {
     TScrollInfoEh si;
     if (!in.Active)
-        return si;  // 0, 1, 2, 0: nothing to scroll
+        return si; // 0, 1, 2, 0: nothing to scroll
     if (in.Sequenced) {
         // The thumb stands for the current record and reaches its end at the last one.
         si.Min = 1;
@@ -187,8 +187,8 @@ void AutoFitColumnsEh(const TColumnsEhList& visible, const TAutoFitParamsEh& par
             room -= visible.Count();
         if (params.Indicator && params.ColLines)
             room -= 1;
-        const int divisor = int(std::clamp<std::int64_t>(weights, std::numeric_limits<int>::min(),
-                                                         std::numeric_limits<int>::max()));
+        const int divisor =
+            int(std::clamp<std::int64_t>(weights, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
         bool marked = false;
         fittedSum = 0;
         for (TColumnEh* c : visible) {

@@ -65,15 +65,15 @@ bool ScrollRangeExceedsPage(const TScrollInfoEh& info);
 // What the vertical bar of the data grid shows for the state of its record set.
 struct TVertScrollInputEh
 {
-    bool Active = false;         // the record set is open
-    bool Sequenced = true;       // record numbers and count are exact
+    bool Active = false;   // the record set is open
+    bool Sequenced = true; // record numbers and count are exact
     int RecordCount = 0;
-    int RecordNumber = 0;        // 1-based number of the current record
-    int VisibleRows = 0;         // data rows completely visible
-    bool InsertOrLater = false;  // the record set is in insert state or a later one
+    int RecordNumber = 0;       // 1-based number of the current record
+    int VisibleRows = 0;        // data rows completely visible
+    bool InsertOrLater = false; // the record set is in insert state or a later one
     bool AtStart = false;
     bool AtEnd = false;
-    int PreviousPos = 0;         // position shown before
+    int PreviousPos = 0; // position shown before
 };
 TScrollInfoEh ComputeVertScrollInfoEh(const TVertScrollInputEh& in);
 
@@ -87,9 +87,9 @@ class TColumnsEhList;
 struct TAutoFitParamsEh
 {
     int MinAutoFitWidth = 0;
-    bool Indicator = false;   // an indicator column of IndicatorWidth pixels comes first
+    bool Indicator = false; // an indicator column of IndicatorWidth pixels comes first
     int IndicatorWidth = 0;
-    bool ColLines = false;    // a line follows every column
+    bool ColLines = false; // a line follows every column
 };
 // clientWidth is asked once per pass: the room may change as a pass shows or hides a scroll bar.
 void AutoFitColumnsEh(const TColumnsEhList& visible, const TAutoFitParamsEh& params,

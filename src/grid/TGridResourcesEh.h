@@ -26,7 +26,12 @@ const TImageListEh& IndicatorImagesEh();
 // Sort markers, 10 x 9: 0 down (smDownEh), 1 up (smUpEh).
 const TImageListEh& SortMarkerImagesEh();
 
-enum TGridCursorEh { gcDownEh, gcRightEh, gcLeftEh };
+enum TGridCursorEh
+{
+    gcDownEh,
+    gcRightEh,
+    gcLeftEh
+};
 // The column-selection (down), record-selection (right) and right-to-left record-selection (left)
 // cursors.
 const QCursor& GridCursorEh(TGridCursorEh which);

@@ -5,25 +5,93 @@
 #include "TEnumSetEh.h"
 
 #include "Exception.h"
-#include "TDataSet.h"  // TAlignment
+#include "TDataSet.h" // TAlignment
 
 // State of a cell while it is painted.
-enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
+enum TGridDrawStateItem
+{
+    gdSelected,
+    gdFocused,
+    gdFixed
+};
 using TGridDrawState = TEnumSetEh<TGridDrawStateItem, 3>;
 
-enum TTextLayout { tlTop, tlCenter, tlBottom };
-enum TTextOrientationEh { tohHorizontal, tohVertical };
-enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
-enum TSortMarkerEh { smNoneEh, smDownEh, smUpEh };
-enum TFooterValueType { fvtNon, fvtSum, fvtAvg, fvtCount, fvtFieldValue, fvtStaticText };
-enum TColumnButtonStyleEh { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown, cbsAltDropDown, cbsAltUpDown };
-enum TBiDiModeEh { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
-enum TImeModeEh { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata,
-                  imChinese, imSHanguel, imHanguel };
+enum TTextLayout
+{
+    tlTop,
+    tlCenter,
+    tlBottom
+};
+enum TTextOrientationEh
+{
+    tohHorizontal,
+    tohVertical
+};
+enum TCheckBoxState
+{
+    cbUnchecked,
+    cbChecked,
+    cbGrayed
+};
+enum TSortMarkerEh
+{
+    smNoneEh,
+    smDownEh,
+    smUpEh
+};
+enum TFooterValueType
+{
+    fvtNon,
+    fvtSum,
+    fvtAvg,
+    fvtCount,
+    fvtFieldValue,
+    fvtStaticText
+};
+enum TColumnButtonStyleEh
+{
+    cbsAuto,
+    cbsEllipsis,
+    cbsNone,
+    cbsUpDown,
+    cbsDropDown,
+    cbsAltDropDown,
+    cbsAltUpDown
+};
+enum TBiDiModeEh
+{
+    bdLeftToRight,
+    bdRightToLeft,
+    bdRightToLeftNoAlign,
+    bdRightToLeftReadingOnly
+};
+enum TImeModeEh
+{
+    imDisable,
+    imClose,
+    imOpen,
+    imDontCare,
+    imSAlpha,
+    imAlpha,
+    imHira,
+    imSKata,
+    imKata,
+    imChinese,
+    imSHanguel,
+    imHanguel
+};
 
 // What a data cell shows: plain text, a pick list value, a lookup value, a key-and-pick list value,
 // an image, or a check box.
-enum TColumnEhType { ctCommon, ctPickList, ctLookupField, ctKeyPickList, ctKeyImageList, ctCheckboxes };
+enum TColumnEhType
+{
+    ctCommon,
+    ctPickList,
+    ctLookupField,
+    ctKeyPickList,
+    ctKeyImageList,
+    ctCheckboxes
+};
 
 // Errors of the grid's cell structure (indexes, fixed counts, the field map).
 class EInvalidGridOperationEh : public Exception
@@ -35,14 +103,24 @@ public:
 // Where a cell of the data grid lies: in the indicator column or a data column, and in a title row,
 // the filter row under the titles, a data row or a footer row; with the data column's index and the
 // row's index within its kind (GetCellType).
-enum TCellColKindEh { cckIndicatorEh, cckDataEh };
-enum TCellRowKindEh { crkTitleEh, crkFilterEh, crkDataEh, crkFooterEh };
+enum TCellColKindEh
+{
+    cckIndicatorEh,
+    cckDataEh
+};
+enum TCellRowKindEh
+{
+    crkTitleEh,
+    crkFilterEh,
+    crkDataEh,
+    crkFooterEh
+};
 struct TCellTypeEh
 {
     TCellColKindEh ColKind = cckDataEh;
     TCellRowKindEh RowKind = crkDataEh;
-    int DataCol = -1;  // -1 in the indicator column
-    int RowIndex = 0;  // within its kind
+    int DataCol = -1; // -1 in the indicator column
+    int RowIndex = 0; // within its kind
 };
 
 // A block of grid cells, both corners included; all -1 when there is none.

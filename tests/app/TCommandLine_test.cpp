@@ -1,9 +1,9 @@
 #include "TCommandLine.h"
 
+#include "EndlessDirectory.h"
 #include "Exception.h"
 #include "MdbExport.h"
 #include "SqliteDirectory.h"
-#include "EndlessDirectory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -38,9 +38,9 @@ TEST(ExportFileName, AppendsTheExtensionUnlessTheLastThreeCharactersAreIt)
 
 TEST(CommandLine, ReadsEveryOption)
 {
-    const TCommandLine cl = ParseCommandLine(
-        {"--fio", "Иван", "--fio-style", "anywhere", "--street", "Мира", "--dom", "1", "--kvart", "2",
-         "--phone", "3", "--exact-phone", "--sort", "vlad", "--export", "out.CSV"});
+    const TCommandLine cl =
+        ParseCommandLine({"--fio", "Иван", "--fio-style", "anywhere", "--street", "Мира", "--dom", "1", "--kvart", "2",
+                          "--phone", "3", "--exact-phone", "--sort", "vlad", "--export", "out.CSV"});
     EXPECT_TRUE(cl.Batch);
     EXPECT_EQ(cl.Criteria.Fio, "Иван");
     EXPECT_EQ(cl.Criteria.FioStyle, 1);
@@ -50,14 +50,14 @@ TEST(CommandLine, ReadsEveryOption)
     EXPECT_EQ(cl.Criteria.Phone, "3");
     EXPECT_TRUE(cl.Criteria.Discrete);
     EXPECT_EQ(cl.SortField, "vlad");
-    EXPECT_EQ(cl.Format, "csv");  // from the extension
+    EXPECT_EQ(cl.Format, "csv"); // from the extension
     EXPECT_FALSE(ParseCommandLine({}).Batch);
     EXPECT_EQ(ParseCommandLine({"--export", "x.dat", "--format", "XLS"}).Format, "xls");
     EXPECT_EQ(ParseCommandLine({"--export", "x.html"}).Format, "htm");
     EXPECT_TRUE(ParseCommandLine({"--help"}).Help);
 
-    const TCommandLine table = ParseCommandLine({"--database", "../x.mdb", "--table", "Order Details", "--copy",
-                                                 "--copy-wait", "0"});
+    const TCommandLine table =
+        ParseCommandLine({"--database", "../x.mdb", "--table", "Order Details", "--copy", "--copy-wait", "0"});
     EXPECT_EQ(table.Database, "../x.mdb");
     EXPECT_EQ(table.Table, "Order Details");
     EXPECT_TRUE(table.Copy);
@@ -73,11 +73,10 @@ TEST(CommandLine, HelpIsRussianAndListsEveryOption)
 {
     const QString help = CommandLineHelp();
     EXPECT_TRUE(help.startsWith("Запуск: phonebook [параметры]\n")) << help.toStdString();
-    for (const char* option : {"--database", "--table", "--fio", "--fio-style", "--street", "--dom", "--kvart",
-                               "--phone", "--exact-phone", "--sort", "--export", "--format", "--copy",
-                               "--copy-wait", "--help"}) {
-        EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + QString::fromLatin1(option) + u' '))
-            << option;
+    for (const char* option :
+         {"--database", "--table", "--fio", "--fio-style", "--street", "--dom", "--kvart", "--phone", "--exact-phone",
+          "--sort", "--export", "--format", "--copy", "--copy-wait", "--help"}) {
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + QString::fromLatin1(option) + u' ')) << option;
     }
     for (const char* english : {"Usage", "Without options", "instead of", "show this text", "default"})
         EXPECT_FALSE(help.contains(QString::fromLatin1(english))) << english;
@@ -91,7 +90,8 @@ TEST(CommandLine, BadArgumentsAreClearErrors)
         {{"--fio"}, "Параметру --fio нужно значение"},
         {{"--fio-style", "middle"}, "Неизвестное значение --fio-style 'middle' (допустимы left, anywhere и exact)"},
         {{"--export", "x.doc"}, "Формат файла 'x.doc' не определить по расширению: укажите --format"},
-        {{"--format", "pdf", "--export", "x"}, "Неизвестное значение --format 'pdf' (допустимы txt, csv, htm, rtf, xls и xlsx)"},
+        {{"--format", "pdf", "--export", "x"},
+         "Неизвестное значение --format 'pdf' (допустимы txt, csv, htm, rtf, xls и xlsx)"},
         {{"--format", "csv"}, "Параметр --format задаётся только вместе с --export ФАЙЛ"},
         {{"--table", "Customers", "--street", "x", "--exact-phone"},
          "--table берёт все строки таблицы; параметры поиска --street, --exact-phone относятся только к "
@@ -121,11 +121,10 @@ const QString kNwindFile = QStringLiteral(PB_FIXTURES_DIR "/nwind.mdb");
 // A small Cyrillic directory (table kray) in an SQLite file.
 void WriteSmallDirectory(const QString& path)
 {
-    RunSqlScript(path,
-                                "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT);"
-                                "INSERT INTO kray VALUES('2-34-56','Иванов Иван','ул. Мира','12','5');"
-                                "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');"
-                                "INSERT INTO kray VALUES('3-22-22','ООО \"Ромашка\" {1}','ул. Мира','12а','');");
+    RunSqlScript(path, "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT);"
+                       "INSERT INTO kray VALUES('2-34-56','Иванов Иван','ул. Мира','12','5');"
+                       "INSERT INTO kray VALUES('4-33-33','Ёлкин Пётр','пр. Ленина','7','40');"
+                       "INSERT INTO kray VALUES('3-22-22','ООО \"Ромашка\" {1}','ул. Мира','12а','');");
 }
 
 struct TRun
@@ -171,18 +170,18 @@ std::vector<std::vector<QByteArray>> WorksheetCells(const QByteArray& bytes)
             ADD_FAILURE() << "a record runs past the end of the worksheet at offset " << at;
             break;
         }
-        if (type == 0x0204) {  // label
+        if (type == 0x0204) { // label
             put(u16(data), u16(data + 2), bytes.mid(data + 8, u16(data + 6)));
-        } else if (type == 0x0203) {  // number
+        } else if (type == 0x0203) { // number
             double value;
             std::memcpy(&value, bytes.constData() + data + 6, sizeof value);
             put(u16(data), u16(data + 2), QByteArray::number(value, 'g', 17));
-        } else if (type == 0x027E) {  // RK: an integer in the upper 30 bits, or a float
+        } else if (type == 0x027E) { // RK: an integer in the upper 30 bits, or a float
             qint32 rk;
             std::memcpy(&rk, bytes.constData() + data + 6, sizeof rk);
             EXPECT_EQ(rk & 3, 2) << "only integer RK values are written";
             put(u16(data), u16(data + 2), QByteArray::number(rk >> 2));
-        } else if (type == 0x0201) {  // blank
+        } else if (type == 0x0201) { // blank
             put(u16(data), u16(data + 2), QByteArray());
         }
         at = data + length;
@@ -250,7 +249,7 @@ void ExpectSameCell(const QByteArray& ours, const std::optional<QString>& theirs
 {
     const QString text = QString::fromLatin1(ours);
     if (memo) {
-        EXPECT_EQ(ours, theirs ? QByteArray("(MEMO)") : QByteArray());  // the grid shows no memo text
+        EXPECT_EQ(ours, theirs ? QByteArray("(MEMO)") : QByteArray()); // the grid shows no memo text
         return;
     }
     if (knownDate) {
@@ -284,7 +283,7 @@ void ExpectSameCell(const QByteArray& ours, const std::optional<QString>& theirs
 struct TJetTableCase
 {
     const char* name;
-    const char* file;  // in the fixtures
+    const char* file; // in the fixtures
     const char* table;
     const char* format;
     const char* jet3Charset;
@@ -324,7 +323,7 @@ TEST_P(CommandLineJetTable, ExportsWhatMdbExportShows)
     ASSERT_EQ(lines.size(), theirs.Rows.size() + 1);
     ASSERT_EQ(lines[0].size(), std::size_t(theirs.Names.size()));
     for (qsizetype col = 0; col < theirs.Names.size(); ++col)
-        EXPECT_EQ(lines[0][std::size_t(col)], Ansi(theirs.Names[col]));  // the titles are the field names
+        EXPECT_EQ(lines[0][std::size_t(col)], Ansi(theirs.Names[col])); // the titles are the field names
     const qsizetype idColumn = theirs.Names.indexOf("IDCol");
     for (std::size_t row = 0; row < theirs.Rows.size(); ++row) {
         const auto& line = lines[row + 1];
@@ -348,11 +347,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TJetTableCase{"Jet3CustomersAsCsv", "nwind.mdb", "Customers", "csv", "windows-1252", {}},
         TJetTableCase{"Jet3CustomersAsWorksheet", "nwind.mdb", "Customers", "xls", "windows-1252", {}},
-        TJetTableCase{"Jet3TableNameWithABlankNumbersInAWorksheet", "nwind.mdb", "Order Details", "xls",
-                      "windows-1252", {}},
+        TJetTableCase{
+            "Jet3TableNameWithABlankNumbersInAWorksheet", "nwind.mdb", "Order Details", "xls", "windows-1252", {}},
         TJetTableCase{"Jet3NonAsciiTableNameWithDatesAndMoney", "nwind.mdb", "Umsätze", "csv", "windows-1252", {}},
         TJetTableCase{"Jet4DateTestAsCsv", "DateTestDatabase.mdb", "DateTest", "csv", "windows-1252", {"LongTextCol"}},
-        TJetTableCase{"Jet4DateTestAsText", "DateTestDatabase.mdb", "DateTest", "txt", "windows-1252", {"LongTextCol"}}),
+        TJetTableCase{
+            "Jet4DateTestAsText", "DateTestDatabase.mdb", "DateTest", "txt", "windows-1252", {"LongTextCol"}}),
     [](const ::testing::TestParamInfo<TJetTableCase>& p) { return std::string(p.param.name); });
 
 TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
@@ -372,20 +372,37 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
         QStringList arguments;
         int exitCode;
         QString out;
-        QString errorPart;  // of standard error
+        QString errorPart; // of standard error
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     } cases[] = {
-        {"a search of the directory table", {"--database", directory, "--street", "Мира"}, 0, "Найдено 2 записей.\n", ""},
-        {"a whole table, sorted", {"--database", directory, "--table", "kray", "--sort", "vlad"}, 0,
-         "Найдено 3 записей.\n", ""},
+        {"a search of the directory table",
+         {"--database", directory, "--street", "Мира"},
+         0,
+         "Найдено 2 записей.\n",
+         ""},
+        {"a whole table, sorted",
+         {"--database", directory, "--table", "kray", "--sort", "vlad"},
+         0,
+         "Найдено 3 записей.\n",
+         ""},
         {"a missing table", {"--database", directory, "--table", "nope"}, 1, "", "no such table: nope"},
-        {"a missing Jet table", {"--database", kNwindFile, "--table", "kray"}, 1, "",
+        {"a missing Jet table",
+         {"--database", kNwindFile, "--table", "kray"},
+         1,
+         "",
          "Таблица 'kray' не найдена в базе данных"},
         {"a missing file", {"--database", dir.filePath("none.mdb"), "--street", "Мира"}, 1, "", "none.mdb"},
-        {"a field the table lacks", {"--database", directory, "--table", "kray", "--sort", "City"}, 1, "",
+        {"a field the table lacks",
+         {"--database", directory, "--table", "kray", "--sort", "City"},
+         1,
+         "",
          "Ни один столбец не показывает поле 'City'"},
-        {"a copy without a display", {"--database", directory, "--street", "Мира", "--copy"}, 1, "",
-         "Для --copy нужен дисплей, который удержит буфер обмена, а ни DISPLAY, ни WAYLAND_DISPLAY не заданы", noDisplay},
+        {"a copy without a display",
+         {"--database", directory, "--street", "Мира", "--copy"},
+         1,
+         "",
+         "Для --copy нужен дисплей, который удержит буфер обмена, а ни DISPLAY, ни WAYLAND_DISPLAY не заданы",
+         noDisplay},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -442,10 +459,10 @@ private:
     qsizetype at = 0;
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
         ++at;
-    return ::testing::AssertionFailure()
-           << "the bytes differ first at offset " << at << " (" << actual.size() << " bytes, " << expected.size()
-           << " expected): got '" << actual.mid(at, 40).toStdString() << "', expected '"
-           << expected.mid(at, 40).toStdString() << "'";
+    return ::testing::AssertionFailure() << "the bytes differ first at offset " << at << " (" << actual.size()
+                                         << " bytes, " << expected.size() << " expected): got '"
+                                         << actual.mid(at, 40).toStdString() << "', expected '"
+                                         << expected.mid(at, 40).toStdString() << "'";
 }
 
 } // namespace
@@ -462,7 +479,7 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     const QString display = xvfb.Start(why);
     ASSERT_FALSE(display.isEmpty()) << why.toStdString();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("QT_QPA_PLATFORM");  // the program finds the display itself
+    env.remove("QT_QPA_PLATFORM"); // the program finds the display itself
     env.remove("XAUTHORITY");
     env.remove("WAYLAND_DISPLAY");
     env.insert("DISPLAY", display);
@@ -482,7 +499,8 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     program.start(kProgram, {"--database", directory, "--street", "Мира", "--copy", "--copy-wait", "120"});
     QByteArray out;
     QDeadlineTimer deadline(60000);
-    while (!out.contains("Скопировано в буфер обмена") && !deadline.hasExpired() && program.state() != QProcess::NotRunning) {
+    while (!out.contains("Скопировано в буфер обмена") && !deadline.hasExpired()
+           && program.state() != QProcess::NotRunning) {
         program.waitForReadyRead(200);
         out += program.readAllStandardOutput();
     }
@@ -505,10 +523,9 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
                              "application/x-qt-windows-mime;value=\"VCLDBIF\""})
         EXPECT_TRUE(targets.contains(name)) << name << " is not among " << targets.join(' ').toStdString();
     EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "text/rtf"}), expectedRtf));
-    EXPECT_EQ(QString::fromUtf8(xclip({"-o", "-t", "UTF8_STRING"})),
-              "Телефон\tВладелец\tУлица\tДом\tКвартира\r\n"
-              "2-34-56\tИванов Иван\tул. Мира\t12\t5\r\n"
-              "3-22-22\tООО \"Ромашка\" {1}\tул. Мира\t12а\t");
+    EXPECT_EQ(QString::fromUtf8(xclip({"-o", "-t", "UTF8_STRING"})), "Телефон\tВладелец\tУлица\tДом\tКвартира\r\n"
+                                                                     "2-34-56\tИванов Иван\tул. Мира\t12\t5\r\n"
+                                                                     "3-22-22\tООО \"Ромашка\" {1}\tул. Мира\t12а\t");
 
     // Another program takes the clipboard over: the copy has done its work and ends.
     QProcess taker;
@@ -517,7 +534,7 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     ASSERT_TRUE(taker.waitForStarted(10000));
     taker.write("x");
     EXPECT_TRUE(taker.waitForBytesWritten(10000));
-    taker.closeWriteChannel();  // xclip takes the clipboard over once its input ends
+    taker.closeWriteChannel(); // xclip takes the clipboard over once its input ends
     EXPECT_TRUE(program.waitForFinished(30000)) << "the program still holds the clipboard";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
@@ -540,7 +557,11 @@ TEST(CommandLineRun, AnExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStays)
     const QByteArray before = f.readAll();
     f.close();
 
-    const struct { const char* name; QString target; } cases[] = {
+    const struct
+    {
+        const char* name;
+        QString target;
+    } cases[] = {
         {"through a folder and back", "./x/../phonebook.mdb"},
         {"the same name", "phonebook.mdb"},
         {"a symbolic link", dir.filePath("link.csv")},
@@ -556,8 +577,8 @@ TEST(CommandLineRun, AnExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStays)
         EXPECT_NE(p.exitCode(), 0);
         // Qt may say something of its own first.
         const QString err = QString::fromUtf8(p.readAllStandardError());
-        EXPECT_TRUE(err.endsWith("phonebook: Экспорт в файл '" + c.target +
-                                 "' не выполнен: это открытый файл справочника, он остался без изменений.\n"))
+        EXPECT_TRUE(err.endsWith("phonebook: Экспорт в файл '" + c.target
+                                 + "' не выполнен: это открытый файл справочника, он остался без изменений.\n"))
             << err.toStdString();
         EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -581,8 +602,8 @@ TEST(CommandLineRun, CtrlCStopsASearchThatNeverEndsWithItsMessage)
     QProcess p;
     p.start(kProgram, {"--database", directory, "--street", kEndlessStreet, "--export", dir.filePath("out.csv")});
     ASSERT_TRUE(p.waitForStarted(10000));
-    EXPECT_FALSE(p.waitForFinished(1500)) << "the endless search ended by itself: "
-                                          << p.readAllStandardError().toStdString();
+    EXPECT_FALSE(p.waitForFinished(1500))
+        << "the endless search ended by itself: " << p.readAllStandardError().toStdString();
     ASSERT_EQ(::kill(pid_t(p.processId()), SIGINT), 0);
     const bool finished = p.waitForFinished(5000);
     if (!finished) {

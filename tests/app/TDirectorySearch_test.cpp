@@ -81,7 +81,7 @@ TEST_F(DirectorySearchTest, SearchesFollowOneAnotherOverOneConnection)
     fSearch.Clear();
     EXPECT_FALSE(fSearch.Active());
     EXPECT_EQ(fSearch.StatusText(), "");
-    fSearch.SortBy("vlad");  // nothing open: nothing happens
+    fSearch.SortBy("vlad"); // nothing open: nothing happens
     EXPECT_FALSE(fSearch.Active());
 }
 
@@ -113,7 +113,16 @@ TEST_F(DirectorySearchTest, AMissingFileFailsToConnectAndASearchConnectsOnDemand
 TEST_F(DirectorySearchTest, AStoppedSearchBringsBackWhatWasShown)
 {
     MakeDirectoryEndless(Path());
-    const struct { const char* name; bool search; bool sorted; bool table; int record; int count; QString first; } cases[] = {
+    const struct
+    {
+        const char* name;
+        bool search;
+        bool sorted;
+        bool table;
+        int record;
+        int count;
+        QString first;
+    } cases[] = {
         {"nothing shown before", false, false, false, -1, 0, ""},
         {"a search", true, false, false, 2, 2, "Иванов Иван"},
         {"a sorted search", true, true, false, 2, 2, "Ёлкин Пётр"},
@@ -127,7 +136,7 @@ TEST_F(DirectorySearchTest, AStoppedSearchBringsBackWhatWasShown)
         if (c.search) {
             ASSERT_TRUE(fSearch.Search(Street("Мира")));
             if (c.sorted)
-                fSearch.SortBy("vlad");  // Ёлкин, Иванов
+                fSearch.SortBy("vlad"); // Ёлкин, Иванов
             fSearch.ADOQuery1.SetRecordNumber(2);
         }
         const QString status = fSearch.StatusText();

@@ -1,19 +1,19 @@
 #include "TForm1.h"
 
-#include "TApplication.h"
-#include "TDBGridEh.h"
-#include "TDemoDirectory.h"
 #include "EndlessDirectory.h"
 #include "QtPrinters.h"
 #include "SqliteDirectory.h"
+#include "TApplication.h"
+#include "TDBGridEh.h"
+#include "TDemoDirectory.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
@@ -95,7 +95,7 @@ TEST_F(WindowTest, ControlsSitWhereDesignedAndFollowTheirAnchors)
     EXPECT_EQ(form.DBS->geometry(), QRect(8, 148, 673, 193));
     EXPECT_EQ(form.StatusBar1->geometry(), QRect(0, 346, 692, 19));
 
-    form.resize(792, 465);  // 100 wider, 100 taller
+    form.resize(792, 465); // 100 wider, 100 taller
     EXPECT_EQ(form.GroupBox1->geometry(), QRect(8, 6, 776, 136));
     EXPECT_EQ(form.fio->geometry(), QRect(16, 24, 401, 21));
     EXPECT_EQ(form.street->geometry().width(), 401);
@@ -253,14 +253,19 @@ TEST_F(WindowTest, RendersEveryControlAtItsDesignedPlace)
         shot.save(QString::fromLocal8Bit(path));
     ASSERT_EQ(shot.size(), QSize(692, 365));
     const QRgb windowFace = shot.pixel(2, 2);   // the window, outside every control
-    const QRgb groupFace = shot.pixel(545, 60);  // inside the group box, between its controls
+    const QRgb groupFace = shot.pixel(545, 60); // inside the group box, between its controls
     // Edits are white inside, buttons and the combo box are drawn panels, the grid paints its
     // titles and its data area: each shows something other than its parent's background inside
     // its rectangle, and the bare background just left of it.
-    const struct { const char* name; QRect rect; bool inGroup; } controls[] = {
-        {"fio", {8 + 16, 6 + 24, 401, 21}, true},   {"fio_style", {8 + 424, 6 + 24, 97, 21}, true},
-        {"street", {8 + 16, 6 + 64, 401, 21}, true}, {"dom", {8 + 424, 6 + 64, 97, 21}, true},
-        {"phone", {8 + 16, 6 + 104, 153, 21}, true}, {"kvart", {8 + 424, 6 + 104, 97, 21}, true},
+    const struct
+    {
+        const char* name;
+        QRect rect;
+        bool inGroup;
+    } controls[] = {
+        {"fio", {8 + 16, 6 + 24, 401, 21}, true},     {"fio_style", {8 + 424, 6 + 24, 97, 21}, true},
+        {"street", {8 + 16, 6 + 64, 401, 21}, true},  {"dom", {8 + 424, 6 + 64, 97, 21}, true},
+        {"phone", {8 + 16, 6 + 104, 153, 21}, true},  {"kvart", {8 + 424, 6 + 104, 97, 21}, true},
         {"BitBtn1", {8 + 552, 6 + 16, 97, 25}, true}, {"BitBtn2", {8 + 552, 6 + 56, 97, 25}, true},
         {"export", {8 + 552, 6 + 96, 97, 25}, true},  {"DBS", {8, 148, 673, 193}, false},
     };
@@ -270,7 +275,7 @@ TEST_F(WindowTest, RendersEveryControlAtItsDesignedPlace)
         EXPECT_NE(shot.pixel(c.rect.center()), face);
         EXPECT_EQ(shot.pixel(c.rect.left() - 3, c.rect.center().y()), face);
     }
-    EXPECT_EQ(shot.pixel(8 + 16 + 200, 6 + 24 + 10), qRgb(255, 255, 255));  // inside fio
+    EXPECT_EQ(shot.pixel(8 + 16 + 200, 6 + 24 + 10), qRgb(255, 255, 255)); // inside fio
     EXPECT_EQ(form.StatusBar1->geometry().topLeft(), QPoint(0, 346));
 }
 
@@ -322,7 +327,7 @@ TEST_F(WindowTest, ASearchStoppedWithCancelBringsThePreviousResultBack)
     EXPECT_GE(shownAfterMs, 400) << "the dialog showed at once";
     EXPECT_LT(shownAfterMs, 5000) << "no dialog showed";
     EXPECT_EQ(buttonText, "Отмена");
-    EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();  // a stop is no error
+    EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString(); // a stop is no error
     EXPECT_EQ(form.StatusText(), "Найдено 2 записей.");
     ASSERT_TRUE(form.ADOQuery1.Active());
     EXPECT_EQ(form.ADOQuery1.RecordCount(), 2);

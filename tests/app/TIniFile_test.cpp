@@ -9,7 +9,7 @@ namespace {
 struct Case
 {
     const char* name;
-    QByteArray content;  // empty: no file at all
+    QByteArray content; // empty: no file at all
     QString expected;
 };
 

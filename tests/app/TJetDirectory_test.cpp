@@ -57,8 +57,8 @@ TEST(JetDirectory, AGridOverAJetResultScrollsSortsAndExports)
 {
     qputenv("MDB_JET3_CHARSET", "CP1252");
     TADOConnection connection;
-    connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + kNwind +
-                                   ";Persist Security Info=False");
+    connection.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + kNwind
+                                   + ";Persist Security Info=False");
     TADOQuery query;
     query.SetConnection(&connection);
     query.SetSQL("SELECT * FROM Customers WHERE Country like \"g%\";");
@@ -74,7 +74,7 @@ TEST(JetDirectory, AGridOverAJetResultScrollsSortsAndExports)
     grid.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
     query.Open();
-    ASSERT_GT(query.RecordCount(), 5);  // Germany and its neighbours starting with G
+    ASSERT_GT(query.RecordCount(), 5); // Germany and its neighbours starting with G
     query.MoveRelative(3);
     EXPECT_EQ(query.RecordNumber(), 4);
     EXPECT_EQ(grid.DataLink()->ActiveRecord(), 3);
@@ -102,7 +102,7 @@ TEST(JetDirectory, AGridOverAJetResultScrollsSortsAndExports)
         EXPECT_TRUE(buffer.data().contains(firstId.toLatin1()));
         EXPECT_TRUE(buffer.data().contains("Berlin") || buffer.data().contains("Aachen"));
     }
-    EXPECT_EQ(query.FieldNamed("CustomerID")->DisplayText(), firstId);  // cursor restored
+    EXPECT_EQ(query.FieldNamed("CustomerID")->DisplayText(), firstId); // cursor restored
     qunsetenv("MDB_JET3_CHARSET");
 }
 
@@ -186,7 +186,8 @@ TProgramRun RunPhonebook(const QStringList& arguments)
     qsizetype at = 0;
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
         ++at;
-    const QString where = QString::fromUtf8(QByteArray(expected.mid(std::max<qsizetype>(0, at - 40), 80)).toPercentEncoding(" \";\r\n"));
+    const QString where =
+        QString::fromUtf8(QByteArray(expected.mid(std::max<qsizetype>(0, at - 40), 80)).toPercentEncoding(" \";\r\n"));
     return ::testing::AssertionFailure() << "the exports differ at byte " << at << " (" << actual.size() << " bytes, "
                                          << expected.size() << " expected), near: " << where.toStdString();
 }
@@ -203,22 +204,27 @@ struct TJetSearchCase
 const std::vector<TJetSearchCase>& DirectorySearches()
 {
     static const std::vector<TJetSearchCase> searches = {
-        {"owner at the start, any letter case", {"--fio", "цой"},
+        {"owner at the start, any letter case",
+         {"--fio", "цой"},
          {"3-40-64", "9-14-54", "9-86-60", "6-70-82", "4-76-88", "4-19-75", "4-05-82"}},
         {"owner at the start with an apostrophe", {"--fio", "о'нил"}, {"01-02-04"}},
-        {"owner at the start, a typed % stays a wildcard", {"--fio", "%игорь"},
+        {"owner at the start, a typed % stays a wildcard",
+         {"--fio", "%игорь"},
          {"8-73-70", "3-92-43", "9-14-54", "6-53-72", "9-88-92", "4-17-75", "9-76-29"}},
-        {"owner anywhere, capital Ё found by small ё", {"--fio", "ёлк", "--fio-style", "anywhere"},
+        {"owner anywhere, capital Ё found by small ё",
+         {"--fio", "ёлк", "--fio-style", "anywhere"},
          {"7-26-50", "9-18-82", "9-86-60", "4-76-88", "9-63-99"}},
         {"owner anywhere with double quotes", {"--fio", "\"ёлочка\"", "--fio-style", "anywhere"}, {"01-02-03"}},
         {"owner exact, any letter case", {"--fio", "цой юлия", "--fio-style", "exact"}, {"3-40-64", "6-70-82"}},
         {"owner exact, 255 letters", {"--fio", QString(255, u'Я'), "--fio-style", "exact"}, {"01-02-07"}},
-        {"street anywhere", {"--street", "ленина"},
+        {"street anywhere",
+         {"--street", "ленина"},
          {"01-02-03", "3-40-64", "3-14-36", "9-18-82", "8-60-18", "4-76-88", "5-48-01"}},
         {"street with an ampersand", {"--street", "smith & sons"}, {"01-02-04"}},
         {"house at the start", {"--dom", "1"}, {"01-02-03", "01-02-05", "01-02-07"}},
         {"house with a letter", {"--dom", "7К"}, {"01-02-06"}},
-        {"flat at the start", {"--kvart", "1"},
+        {"flat at the start",
+         {"--kvart", "1"},
          {"01-02-06", "01-02-07", "8-73-70", "3-14-36", "7-26-50", "7-46-59", "9-14-54", "6-53-72", "9-86-60",
           "6-70-82", "5-37-34", "9-66-62", "2-37-40", "6-57-23", "7-19-00", "9-88-92", "4-76-88", "6-57-41",
           "4-20-84"}},
@@ -233,7 +239,7 @@ const std::vector<TJetSearchCase>& DirectorySearches()
 struct TJetVersionCase
 {
     const char* name;
-    const char* file;  // in jet-cyrillic/
+    const char* file; // in jet-cyrillic/
 };
 
 void PrintTo(const TJetVersionCase& c, std::ostream* os)
@@ -270,19 +276,18 @@ TEST_P(JetFileVersions, SearchesAndTheWholeTableExportAsWritten)
         std::vector<QStringList> found;
         std::copy_if(rows.begin(), rows.end(), std::back_inserter(found),
                      [&](const QStringList& row) { return search.phones.contains(row[0]); });
-        ASSERT_EQ(found.size(), std::size_t(search.phones.size())) << "a telephone number of the case is not in kray.tsv";
-        exported(search.options, ExpectedCsv({"Телефон", "Владелец", "Улица", "Дом", "Квартира"}, found),
-                 found.size());
+        ASSERT_EQ(found.size(), std::size_t(search.phones.size()))
+            << "a telephone number of the case is not in kray.tsv";
+        exported(search.options, ExpectedCsv({"Телефон", "Владелец", "Улица", "Дом", "Квартира"}, found), found.size());
     }
     SCOPED_TRACE("the whole table");
     exported({"--table", "kray"}, ExpectedCsv({"numer", "vlad", "street", "numhome", "numdoor"}, rows), rows.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, JetFileVersions,
-    ::testing::Values(TJetVersionCase{"Jet4_Access2000", "kray-V2000.mdb"},
-                      TJetVersionCase{"Ace12_Access2007", "kray-V2007.accdb"},
-                      TJetVersionCase{"Ace14_Access2010", "kray-V2010.accdb"},
-                      TJetVersionCase{"Ace16_Access2016", "kray-V2016.accdb"},
-                      TJetVersionCase{"Ace17_Access2019", "kray-V2019.accdb"}),
-    [](const ::testing::TestParamInfo<TJetVersionCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fixtures, JetFileVersions,
+                         ::testing::Values(TJetVersionCase{"Jet4_Access2000", "kray-V2000.mdb"},
+                                           TJetVersionCase{"Ace12_Access2007", "kray-V2007.accdb"},
+                                           TJetVersionCase{"Ace14_Access2010", "kray-V2010.accdb"},
+                                           TJetVersionCase{"Ace16_Access2016", "kray-V2016.accdb"},
+                                           TJetVersionCase{"Ace17_Access2019", "kray-V2019.accdb"}),
+                         [](const ::testing::TestParamInfo<TJetVersionCase>& p) { return std::string(p.param.name); });

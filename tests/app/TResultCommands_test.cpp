@@ -7,16 +7,16 @@
 #include "TDBGridEhClipboard.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QContextMenuEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -72,7 +72,13 @@ TEST_F(ResultCommandsTest, ExportAppliesTheExtensionRuleAndWritesTheChosenFormat
 
     form.street->setText("Мира");
     form.searchClick();
-    const struct { const char* name; int filter; const char* file; const char* expected; } cases[] = {
+    const struct
+    {
+        const char* name;
+        int filter;
+        const char* file;
+        const char* expected;
+    } cases[] = {
         {"csv appended", 2, "report", "report.csv"},
         {"upper-case extension stays", 2, "report2.CSV", "report2.CSV"},
         {"other extension kept", 2, "a.txt", "a.txt.csv"},
@@ -93,8 +99,8 @@ TEST_F(ResultCommandsTest, ExportAppliesTheExtensionRuleAndWritesTheChosenFormat
     EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
     // The text export: titles and two records in windows-1251, tab-separated.
     const QByteArray text = Read(fDir.filePath("ab.txt"));
-    EXPECT_TRUE(text.startsWith(QByteArray("\xD2\xE5\xEB\xE5\xF4\xEE\xED\t")));  // "Телефон\t"
-    EXPECT_EQ(text.count("\r\n"), 2);  // lines are separated, the last one is not ended
+    EXPECT_TRUE(text.startsWith(QByteArray("\xD2\xE5\xEB\xE5\xF4\xEE\xED\t"))); // "Телефон\t"
+    EXPECT_EQ(text.count("\r\n"), 2); // lines are separated, the last one is not ended
     // Cancel writes nothing.
     form.SaveDialog1.Run = [](TForm1::TSaveDialog&) { return false; };
     form.exportClick();
@@ -120,7 +126,7 @@ TEST_F(ResultCommandsTest, CopyPlacesFourRepresentationsEvenForAnEmptyResult)
 {
     TForm1 form(fFiles);
     QGuiApplication::clipboard()->clear();
-    form.N1Click();  // nothing open: nothing placed
+    form.N1Click(); // nothing open: nothing placed
     const QMimeData* before = QGuiApplication::clipboard()->mimeData();
     EXPECT_TRUE(!before || !before->hasFormat(WindowsMimeTypeEh("VCLDBIF")));
 
@@ -151,11 +157,13 @@ TEST_F(ResultCommandsTest, CopyOfAResultCarriesItsText)
     EXPECT_EQ(mime->text(), "Телефон\tВладелец\tУлица\tДом\tКвартира\r\n"
                             "4-33-33\tЁлкин Пётр\tпр. Ленина\t7\t40");
     // The desktop's "Csv" block: windows-1251 with its terminating zero; text/csv: the same in UTF-8.
-    EXPECT_EQ(mime->data("application/x-qt-windows-mime;value=\"Csv\""),
-              QByteArray("\"\xD2\xE5\xEB\xE5\xF4\xEE\xED\";\"\xC2\xEB\xE0\xE4\xE5\xEB\xE5\xF6\";\"\xD3\xEB\xE8\xF6\xE0\";"
-                         "\"\xC4\xEE\xEC\";\"\xCA\xE2\xE0\xF0\xF2\xE8\xF0\xE0\"\r\n"
-                         "\"4-33-33\";\"\xA8\xEB\xEA\xE8\xED \xCF\xB8\xF2\xF0\";\"\xEF\xF0. \xCB\xE5\xED\xE8\xED\xE0\";\"7\";\"40\"",
-                         92));
+    EXPECT_EQ(
+        mime->data("application/x-qt-windows-mime;value=\"Csv\""),
+        QByteArray(
+            "\"\xD2\xE5\xEB\xE5\xF4\xEE\xED\";\"\xC2\xEB\xE0\xE4\xE5\xEB\xE5\xF6\";\"\xD3\xEB\xE8\xF6\xE0\";"
+            "\"\xC4\xEE\xEC\";\"\xCA\xE2\xE0\xF0\xF2\xE8\xF0\xE0\"\r\n"
+            "\"4-33-33\";\"\xA8\xEB\xEA\xE8\xED \xCF\xB8\xF2\xF0\";\"\xEF\xF0. \xCB\xE5\xED\xE8\xED\xE0\";\"7\";\"40\"",
+            92));
     EXPECT_EQ(mime->data("text/csv"), QByteArray("\"Телефон\";\"Владелец\";\"Улица\";\"Дом\";\"Квартира\"\r\n"
                                                  "\"4-33-33\";\"Ёлкин Пётр\";\"пр. Ленина\";\"7\";\"40\""));
 }
@@ -226,13 +234,19 @@ TEST_F(ResultCommandsTest, ExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStay
     ASSERT_TRUE(QFile::link(fFiles.DatabasePath(), fDir.filePath("link.csv")));
     ASSERT_TRUE(QFile::link(fFiles.DatabasePath(), fDir.filePath("link.txt")));
     ASSERT_EQ(::link(QFile::encodeName(fFiles.DatabasePath()).constData(),
-                     QFile::encodeName(fDir.filePath("hard.xls")).constData()), 0);
+                     QFile::encodeName(fDir.filePath("hard.xls")).constData()),
+              0);
     TForm1 form(fFiles);
     form.street->setText("Мира");
     form.searchClick();
     ASSERT_TRUE(form.ADOQuery1.Active());
 
-    const struct { const char* name; QString file; int filter; } cases[] = {
+    const struct
+    {
+        const char* name;
+        QString file;
+        int filter;
+    } cases[] = {
         {"a symbolic link", fDir.filePath("link.csv"), 2},
         {"a link through a folder and back", fDir.filePath("x/../link.txt"), 1},
         {"a hard link", fDir.filePath("hard.xls"), 5},
@@ -247,8 +261,8 @@ TEST_F(ResultCommandsTest, ExportOntoTheOpenDirectoryFileIsRefusedAndTheFileStay
         };
         RunHandler(&form, [&] { form.exportClick(); });
         ASSERT_EQ(fErrors.size(), 1);
-        EXPECT_EQ(fErrors[0], "Экспорт в файл '" + c.file +
-                                  "' не выполнен: это открытый файл справочника, он остался без изменений.");
+        EXPECT_EQ(fErrors[0], "Экспорт в файл '" + c.file
+                                  + "' не выполнен: это открытый файл справочника, он остался без изменений.");
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_TRUE(f.readAll() == before) << "the directory file changed";
         f.close();

@@ -29,7 +29,10 @@ struct TDataSourceCase
     QString Path;
 };
 
-std::ostream& operator<<(std::ostream& os, const TDataSourceCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TDataSourceCase& c)
+{
+    return os << c.Name;
+}
 
 class TConnectionStrings : public ::testing::TestWithParam<TDataSourceCase>
 {
@@ -48,8 +51,7 @@ const std::vector<TDataSourceCase> kDataSources = {
      "/opt/pb/phonebook.mdb"},
     {"KeyInAnyCaseWithBlanks", "provider=x ;  data   SOURCE =  /a b/c.mdb  ;", "/a b/c.mdb"},
     {"LastKeyWithoutSemicolon", "Provider=x;Data Source=/d.mdb", "/d.mdb"},
-    {"QuotedValueMayHoldSemicolons", "Provider=x;Data Source=\"/a;b/c.mdb\";Persist Security Info=False",
-     "/a;b/c.mdb"},
+    {"QuotedValueMayHoldSemicolons", "Provider=x;Data Source=\"/a;b/c.mdb\";Persist Security Info=False", "/a;b/c.mdb"},
     {"SingleQuotes", "Data Source='/q/r.mdb'", "/q/r.mdb"},
     {"CyrillicPath", "Data Source=/дом/справочник.mdb;", "/дом/справочник.mdb"},
     {"NoDataSource", "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False", ""},
@@ -76,11 +78,14 @@ struct TBadFileCase
     std::string Name;
     // Makes the file (or folder) at path; returns the path to connect to.
     std::function<QString(const QString& path)> Make;
-    QString Message;  // %s stands for the path
+    QString Message; // %s stands for the path
     bool MessageIsPrefix = false;
 };
 
-std::ostream& operator<<(std::ostream& os, const TBadFileCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TBadFileCase& c)
+{
+    return os << c.Name;
+}
 
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {
@@ -212,7 +217,8 @@ TEST(TADOConnection, UnreadableFileIsReported)
         connection.Open();
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), FormatMessage("Не удаётся прочитать файл базы данных '%s': %s.", {path, "Permission denied"}));
+        EXPECT_EQ(e.Message(),
+                  FormatMessage("Не удаётся прочитать файл базы данных '%s': %s.", {path, "Permission denied"}));
     }
     EXPECT_FALSE(connection.Connected());
 }
@@ -254,12 +260,15 @@ TFileState StateOf(const QString& path)
 struct TJournalCase
 {
     std::string Name;
-    std::string Extra;  // added to the fixture script
+    std::string Extra; // added to the fixture script
     // Files SQLite's own readers of a WAL directory share with its writers (they stay).
     QStringList Beside = {};
 };
 
-std::ostream& operator<<(std::ostream& os, const TJournalCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TJournalCase& c)
+{
+    return os << c.Name;
+}
 
 class TReadOnlyFile : public ::testing::TestWithParam<TJournalCase>
 {

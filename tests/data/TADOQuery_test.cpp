@@ -55,7 +55,10 @@ struct TStatementCase
     QStringList Numbers;
 };
 
-std::ostream& operator<<(std::ostream& os, const TStatementCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TStatementCase& c)
+{
+    return os << c.Name;
+}
 
 const QStringList kAll = {"211111", "211112", "211113", "211114", "311115",
                           "311116", "311117", "311118", "311119", "311120"};
@@ -64,7 +67,8 @@ const std::vector<TStatementCase> kStatementCases = {
     {"NoConditionGivesEveryRow", "select * from kray", kAll},
     {"NoConditionWithSemicolon", "SELECT * FROM kray;", kAll},
     {"PrefixIgnoresCyrillicCase", "SELECT * FROM kray WHERE vlad like \"иванов%\";", {"211111", "211112"}},
-    {"SubstringIgnoresCyrillicCase", "SELECT * FROM kray WHERE street like \"%МИРА%\";",
+    {"SubstringIgnoresCyrillicCase",
+     "SELECT * FROM kray WHERE street like \"%МИРА%\";",
      {"211111", "211113", "311118", "311119"}},
     {"SmallYoFindsCapitalYo", "SELECT * FROM kray WHERE vlad like \"ёлкин%\";", {"211113"}},
     {"YeDoesNotFindYo", "SELECT * FROM kray WHERE vlad like \"Елкин%\";", {"211114"}},
@@ -77,14 +81,18 @@ const std::vector<TStatementCase> kStatementCases = {
     {"UnderscoreNeedsACharacter", "SELECT * FROM kray WHERE vlad like \"Сидоров_\";", {}},
     {"LatinAndCyrillicAreDifferentLetters", "SELECT * FROM kray WHERE street like \"%mira%\";", {"311117"}},
     {"SeveralConditionsAllHold",
-     "SELECT * FROM kray WHERE vlad like \"%\"and street like \"%мира%\"and numhome like \"1%\";", {"211111"}},
-    {"AndDirectlyAfterClosingQuote", "SELECT * FROM kray WHERE vlad like \"и%\"and street like \"%мира%\";",
+     "SELECT * FROM kray WHERE vlad like \"%\"and street like \"%мира%\"and numhome like \"1%\";",
      {"211111"}},
-    {"KeywordsInAnyCase", "select * FROM KRAY where VLAD LIKE \"%петр%\" AND numdoor like \"%\";",
+    {"AndDirectlyAfterClosingQuote",
+     "SELECT * FROM kray WHERE vlad like \"и%\"and street like \"%мира%\";",
+     {"211111"}},
+    {"KeywordsInAnyCase",
+     "select * FROM KRAY where VLAD LIKE \"%петр%\" AND numdoor like \"%\";",
      {"211112", "311116", "311119"}},
     {"BlankNeverMatchesButEmptyMatchesEmpty", "SELECT * FROM kray WHERE numdoor like \"\";", {"211114"}},
     {"EqualEmptyFindsEmptyOnly", "SELECT * FROM kray WHERE vlad=\"\";", {"311120"}},
-    {"PercentAloneSkipsBlanks", "SELECT * FROM kray WHERE numdoor like \"%\";",
+    {"PercentAloneSkipsBlanks",
+     "SELECT * FROM kray WHERE numdoor like \"%\";",
      {"211111", "211112", "211114", "311116", "311117", "311118", "311119", "311120"}},
     {"TelephoneExact", "SELECT * FROM kray WHERE numer=\"311117\";", {"311117"}},
     {"NothingFound", "SELECT * FROM kray WHERE vlad like \"Я%\";", {}},
@@ -139,10 +147,13 @@ struct TFailingStatement
 {
     std::string Name;
     QString Sql;
-    QString Message;  // empty: any message
+    QString Message; // empty: any message
 };
 
-std::ostream& operator<<(std::ostream& os, const TFailingStatement& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TFailingStatement& c)
+{
+    return os << c.Name;
+}
 
 class TDirectoryFailures : public TDirectoryQuery, public ::testing::WithParamInterface<TFailingStatement>
 {
@@ -241,7 +252,8 @@ QStringList Column(TADOQuery& query, const char* field)
 {
     QStringList out;
     for (query.MoveFirst(); !query.AtEnd(); query.MoveNext())
-        out << (query.FieldRequired(field)->IsBlank() ? QStringLiteral("<null>") : query.FieldRequired(field)->PlainText());
+        out << (query.FieldRequired(field)->IsBlank() ? QStringLiteral("<null>")
+                                                      : query.FieldRequired(field)->PlainText());
     return out;
 }
 
@@ -249,13 +261,11 @@ TEST_F(TDirectoryQuery, SortByOrdersRussianWithBlanksFirst)
 {
     Run("select * from kray");
     query.SortBy("vlad");
-    EXPECT_EQ(Column(query, "vlad"),
-              (QStringList{"<null>", "", "Ёлкин Пётр Семёнович", "елкин Сергей", "Иванов Иван Иванович",
-                           "ИВАНОВА Мария Петровна", "Кузнецов Kelvin", "ООО \"Ромашка\"", "Сидоров Петров",
-                           "Сидоров_Петров"}));
+    EXPECT_EQ(Column(query, "vlad"), (QStringList{"<null>", "", "Ёлкин Пётр Семёнович", "елкин Сергей",
+                                                  "Иванов Иван Иванович", "ИВАНОВА Мария Петровна", "Кузнецов Kelvin",
+                                                  "ООО \"Ромашка\"", "Сидоров Петров", "Сидоров_Петров"}));
     query.SortBy("numdoor");
-    EXPECT_EQ(Column(query, "numdoor"),
-              (QStringList{"<null>", "<null>", "", "1", "17", "2", "3", "4", "5", "8"}));
+    EXPECT_EQ(Column(query, "numdoor"), (QStringList{"<null>", "<null>", "", "1", "17", "2", "3", "4", "5", "8"}));
     EXPECT_EQ(Column(query, "numer").mid(0, 2), (QStringList{"211113", "311115"})) << "blanks keep their order";
 }
 
@@ -263,16 +273,14 @@ TEST_F(TDirectoryQuery, SortByIsStableAndDoesNotRunTheStatementAgain)
 {
     Run("select * from kray");
     query.SortBy("street");
-    EXPECT_EQ(Column(query, "numer"),
-              (QStringList{"211112", "311119", "311116", "311115", "211111", "211113", "311118", "211114",
-                           "311120", "311117"}))
+    EXPECT_EQ(Column(query, "numer"), (QStringList{"211112", "311119", "311116", "311115", "211111", "211113", "311118",
+                                                   "211114", "311120", "311117"}))
         << "the three at ул. Мира and the two at ул. Садовая keep the order they had";
     // Sorted by house number first, equal streets come out in house-number order: 12а, 5, 7.
     query.SortBy("numhome");
     query.SortBy("street");
-    EXPECT_EQ(Column(query, "numer"),
-              (QStringList{"211112", "311119", "311116", "311115", "211111", "311118", "211113", "211114",
-                           "311120", "311117"}));
+    EXPECT_EQ(Column(query, "numer"), (QStringList{"211112", "311119", "311116", "311115", "211111", "311118", "211113",
+                                                   "211114", "311120", "311117"}));
     EXPECT_EQ(query.RecordCount(), 10);
     // The file is never asked again: it may even be gone.
     connection.Close();

@@ -21,11 +21,14 @@ namespace {
 struct TPathCase
 {
     std::string Name;
-    QString Folder;  // below the temporary folder; may be empty
+    QString Folder; // below the temporary folder; may be empty
     QString File;
 };
 
-std::ostream& operator<<(std::ostream& os, const TPathCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TPathCase& c)
+{
+    return os << c.Name;
+}
 
 const std::vector<TPathCase> kPaths = {
     {"Plain", "", "phonebook.mdb"},
@@ -102,7 +105,10 @@ struct TValueCase
     QString Value;
 };
 
-std::ostream& operator<<(std::ostream& os, const TValueCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TValueCase& c)
+{
+    return os << c.Name;
+}
 
 class TQuotedValues : public ::testing::TestWithParam<TValueCase>
 {

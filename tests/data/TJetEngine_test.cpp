@@ -8,8 +8,8 @@
 #include "MdbExport.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -62,13 +62,19 @@ void ExpectSameValue(const TResultTable& table, int row, int column, const std::
     ASSERT_FALSE(table.IsNull(row, column)) << "mdb-export: " << exported->toStdString();
     const QVariant ours = table.Value(row, column);
     switch (type) {
-    case ftSmallint: case ftInteger: case ftAutoInc: case ftWord: case ftLargeint:
+    case ftSmallint:
+    case ftInteger:
+    case ftAutoInc:
+    case ftWord:
+    case ftLargeint:
         EXPECT_EQ(ours.toLongLong(), exported->toLongLong());
         break;
     case ftBoolean:
         EXPECT_EQ(ours.toBool(), exported->toInt() != 0);
         break;
-    case ftFloat: case ftCurrency: case ftBCD: {
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: {
         bool ok = false;
         const double theirs = exported->toDouble(&ok);
         ASSERT_TRUE(ok) << exported->toStdString();
@@ -82,7 +88,8 @@ void ExpectSameValue(const TResultTable& table, int row, int column, const std::
         EXPECT_EQ(ours.toDateTime(), QDateTime(theirs.date(), theirs.time(), Qt::UTC));
         break;
     }
-    case ftBytes: case ftBlob:
+    case ftBytes:
+    case ftBlob:
         EXPECT_EQ(ours.toByteArray().toHex().toUpper().toStdString(), exported->toStdString());
         break;
     default:
@@ -133,8 +140,8 @@ struct TTableCase
     const char* name;
     QString file;
     QString table;
-    std::optional<QByteArray> jet3Charset;  // in our environment
-    QByteArray exportCharset;               // for mdb-export, which reads windows-1252 by default
+    std::optional<QByteArray> jet3Charset; // in our environment
+    QByteArray exportCharset;              // for mdb-export, which reads windows-1252 by default
 };
 
 void PrintTo(const TTableCase& tableCase, std::ostream* out)
@@ -160,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TTableCase{"Customers_Cyrillic_by_default", kNwind, "Customers", std::nullopt, "CP1251"},
                     TTableCase{"Customers_double_byte_code_page", kNwind, "Customers", QByteArray("CP932"), "CP932"},
                     TTableCase{"DateTest_Jet4", kDateTest, "DateTest", std::nullopt, "CP1251"},
-                    TTableCase{"OrderDetails_singles_and_currency", kNwind, "Order Details", QByteArray("CP1252"), "CP1252"},
+                    TTableCase{"OrderDetails_singles_and_currency", kNwind, "Order Details", QByteArray("CP1252"),
+                               "CP1252"},
                     TTableCase{"Orders_dates", kNwind, "Orders", QByteArray("CP1252"), "CP1252"},
                     TTableCase{"Products_booleans", kNwind, "Products", QByteArray("CP1252"), "CP1252"},
                     TTableCase{"Employees_memo_and_OLE", kNwind, "Employees", QByteArray("CP1252"), "CP1252"},
@@ -199,7 +207,8 @@ TEST(JetEngine, FieldTypesFollowTheColumns)
         const auto result = engine.Select(TSelectStatement{c.table, {{c.column, TCondition::Equal, "no such value"}}});
         EXPECT_EQ(result->RowCount(), 0);
         const auto& columns = result->Columns();
-        const auto it = std::find_if(columns.begin(), columns.end(), [&](const TResultColumn& col) { return col.Name == c.column; });
+        const auto it = std::find_if(columns.begin(), columns.end(),
+                                     [&](const TResultColumn& col) { return col.Name == c.column; });
         ASSERT_NE(it, columns.end());
         EXPECT_EQ(FieldTypeName(it->DataType).toStdString(), FieldTypeName(c.type).toStdString());
         EXPECT_EQ(it->Size, c.size);
@@ -211,8 +220,8 @@ TEST(JetEngine, FilterMatchesTheSameFilterOnMdbExport)
     SKIP_WITHOUT_MDB_EXPORT();
     const TEnvGuard charset("MDB_JET3_CHARSET", QByteArray("CP1252"));
     TJetEngine engine(kNwind);
-    const auto ours = engine.Select(
-        ParseSelectStatement(QStringLiteral("SELECT * FROM Customers WHERE CompanyName like \"a%\" and Country=\"germany\";")));
+    const auto ours = engine.Select(ParseSelectStatement(
+        QStringLiteral("SELECT * FROM Customers WHERE CompanyName like \"a%\" and Country=\"germany\";")));
     const TMdbExport theirs = RunMdbExport(kNwind, QStringLiteral("Customers"), QByteArray("CP1252"));
     const qsizetype name = theirs.Names.indexOf(QStringLiteral("CompanyName"));
     const qsizetype country = theirs.Names.indexOf(QStringLiteral("Country"));
@@ -220,7 +229,8 @@ TEST(JetEngine, FilterMatchesTheSameFilterOnMdbExport)
     QStringList expected;
     for (const auto& row : theirs.Rows)
         if (row[std::size_t(name)].value_or(QString()).startsWith(u'a', Qt::CaseInsensitive)
-            && row[std::size_t(country)].value_or(QString()).compare(QStringLiteral("germany"), Qt::CaseInsensitive) == 0)
+            && row[std::size_t(country)].value_or(QString()).compare(QStringLiteral("germany"), Qt::CaseInsensitive)
+                   == 0)
             expected << *row[std::size_t(id)];
     QStringList got;
     for (int r = 0; r < ours->RowCount(); ++r)
@@ -269,7 +279,8 @@ TEST(JetEngine, ReadsTheCharsetOnlyWhileOpening)
     EXPECT_FALSE(qEnvironmentVariableIsSet("MDB_JET3_CHARSET"));
     EXPECT_FALSE(qEnvironmentVariableIsSet("MDBICONV"));
     // windows-1251: "México" has the byte E9, which is "й" there; the table name is converted too.
-    const auto result = engine.Select(ParseSelectStatement(QStringLiteral("SELECT * FROM Customers WHERE CustomerID=\"ANATR\"")));
+    const auto result =
+        engine.Select(ParseSelectStatement(QStringLiteral("SELECT * FROM Customers WHERE CustomerID=\"ANATR\"")));
     ASSERT_EQ(result->RowCount(), 1);
     EXPECT_EQ(result->Text(0, 5), QStringLiteral("Mйxico D.F."));
     EXPECT_TRUE(engine.TableNames().contains(QStringLiteral("Umsдtze")));
@@ -384,12 +395,13 @@ TEST(JetEngine, KnowsEveryVersionCodeOfTheLibrary)
             TJetEngine engine(path);
             ADD_FAILURE() << "no error";
         } catch (const EDatabaseError& e) {
-            EXPECT_EQ(e.Message().toStdString(),
-                      QStringLiteral("Файл базы данных '%1' имеет неизвестную версию формата: заголовок «Standard ACE DB», "
-                                     "код версии 0x%2.")
-                          .arg(path)
-                          .arg(code, 2, 16, QLatin1Char('0'))
-                          .toStdString());
+            EXPECT_EQ(
+                e.Message().toStdString(),
+                QStringLiteral("Файл базы данных '%1' имеет неизвестную версию формата: заголовок «Standard ACE DB», "
+                               "код версии 0x%2.")
+                    .arg(path)
+                    .arg(code, 2, 16, QLatin1Char('0'))
+                    .toStdString());
         }
     }
 }
@@ -522,16 +534,18 @@ TEST(JetEngine, TruncatedCopyNeverDropsRowsSilently)
 }
 
 // Corrupted copies of both samples: cut at many points, bytes flipped in the header, the
-// catalog, the table definitions and the data pages, whole pages of noise or zeros. Each either reads or fails with a database
-// error; nothing crashes, hangs or throws anything else. PB_JET_FUZZ_ROUNDS raises the count,
-// PB_JET_FUZZ_SEED picks another series.
+// catalog, the table definitions and the data pages, whole pages of noise or zeros. Each either reads or fails with a
+// database error; nothing crashes, hangs or throws anything else. PB_JET_FUZZ_ROUNDS raises the count, PB_JET_FUZZ_SEED
+// picks another series.
 TEST(JetEngine, CorruptedCopiesFailCleanly)
 {
     const TEnvGuard charset("MDB_JET3_CHARSET", QByteArray("CP1252"));
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const int rounds = qEnvironmentVariableIsSet("PB_JET_FUZZ_ROUNDS") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_ROUNDS") : 6;
-    std::mt19937 random(qEnvironmentVariableIsSet("PB_JET_FUZZ_SEED") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_SEED") : 20240611);
+    const int rounds =
+        qEnvironmentVariableIsSet("PB_JET_FUZZ_ROUNDS") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_ROUNDS") : 6;
+    std::mt19937 random(qEnvironmentVariableIsSet("PB_JET_FUZZ_SEED") ? qEnvironmentVariableIntValue("PB_JET_FUZZ_SEED")
+                                                                      : 20240611);
     int opened = 0;
     int failed = 0;
     for (const QString& fixture : {kNwind, kDateTest}) {
@@ -557,9 +571,10 @@ TEST(JetEngine, CorruptedCopiesFailCleanly)
             QByteArray bytes;
         };
         std::vector<Variant> variants;
-        for (const qsizetype cut : {qsizetype(0), qsizetype(20), qsizetype(pageSize - 1), qsizetype(pageSize) * 3,
-                                    qsizetype(pageSize) * 3 + 100, original.size() / 2, original.size() / 2 / pageSize * pageSize,
-                                    original.size() - pageSize, original.size() - 1})
+        for (const qsizetype cut :
+             {qsizetype(0), qsizetype(20), qsizetype(pageSize - 1), qsizetype(pageSize) * 3,
+              qsizetype(pageSize) * 3 + 100, original.size() / 2, original.size() / 2 / pageSize * pageSize,
+              original.size() - pageSize, original.size() - 1})
             variants.push_back({QStringLiteral("cut at %1").arg(cut), original.left(cut)});
         const auto flipped = [&](const char* role, const std::vector<int>& from) {
             if (from.empty())
@@ -568,10 +583,12 @@ TEST(JetEngine, CorruptedCopiesFailCleanly)
             const int page = from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
             const int flips = std::uniform_int_distribution<int>(1, 16)(random);
             for (int i = 0; i < flips; ++i) {
-                const qsizetype at = qsizetype(page) * pageSize + std::uniform_int_distribution<int>(0, pageSize - 1)(random);
+                const qsizetype at =
+                    qsizetype(page) * pageSize + std::uniform_int_distribution<int>(0, pageSize - 1)(random);
                 bytes[at] = char(bytes[at] ^ std::uniform_int_distribution<int>(1, 255)(random));
             }
-            variants.push_back({QStringLiteral("%1 page %2, %3 bytes flipped").arg(QLatin1String(role)).arg(page).arg(flips), bytes});
+            variants.push_back(
+                {QStringLiteral("%1 page %2, %3 bytes flipped").arg(QLatin1String(role)).arg(page).arg(flips), bytes});
         };
         for (int round = 0; round < rounds; ++round) {
             flipped("header", {0});

@@ -10,8 +10,8 @@ namespace {
 
 TEST(TResultTable, ValuesComeBackAsTheyWentIn)
 {
-    TResultTable table({{"s", ftString}, {"i", ftInteger}, {"f", ftFloat}, {"b", ftBoolean}, {"d", ftDateTime},
-                        {"x", ftBlob}});
+    TResultTable table(
+        {{"s", ftString}, {"i", ftInteger}, {"f", ftFloat}, {"b", ftBoolean}, {"d", ftDateTime}, {"x", ftBlob}});
     const QDateTime when(QDate(2024, 2, 29), QTime(13, 45, 10), QTimeZone::utc());
     table.AppendText("ёж \"Ромашка\"");
     table.AppendInteger(-9000000000);
@@ -97,7 +97,7 @@ void Check(const TResultTable& table, int rows)
 
 TEST(TResultTable, LargeResultsKeepTheirContentsThroughGrowthAndReuse)
 {
-    const int rows = 100000;  // megabytes: mapped pages, grown and shrunk by remapping
+    const int rows = 100000; // megabytes: mapped pages, grown and shrunk by remapping
     {
         TResultTable first({{"a", ftString}, {"b", ftString}, {"c", ftString}});
         Fill(first, rows);

@@ -23,10 +23,12 @@ const TRussianCollation& Collation()
 // spaces and punctuation, digits, Latin beside Cyrillic.
 QString RandomTableText(std::mt19937& rng)
 {
-    static const QStringList pieces = {
-        "е", "Е", "ё", "Ё", "ж", "Ж", "а", "я", "й", "и", "ь", "ъ", "ы", " ", "  ", "-", "\"", ".", ",",
-        "'", "(", ")", "/", "0", "1", "9", "a", "Z", "z", "«", "»", "–", "—", "\u00A0", "Иванов", "ИВАНОВ",
-        "ёлка", "Ёлка", "елка", "ООО \"Ромашка\"", "ул.", "пр.", "12а", "_", "%", "~", "@", "#"};
+    static const QStringList pieces = {"е",   "Е",      "ё",      "Ё",      "ж",    "Ж",    "а",    "я",
+                                       "й",   "и",      "ь",      "ъ",      "ы",    " ",    "  ",   "-",
+                                       "\"",  ".",      ",",      "'",      "(",    ")",    "/",    "0",
+                                       "1",   "9",      "a",      "Z",      "z",    "«",    "»",    "–",
+                                       "—",   "\u00A0", "Иванов", "ИВАНОВ", "ёлка", "Ёлка", "елка", "ООО \"Ромашка\"",
+                                       "ул.", "пр.",    "12а",    "_",      "%",    "~",    "@",    "#"};
     QString s;
     const int count = int(rng() % 5);
     for (int i = 0; i < count; ++i)
@@ -60,7 +62,8 @@ TEST(TRussianCollation, CompactKeysOrderTextsAsTheCollator)
         ASSERT_EQ(key, key8) << "UTF-8 and UTF-16 keys differ for " << text.toStdString();
         items.emplace_back(std::move(key), text);
     }
-    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return KeyCompare(a.first, b.first) < 0; });
+    std::sort(items.begin(), items.end(),
+              [](const auto& a, const auto& b) { return KeyCompare(a.first, b.first) < 0; });
     // Sorted by key, every neighbour pair must compare the same way under the collator: then the
     // two orders agree on every pair (same order, same ties).
     for (std::size_t i = 1; i < items.size(); ++i) {
@@ -89,10 +92,13 @@ struct TSortCase
 {
     std::string Name;
     QStringList Texts;
-    QStringList Expected;  // empty: compare with a stable sort by the collator
+    QStringList Expected; // empty: compare with a stable sort by the collator
 };
 
-std::ostream& operator<<(std::ostream& os, const TSortCase& c) { return os << c.Name; }
+std::ostream& operator<<(std::ostream& os, const TSortCase& c)
+{
+    return os << c.Name;
+}
 
 class TCollationSort : public ::testing::TestWithParam<TSortCase>
 {
@@ -149,12 +155,8 @@ const std::vector<TSortCase> kSortCases = {
     {"RussianAlphabetWithYoBesideYe",
      {"я", "ж", "ё", "е", "а", "б", "з", "Ё", "й", "и", "ь", "ы", "ъ", "э", "ю"},
      {"а", "б", "е", "ё", "Ё", "ж", "з", "и", "й", "ъ", "ы", "ь", "э", "ю", "я"}},
-    {"YoComparesAsYeUntilAllElseIsEqual",
-     {"ель", "ёж", "еж", "Ёлка", "елка"},
-     {"еж", "ёж", "елка", "Ёлка", "ель"}},
-    {"BlanksFirstInTheirOrder",
-     {"б#0", "#1", "а#2", "#3", " #4"},
-     {"#1", "#3", " #4", "а#2", "б#0"}},
+    {"YoComparesAsYeUntilAllElseIsEqual", {"ель", "ёж", "еж", "Ёлка", "елка"}, {"еж", "ёж", "елка", "Ёлка", "ель"}},
+    {"BlanksFirstInTheirOrder", {"б#0", "#1", "а#2", "#3", " #4"}, {"#1", "#3", " #4", "а#2", "б#0"}},
     {"LetterCaseIgnoredAndTiesKeepOrder",
      {"ИВАНОВ#0", "иванов#1", "Иванов#2", "Ванин#3", "иВАНОВ#4"},
      {"Ванин#3", "ИВАНОВ#0", "иванов#1", "Иванов#2", "иВАНОВ#4"}},
@@ -162,9 +164,11 @@ const std::vector<TSortCase> kSortCases = {
      {"Zeta", "Яков", "alpha", "12а", "Абрамов", "1"},
      {"1", "12а", "Абрамов", "Яков", "alpha", "Zeta"}},
     {"QuotesAndPunctuationAsTheCollatorPutsThem",
-     {"ООО \"Ромашка\"", "ООО Ромашка", "\"Ромашка\"", "ООО «Ромашка»", "ул. Мира", "ул.Мира", "пр. Мира"}, {}},
+     {"ООО \"Ромашка\"", "ООО Ромашка", "\"Ромашка\"", "ООО «Ромашка»", "ул. Мира", "ул.Мира", "пр. Мира"},
+     {}},
     {"TextsOutsideTheTableMergeIntoPlace",
-     {"Иванов#0", "№ 5#1", "Café#2", "Иванов#3", "ёж#4", "Ёж#5", "Cafe#6", "Иванов\tИ#7", "#8", "ß#9"}, {}},
+     {"Иванов#0", "№ 5#1", "Café#2", "Иванов#3", "ёж#4", "Ёж#5", "Cafe#6", "Иванов\tИ#7", "#8", "ß#9"},
+     {}},
     {"FewOddTextsAmongMany", ManyMixedTexts(3000, 97), {}},
     {"ManyOddTextsFallBackToTheCollator", ManyMixedTexts(2000, 3), {}},
     {"OneText", {"а"}, {"а"}},

@@ -62,16 +62,21 @@ INSTANTIATE_TEST_SUITE_P(
         TValidCase{"OnlyHouse", "SELECT * FROM kray WHERE numhome like \"5%\";", {"kray", {Like("numhome", "5%")}}},
         TValidCase{"NoWhere", "SELECT * FROM kray", {"kray", {}}},
         TValidCase{"NoWhereWithSemicolon", "select * from kray ;", {"kray", {}}},
-        TValidCase{"LowerCaseKeywords", "select * from kray where vlad like \"a%\" and numer = \"1\"",
+        TValidCase{"LowerCaseKeywords",
+                   "select * from kray where vlad like \"a%\" and numer = \"1\"",
                    {"kray", {Like("vlad", "a%"), Equal("numer", "1")}}},
-        TValidCase{"MixedCaseKeywords", "SeLeCt * FrOm Kray WhErE Vlad LiKe \"x\" AnD street LIKE \"y\"",
+        TValidCase{"MixedCaseKeywords",
+                   "SeLeCt * FrOm Kray WhErE Vlad LiKe \"x\" AnD street LIKE \"y\"",
                    {"Kray", {Like("Vlad", "x"), Like("street", "y")}}},
         TValidCase{"NoSemicolon", "SELECT * FROM kray WHERE vlad like \"%\"", {"kray", {Like("vlad", "%")}}},
-        TValidCase{"CompactSpelling", "SELECT*FROM kray WHERE vlad=\"a\"and numer like\"b\";",
+        TValidCase{"CompactSpelling",
+                   "SELECT*FROM kray WHERE vlad=\"a\"and numer like\"b\";",
                    {"kray", {Equal("vlad", "a"), Like("numer", "b")}}},
-        TValidCase{"LooseWhitespace", "  \t SELECT\n*\r\nFROM   kray\tWHERE  vlad   like  \"a\"  ;  \n",
+        TValidCase{"LooseWhitespace",
+                   "  \t SELECT\n*\r\nFROM   kray\tWHERE  vlad   like  \"a\"  ;  \n",
                    {"kray", {Like("vlad", "a")}}},
-        TValidCase{"DoubledQuotes", "SELECT * FROM kray WHERE vlad like \"ООО \"\"Ромашка\"\"%\";",
+        TValidCase{"DoubledQuotes",
+                   "SELECT * FROM kray WHERE vlad like \"ООО \"\"Ромашка\"\"%\";",
                    {"kray", {Like("vlad", "ООО \"Ромашка\"%")}}},
         TValidCase{"OnlyAQuote", "SELECT * FROM kray WHERE vlad=\"\"\"\"", {"kray", {Equal("vlad", "\"")}}},
         TValidCase{"EmptyLiteral", "SELECT * FROM kray WHERE vlad like \"\"", {"kray", {Like("vlad", "")}}},
@@ -79,22 +84,22 @@ INSTANTIATE_TEST_SUITE_P(
         TValidCase{"KeywordsAndPunctuationInsideLiteral",
                    "SELECT * FROM kray WHERE vlad like \"%WHERE and ; select * \";",
                    {"kray", {Like("vlad", "%WHERE and ; select * ")}}},
-        TValidCase{"SemicolonInsideLiteral", "SELECT * FROM kray WHERE numer like \"%;%\";",
-                   {"kray", {Like("numer", "%;%")}}},
-        TValidCase{"CyrillicNames", "SELECT * FROM край WHERE фамилия like \"а%\"",
-                   {"край", {Like("фамилия", "а%")}}},
-        TValidCase{"BracketedNames", "SELECT * FROM [Order Details] WHERE [Unit Price] like \"1%\";",
+        TValidCase{
+            "SemicolonInsideLiteral", "SELECT * FROM kray WHERE numer like \"%;%\";", {"kray", {Like("numer", "%;%")}}},
+        TValidCase{"CyrillicNames", "SELECT * FROM край WHERE фамилия like \"а%\"", {"край", {Like("фамилия", "а%")}}},
+        TValidCase{"BracketedNames",
+                   "SELECT * FROM [Order Details] WHERE [Unit Price] like \"1%\";",
                    {"Order Details", {Like("Unit Price", "1%")}}},
         TValidCase{"BracketedKeywordAsName", "select * from [where];", {"where", {}}},
-        TValidCase{"UnderscoreInNames", "SELECT * FROM _kray_2 WHERE num_er like \"1\"",
-                   {"_kray_2", {Like("num_er", "1")}}}),
+        TValidCase{
+            "UnderscoreInNames", "SELECT * FROM _kray_2 WHERE num_er like \"1\"", {"_kray_2", {Like("num_er", "1")}}}),
     [](const testing::TestParamInfo<TValidCase>& row) { return std::string(row.param.Name); });
 
 struct TErrorCase
 {
     const char* Name;
     const char* Sql;
-    const char* Message;  // the whole message of the error
+    const char* Message; // the whole message of the error
 };
 
 void PrintTo(const TErrorCase& c, std::ostream* os)
@@ -151,29 +156,35 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorCase{"SingleQuotedLiteral", "SELECT * FROM kray WHERE vlad like 'a%';",
                    "Синтаксическая ошибка в запросе рядом с ''a%';': ожидается текст в двойных кавычках"},
         TErrorCase{"MissingLiteralAtEnd", "SELECT * FROM kray WHERE vlad like",
-                   "Синтаксическая ошибка в запросе: в конце 'SELECT * FROM kray WHERE vlad like' ожидается текст в двойных кавычках"},
+                   "Синтаксическая ошибка в запросе: в конце 'SELECT * FROM kray WHERE vlad like' ожидается текст в "
+                   "двойных кавычках"},
         TErrorCase{"UnterminatedLiteral", "SELECT * FROM kray WHERE vlad like \"Иван%;",
                    "Синтаксическая ошибка в запросе: незакрытый текст рядом с '\"Иван%;'"},
         TErrorCase{"QuoteTypedIntoACriterion",
                    "SELECT * FROM kray WHERE vlad like \"ООО \"Ромашка%\"and street like \"%Мира%\";",
-                   "Синтаксическая ошибка в запросе рядом с 'Ромашка%\"and street like \"%Мира%\";': ожидается AND, ';' или конец запроса"},
-        TErrorCase{"AndGluedToAField", "SELECT * FROM kray WHERE vlad like \"a\"andstreet like \"b\"",
-                   "Синтаксическая ошибка в запросе рядом с 'andstreet like \"b\"': ожидается AND, ';' или конец запроса"},
+                   "Синтаксическая ошибка в запросе рядом с 'Ромашка%\"and street like \"%Мира%\";': ожидается AND, "
+                   "';' или конец запроса"},
+        TErrorCase{
+            "AndGluedToAField", "SELECT * FROM kray WHERE vlad like \"a\"andstreet like \"b\"",
+            "Синтаксическая ошибка в запросе рядом с 'andstreet like \"b\"': ожидается AND, ';' или конец запроса"},
         TErrorCase{"DanglingAnd", "SELECT * FROM kray WHERE vlad like \"a\" and;",
                    "Синтаксическая ошибка в запросе рядом с ';': ожидается имя поля"},
-        TErrorCase{"OrIsNotSupported", "SELECT * FROM kray WHERE vlad like \"a\" or numer like \"b\"",
-                   "Синтаксическая ошибка в запросе рядом с 'or numer like \"b\"': ожидается AND, ';' или конец запроса"},
+        TErrorCase{
+            "OrIsNotSupported", "SELECT * FROM kray WHERE vlad like \"a\" or numer like \"b\"",
+            "Синтаксическая ошибка в запросе рядом с 'or numer like \"b\"': ожидается AND, ';' или конец запроса"},
         TErrorCase{"TrailingJunk", "SELECT * FROM kray; DROP TABLE kray",
                    "Синтаксическая ошибка в запросе рядом с 'DROP TABLE kray': ожидается конец запроса после ';'"},
         TErrorCase{"SecondSemicolon", "SELECT * FROM kray WHERE vlad like \"a\";;",
                    "Синтаксическая ошибка в запросе рядом с ';': ожидается конец запроса после ';'"},
         TErrorCase{"JunkAfterTable", "SELECT * FROM kray ORDER BY vlad",
                    "Синтаксическая ошибка в запросе рядом с 'ORDER BY vlad': ожидается WHERE, ';' или конец запроса"},
-        TErrorCase{"LookAlikeKeyword", "SELECT * FROM kray WHЕRE vlad like \"a\"",
-                   "Синтаксическая ошибка в запросе рядом с 'WHЕRE vlad like \"a\"': ожидается WHERE, ';' или конец запроса"},
+        TErrorCase{
+            "LookAlikeKeyword", "SELECT * FROM kray WHЕRE vlad like \"a\"",
+            "Синтаксическая ошибка в запросе рядом с 'WHЕRE vlad like \"a\"': ожидается WHERE, ';' или конец запроса"},
         TErrorCase{"LongTextIsCut",
                    "SELECT * FROM kray WHERE vlad like \"a\" xor street like \"0123456789012345678901234567890\"",
-                   "Синтаксическая ошибка в запросе рядом с 'xor street like \"01234567890123456789012...': ожидается AND, ';' или конец запроса"}),
+                   "Синтаксическая ошибка в запросе рядом с 'xor street like \"01234567890123456789012...': ожидается "
+                   "AND, ';' или конец запроса"}),
     [](const testing::TestParamInfo<TErrorCase>& row) { return std::string(row.param.Name); });
 
 // The search builds its statement exactly this way; the parser must hand back the criteria intact.
@@ -190,4 +201,4 @@ TEST(SelectStatement, ComposedStatementRoundTripsCriteria)
     EXPECT_EQ(parsed.Conditions[1].Literal, QStringLiteral("%2-34%"));
 }
 
-}  // namespace
+} // namespace

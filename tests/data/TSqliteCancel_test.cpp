@@ -89,7 +89,7 @@ TEST_F(TEndlessDirectory, ACancelFromAnotherThreadEndsASearchThatFindsNothing)
 
 TEST_F(TEndlessDirectory, ACancelFromAnotherThreadEndsASearchThatFindsEverything)
 {
-    TResultTable::SetMemoryLimit(std::size_t(1) << 40);  // far beyond what the test could fill
+    TResultTable::SetMemoryLimit(std::size_t(1) << 40); // far beyond what the test could fill
     fQuery.SetSQL(kEverythingFound);
     std::thread canceller([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -111,7 +111,7 @@ TEST_F(TEndlessDirectory, TheProgressCallbackRunsOnTheOpeningThreadAndMayCancel)
     fQuery.CancelToken().Progress = [&] {
         sameThread &= std::this_thread::get_id() == openingThread;
         if (++calls == 5)
-            fQuery.Cancel();  // as a progress dialog's button would
+            fQuery.Cancel(); // as a progress dialog's button would
     };
     ExpectCancelled();
     EXPECT_EQ(calls, 5);
@@ -128,9 +128,9 @@ TEST_F(TEndlessDirectory, ACancelWhileNothingRunsIsForgotten)
 
 TEST_F(TEndlessDirectory, AnOuterTokenStaysCancelledUntilItsOwnerResetsIt)
 {
-    TCancelToken interrupt;  // as a Ctrl+C handler keeps it
+    TCancelToken interrupt; // as a Ctrl+C handler keeps it
     fQuery.SetCancelToken(&interrupt);
-    interrupt.Cancel();  // before the search starts
+    interrupt.Cancel(); // before the search starts
     fQuery.SetSQL(kNothingFound);
     ExpectCancelled();
     ExpectCancelled();
@@ -155,7 +155,9 @@ TEST_F(TEndlessDirectory, AResultBeyondTheMemoryLimitEndsWithAMessage)
     } catch (const EResultTooLarge& e) {
         const std::string message = e.Message().toStdString();
         const std::string start = FormatMessage("Справочник '%s': Результат поиска не помещается в память: найдено "
-                                                "больше ", {fPath}).toStdString();
+                                                "больше ",
+                                                {fPath})
+                                      .toStdString();
         EXPECT_EQ(message.substr(0, start.size()), start);
         EXPECT_NE(message.find(" записей, и они заняли бы больше 4 МБ. Уточните условия поиска."), std::string::npos)
             << message;
@@ -173,7 +175,7 @@ TEST(TResultTable, TheMemoryLimitStopsTheRowThatGoesBeyondIt)
     int rows = 0;
     try {
         for (;; ++rows) {
-            table.AppendText("0123456789");  // 10 bytes + 4 for its end, twice: 28 bytes a row
+            table.AppendText("0123456789"); // 10 bytes + 4 for its end, twice: 28 bytes a row
             table.AppendText("0123456789");
             table.EndRow();
         }
@@ -183,7 +185,7 @@ TEST(TResultTable, TheMemoryLimitStopsTheRowThatGoesBeyondIt)
                   "МБ. Уточните условия поиска.");
     }
     TResultTable::SetMemoryLimit(0);
-    EXPECT_EQ(rows, 35);  // 35 * 28 = 980 bytes fit, the 36th row would need 1008
+    EXPECT_EQ(rows, 35); // 35 * 28 = 980 bytes fit, the 36th row would need 1008
     EXPECT_EQ(table.RowCount(), 35);
     EXPECT_EQ(QString::fromUtf8(table.Raw(34, 1)).toStdString(), "0123456789");
 }

@@ -44,9 +44,9 @@ INSERT INTO t VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL
     TSqliteEngine engine(path);
     const auto result = engine.Select(Statement("t"));
     const std::vector<std::pair<QString, TFieldType>> expected = {
-        {"i", ftInteger}, {"b", ftLargeint}, {"s", ftSmallint}, {"r", ftFloat}, {"f", ftFloat}, {"v", ftString},
-        {"x", ftString}, {"bl", ftBlob}, {"bo", ftBoolean}, {"d", ftDate}, {"dt", ftDateTime}, {"tm", ftTime},
-        {"m", ftCurrency}, {"n", ftFloat}, {"u", ftString}, {"w", ftString}};
+        {"i", ftInteger},  {"b", ftLargeint}, {"s", ftSmallint}, {"r", ftFloat}, {"f", ftFloat},     {"v", ftString},
+        {"x", ftString},   {"bl", ftBlob},    {"bo", ftBoolean}, {"d", ftDate},  {"dt", ftDateTime}, {"tm", ftTime},
+        {"m", ftCurrency}, {"n", ftFloat},    {"u", ftString},   {"w", ftString}};
     ASSERT_EQ(result->ColumnCount(), int(expected.size()));
     for (int c = 0; c < result->ColumnCount(); ++c) {
         EXPECT_EQ(result->Columns()[c].Name, expected[c].first);
@@ -118,9 +118,9 @@ INSERT INTO kray VALUES ('a');
 // sharp s, е beside ё, digits and Latin beside Cyrillic.
 std::string RandomDirectoryRows(int rows)
 {
-    static const char* const pieces[] = {"Иванов", "иванова", "ИВАН", "Ёлкин", "ёлка", "елка", "Е", "ё", " ",
-                                         "k", "K", "\u212A", "i", "I", "\u0130", "\u0131", "ß", "\u1E9E", "ss",
-                                         "12", "1", "а", "б", "Я", "%", "_", "\"", "ООО"};
+    static const char* const pieces[] = {
+        "Иванов", "иванова", "ИВАН", "Ёлкин",  "ёлка", "елка", "Е", "ё", " ", "k", "K", "\u212A", "i",  "I",
+        "\u0130", "\u0131",  "ß",    "\u1E9E", "ss",   "12",   "1", "а", "б", "Я", "%", "_",      "\"", "ООО"};
     std::mt19937 rng(5);
     std::string script = "BEGIN;";
     for (int r = 0; r < rows; ++r) {
@@ -181,13 +181,14 @@ TEST_P(TIndexedPrefix, FindsWhatAFullScanFinds)
 }
 
 const std::vector<TCondition> kPrefixConditions = {
-    Like("vlad", "и%"), Like("vlad", "ИВ%"), Like("vlad", "Иванов%"), Like("vlad", "ИВАНОВАиван%"),
-    Like("vlad", "k%"), Like("vlad", "\u212A%"), Like("vlad", "Kk%"), Like("vlad", "ё%"), Like("vlad", "Ё%"),
-    Like("vlad", "е%"), Like("vlad", "ß%"), Like("vlad", "\u1E9E%"), Like("vlad", "ss%"), Like("vlad", "i%"),
-    Like("vlad", "\u0130%"), Like("vlad", "\u0131%"), Like("vlad", "12%"), Like("vlad", "1%2%"),
-    Like("vlad", "Ив_н%"), Like("vlad", "%ванов"), Like("vlad", "%"), Like("vlad", ""), Like("vlad", "_%"),
-    Like("vlad", "\"%"), Like("vlad", "ООО%"), Like("vlad", "Иванов"), Equal("vlad", "иванов"),
-    Equal("vlad", "ЁЛКА"), Equal("vlad", ""), Like("vlad", "я%"), Like("vlad", "ив%"), Like("VLAD", "Ёл%"),
+    Like("vlad", "и%"),   Like("vlad", "ИВ%"),     Like("vlad", "Иванов%"), Like("vlad", "ИВАНОВАиван%"),
+    Like("vlad", "k%"),   Like("vlad", "\u212A%"), Like("vlad", "Kk%"),     Like("vlad", "ё%"),
+    Like("vlad", "Ё%"),   Like("vlad", "е%"),      Like("vlad", "ß%"),      Like("vlad", "\u1E9E%"),
+    Like("vlad", "ss%"),  Like("vlad", "i%"),      Like("vlad", "\u0130%"), Like("vlad", "\u0131%"),
+    Like("vlad", "12%"),  Like("vlad", "1%2%"),    Like("vlad", "Ив_н%"),   Like("vlad", "%ванов"),
+    Like("vlad", "%"),    Like("vlad", ""),        Like("vlad", "_%"),      Like("vlad", "\"%"),
+    Like("vlad", "ООО%"), Like("vlad", "Иванов"),  Equal("vlad", "иванов"), Equal("vlad", "ЁЛКА"),
+    Equal("vlad", ""),    Like("vlad", "я%"),      Like("vlad", "ив%"),     Like("VLAD", "Ёл%"),
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, TIndexedPrefix, ::testing::ValuesIn(kPrefixConditions));
@@ -195,8 +196,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, TIndexedPrefix, ::testing::ValuesIn(kPrefixCondi
 TEST_F(TIndexedPrefix, PrefixSearchUsesTheIndex)
 {
     TSqliteEngine engine(indexed);
-    for (const TCondition& c : {Like("vlad", "Иванов%"), Like("vlad", "k%"), Like("vlad", "12%"),
-                                Equal("vlad", "Иванов Иван")}) {
+    for (const TCondition& c :
+         {Like("vlad", "Иванов%"), Like("vlad", "k%"), Like("vlad", "12%"), Equal("vlad", "Иванов Иван")}) {
         const QString plan = engine.QueryPlan(Statement("kray", {c})).join('\n');
         EXPECT_TRUE(plan.contains("USING INDEX kray_vlad")) << c.Literal.toStdString() << ":\n" << plan.toStdString();
         EXPECT_FALSE(plan.contains("SCAN")) << c.Literal.toStdString() << ":\n" << plan.toStdString();
@@ -227,8 +228,8 @@ INSERT INTO kray VALUES (23, 'ИВАНОВ', 'Мира');
         TCondition Condition;
         int Rows;
     };
-    for (const TCase& c : {TCase{Like("numer", "12%"), 2}, TCase{Like("vlad", "иванов%"), 3},
-                           TCase{Like("street", "ул%"), 1}}) {
+    for (const TCase& c :
+         {TCase{Like("numer", "12%"), 2}, TCase{Like("vlad", "иванов%"), 3}, TCase{Like("street", "ул%"), 1}}) {
         const TSelectStatement statement = Statement("kray", {c.Condition});
         EXPECT_EQ(engine.Select(statement)->RowCount(), c.Rows) << c.Condition.Field.toStdString();
         EXPECT_TRUE(engine.QueryPlan(statement).join('\n').contains("SCAN")) << c.Condition.Field.toStdString();

@@ -21,10 +21,10 @@ const char* const kColumns[] = {"numer", "vlad", "street", "numhome", "numdoor"}
 
 // Pieces of values; those in x'..' form are raw bytes, many of them not UTF-8.
 const char* const kPieces[] = {
-    "'Иванов'", "'иванова'", "'ИВАН'", "'Ёлкин'", "'ёлка'", "'елка'", "'Е'", "'ё'", "' '", "'k'", "'K'",
-    "'\u212A'", "'i'", "'\u0130'", "'ß'", "'ss'", "'12'", "'%'", "'_'", "'\"'", "''''", "'ООО'", "'\uFFFD'",
-    "x'FF'", "x'C0'", "x'80'", "x'D0'", "x'C0AF'", "x'EDA080'", "x'F4908080'", "x'E282'", "x'FE41'", "x'D0D0B8'",
-    "x'00'",
+    "'Иванов'", "'иванова'", "'ИВАН'",      "'Ёлкин'", "'ёлка'",   "'елка'",    "'Е'",   "'ё'",   "' '",
+    "'k'",      "'K'",       "'\u212A'",    "'i'",     "'\u0130'", "'ß'",       "'ss'",  "'12'",  "'%'",
+    "'_'",      "'\"'",      "''''",        "'ООО'",   "'\uFFFD'", "x'FF'",     "x'C0'", "x'80'", "x'D0'",
+    "x'C0AF'",  "x'EDA080'", "x'F4908080'", "x'E282'", "x'FE41'",  "x'D0D0B8'", "x'00'",
 };
 
 std::string RandomValue(std::mt19937& rng)
@@ -35,7 +35,7 @@ std::string RandomValue(std::mt19937& rng)
     case 1:
         return "''";
     case 2:
-        return "x'D0B8D0B2'";  // a blob
+        return "x'D0B8D0B2'"; // a blob
     default:
         break;
     }
@@ -61,10 +61,38 @@ void RunScript(const QString& path, const std::string& script)
 // see them (invalid bytes shown as U+FFFD), with and without wildcards.
 std::vector<QString> RandomCriteria(std::mt19937& rng, int count)
 {
-    static const QString alphabet[] = {
-        "и", "И", "в", "В", "ё", "Ё", "е", "Е", "к", "k", "K", "\u212A", "ß", "s", "S", "\u0130", "i", "%", "_",
-        "\"", "'", " ", "1", "2", "О", "\uFFFD", QString(QChar(0xD800)), QString(QChar(0xDC00)), "\uFFFDA", "А",
-        "\u0000", "я"};
+    static const QString alphabet[] = {"и",
+                                       "И",
+                                       "в",
+                                       "В",
+                                       "ё",
+                                       "Ё",
+                                       "е",
+                                       "Е",
+                                       "к",
+                                       "k",
+                                       "K",
+                                       "\u212A",
+                                       "ß",
+                                       "s",
+                                       "S",
+                                       "\u0130",
+                                       "i",
+                                       "%",
+                                       "_",
+                                       "\"",
+                                       "'",
+                                       " ",
+                                       "1",
+                                       "2",
+                                       "О",
+                                       "\uFFFD",
+                                       QString(QChar(0xD800)),
+                                       QString(QChar(0xDC00)),
+                                       "\uFFFDA",
+                                       "А",
+                                       "\u0000",
+                                       "я"};
     std::vector<QString> out;
     for (int i = 0; i < count; ++i) {
         QString text;
@@ -73,10 +101,19 @@ std::vector<QString> RandomCriteria(std::mt19937& rng, int count)
             text += alphabet[rng() % std::size(alphabet)];
         out.push_back(text);
     }
-    static const char* const bytes[] = {"\xFF", "\xC0", "\x80", "\xD0", "\xED\xA0\x80", "\xE2\x82", "\xFE" "A",
-                                        "\xD0\xD0\xB8", "\xF4\x90\x80\x80", "\xC0\xAF"};
+    static const char* const bytes[] = {"\xFF",
+                                        "\xC0",
+                                        "\x80",
+                                        "\xD0",
+                                        "\xED\xA0\x80",
+                                        "\xE2\x82",
+                                        "\xFE"
+                                        "A",
+                                        "\xD0\xD0\xB8",
+                                        "\xF4\x90\x80\x80",
+                                        "\xC0\xAF"};
     for (const char* b : bytes) {
-        const QString shown = QString::fromUtf8(b);  // as the window would show the stored bytes
+        const QString shown = QString::fromUtf8(b); // as the window would show the stored bytes
         out.push_back(shown);
         out.push_back(shown + "%");
         out.push_back(shown + "и%");
@@ -108,7 +145,8 @@ TEST(TSqliteIndexDifferential, IndexRangesFindWhatTheScanFinds)
         rows += "'" + std::to_string(r) + "');";
     }
     rows += "COMMIT;";
-    const std::string table = "CREATE TABLE kray (numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT, id TEXT);";
+    const std::string table =
+        "CREATE TABLE kray (numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT, id TEXT);";
     RunScript(plain, table + rows);
     std::string indexes;
     for (const char* column : kColumns)

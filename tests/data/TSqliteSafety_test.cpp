@@ -92,7 +92,8 @@ QString ConnectionStringFor(const QString& path)
 }
 
 // Connects, runs one search and returns the count; closes everything again.
-int CountOf(const QString& path, const QString& sql = QStringLiteral("SELECT * FROM kray WHERE street like \"%мира%\";"))
+int CountOf(const QString& path,
+            const QString& sql = QStringLiteral("SELECT * FROM kray WHERE street like \"%мира%\";"))
 {
     TADOConnection connection;
     connection.SetConnectionString(ConnectionStringFor(path));
@@ -301,7 +302,7 @@ TEST_F(TSqliteSafety, AWriterThatDiesWhileTheDirectoryIsOpenLeavesItRefusedNotMi
     EXPECT_FALSE(query.Active());
     EXPECT_EQ(Sha256(path).toStdString(), before.toStdString());
 
-    TWriter(path).Exec("SELECT count(*) FROM kray;");  // a writer rolls the journal back
+    TWriter(path).Exec("SELECT count(*) FROM kray;"); // a writer rolls the journal back
     query.Open();
     EXPECT_EQ(query.RecordCount(), 10);
 }

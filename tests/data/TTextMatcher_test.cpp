@@ -47,26 +47,22 @@ INSTANTIATE_TEST_SUITE_P(
         TMatchCase{"CyrillicLowerFindsCapital", "%мира%", L, "ул. Мира", true},
         TMatchCase{"CyrillicCapitalsFindLower", "%МИРА%", L, "ул. мира", true},
         TMatchCase{"CyrillicAllCapitalsText", "иванов%", L, "ИВАНОВ ИВАН ИВАНОВИЧ", true},
-        TMatchCase{"CyrillicWholeAlphabet", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя", E,
-                   "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", true},
+        TMatchCase{"CyrillicWholeAlphabet", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя", E, "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ",
+                   true},
         TMatchCase{"YoFindsCapitalYo", "%сёмин%", L, "Сёмин Сергей", true},
         TMatchCase{"CapitalYoFindsYo", "%СЁМИН%", L, "сёмин сергей", true},
         TMatchCase{"YoIsNotYe", "%семин%", L, "Сёмин Сергей", false},
         TMatchCase{"YeIsNotYo", "%сёмин%", L, "Семин Сергей", false},
-        TMatchCase{"UkrainianLetters", "%їжак%", L, "ЇЖАК", true},
-        TMatchCase{"Latin", "%ABC%", L, "xxabcxx", true},
-        TMatchCase{"LatinAccented", "%écu%", L, "ÉCU", true},
-        TMatchCase{"Greek", "σοφία", E, "ΣΟΦΊΑ", true},
+        TMatchCase{"UkrainianLetters", "%їжак%", L, "ЇЖАК", true}, TMatchCase{"Latin", "%ABC%", L, "xxabcxx", true},
+        TMatchCase{"LatinAccented", "%écu%", L, "ÉCU", true}, TMatchCase{"Greek", "σοφία", E, "ΣΟΦΊΑ", true},
         TMatchCase{"KelvinSignFoldsToK", "%k%", L, "\u212A", true},
         TMatchCase{"KelvinSignInPattern", "\u212A_", L, "kx", true},
         TMatchCase{"LongSFoldsToS", "%sss%", L, "a\u017Fss", true},
         TMatchCase{"CapitalSharpS", "%ß%", L, "STRA\u1E9EE", true},
         TMatchCase{"DeseretOutsideTheBmp", "%\U00010428%", L, "x\U00010400y", true},
         // "%": any run, including none.
-        TMatchCase{"PercentAlone", "%", L, "что угодно", true},
-        TMatchCase{"PercentMatchesEmpty", "%", L, "", true},
-        TMatchCase{"DoublePercent", "%%", L, "", true},
-        TMatchCase{"PrefixMatches", "Иван%", L, "Иванов", true},
+        TMatchCase{"PercentAlone", "%", L, "что угодно", true}, TMatchCase{"PercentMatchesEmpty", "%", L, "", true},
+        TMatchCase{"DoublePercent", "%%", L, "", true}, TMatchCase{"PrefixMatches", "Иван%", L, "Иванов", true},
         TMatchCase{"PrefixWholeText", "Иван%", L, "Иван", true},
         TMatchCase{"PrefixNotInside", "Иван%", L, "Петров Иван", false},
         TMatchCase{"SuffixMatches", "%вич", L, "Иван Петрович", true},
@@ -121,24 +117,18 @@ INSTANTIATE_TEST_SUITE_P(
         TMatchCase{"UnderscoreInsideRunAbsent", "%и_ан%", L, "Петров Илья", false},
         TMatchCase{"UnderscoreAtStart", "_етров%", L, "Петрова", true},
         // The empty pattern.
-        TMatchCase{"EmptyLikeMatchesEmpty", "", L, "", true},
-        TMatchCase{"EmptyLikeRefusesText", "", L, "а", false},
-        TMatchCase{"EmptyLikeRefusesBlank", "", L, " ", false},
-        TMatchCase{"EmptyEqualMatchesEmpty", "", E, "", true},
+        TMatchCase{"EmptyLikeMatchesEmpty", "", L, "", true}, TMatchCase{"EmptyLikeRefusesText", "", L, "а", false},
+        TMatchCase{"EmptyLikeRefusesBlank", "", L, " ", false}, TMatchCase{"EmptyEqualMatchesEmpty", "", E, "", true},
         TMatchCase{"EmptyEqualRefusesText", "", E, "а", false},
         // Quotes and characters other engines treat as wildcards are plain characters here.
         TMatchCase{"QuotesInName", "ООО \"ромашка\"%", L, "ООО \"Ромашка\" (склад)", true},
         TMatchCase{"QuoteMustBeThere", "%\"ромашка\"%", L, "ООО Ромашка", false},
         TMatchCase{"BracketIsLiteral", "%[а]%", L, "дом [А]", true},
-        TMatchCase{"BracketIsNotAClass", "[ab]%", L, "a", false},
-        TMatchCase{"StarIsLiteral", "a*", L, "abc", false},
-        TMatchCase{"StarMatchesStar", "a*", L, "A*", true},
-        TMatchCase{"QuestionMarkIsLiteral", "a?c", L, "abc", false},
-        TMatchCase{"HashIsLiteral", "#", L, "1", false},
-        TMatchCase{"BackslashIsNotAnEscape", "\\%", L, "\\abc", true},
+        TMatchCase{"BracketIsNotAClass", "[ab]%", L, "a", false}, TMatchCase{"StarIsLiteral", "a*", L, "abc", false},
+        TMatchCase{"StarMatchesStar", "a*", L, "A*", true}, TMatchCase{"QuestionMarkIsLiteral", "a?c", L, "abc", false},
+        TMatchCase{"HashIsLiteral", "#", L, "1", false}, TMatchCase{"BackslashIsNotAnEscape", "\\%", L, "\\abc", true},
         TMatchCase{"BackslashDoesNotProtect", "\\%", L, "%", false},
-        TMatchCase{"BlankCounts", " %", L, "Иванов", false},
-        TMatchCase{"BlankAtStart", " %", L, " Иванов", true},
+        TMatchCase{"BlankCounts", " %", L, "Иванов", false}, TMatchCase{"BlankAtStart", " %", L, " Иванов", true},
         TMatchCase{"DigitsAndDashes", "%34-5%", L, "234-56-78", true},
         // "=": whole text, case-insensitive, no wildcards.
         TMatchCase{"EqualIgnoresCase", "иванов иван", E, "ИВАНОВ Иван", true},
@@ -153,11 +143,20 @@ INSTANTIATE_TEST_SUITE_P(
         TMatchCase{"LikeWithoutWildcardsIsExact", "иванов", L, "ИВАНОВ", true},
         TMatchCase{"LikeWithoutWildcardsWholeText", "иванов", L, "ИВАНОВА", false},
         // Text that is not well-formed UTF-8: a bad byte counts as one character.
-        TMatchCase{"BadByteIsOneCharacter", "_abc", L, "\xFF" "abc", true},
-        TMatchCase{"BadByteDoesNotHideText", "%abc%", L, "\xC3" "abc", true},
+        TMatchCase{"BadByteIsOneCharacter", "_abc", L,
+                   "\xFF"
+                   "abc",
+                   true},
+        TMatchCase{"BadByteDoesNotHideText", "%abc%", L,
+                   "\xC3"
+                   "abc",
+                   true},
         TMatchCase{"TruncatedSequenceAtEnd", "%мир_", L, "мир\xD0", true},
         TMatchCase{"StrayContinuationBytesAtEnd", "__", L, "\x80\x80", true},
-        TMatchCase{"TruncatedSequenceBeforeEnd", "%\uFFFD\uFFFDa", L, "x\xE2\x82" "a", true},
+        TMatchCase{"TruncatedSequenceBeforeEnd", "%\uFFFD\uFFFDa", L,
+                   "x\xE2\x82"
+                   "a",
+                   true},
         TMatchCase{"ReplacementCharacterIsNotABadByte", "_", L, "\xEF\xBF\xBD", true}),
     [](const testing::TestParamInfo<TMatchCase>& row) { return std::string(row.param.Name); });
 
@@ -170,10 +169,10 @@ TEST(TextMatcher, LiteralPrefixForAnIndex)
         const char* Prefix;
         bool Pure;
     } cases[] = {
-        {"Иван%", L, "Иван", true},     {"Иван%%", L, "Иван", true}, {"Иван", L, "Иван", false},
-        {"Ив_н%", L, "Ив", false},      {"Ив%н", L, "Ив", false},    {"%Иван%", L, "", false},
-        {"_", L, "", false},            {"%", L, "", true},          {"", L, "", false},
-        {"Иван_%", E, "Иван_%", true},  {"", E, "", true},
+        {"Иван%", L, "Иван", true},    {"Иван%%", L, "Иван", true}, {"Иван", L, "Иван", false},
+        {"Ив_н%", L, "Ив", false},     {"Ив%н", L, "Ив", false},    {"%Иван%", L, "", false},
+        {"_", L, "", false},           {"%", L, "", true},          {"", L, "", false},
+        {"Иван_%", E, "Иван_%", true}, {"", E, "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Pattern);
@@ -291,8 +290,8 @@ bool ReferenceMatch(const QString& pattern, TCondition::Op op, const QString& te
 // letters in both cases, characters whose folded form has another UTF-8 length, surrogate pairs.
 TEST(TextMatcher, RandomTextsAgreeWithEachOtherAndTheReference)
 {
-    const QString alphabet = QString::fromUtf8("aAbBмМиИрРаАёЁеЕ \"-1\u212A\u017F\u1E9E\u00DF\u2126\u03C9") +
-                             QString::fromUcs4(U"\U00010400\U00010428", 2);
+    const QString alphabet = QString::fromUtf8("aAbBмМиИрРаАёЁеЕ \"-1\u212A\u017F\u1E9E\u00DF\u2126\u03C9")
+                             + QString::fromUcs4(U"\U00010400\U00010428", 2);
     const std::vector<char32_t> letters = [&] {
         std::vector<char32_t> v;
         for (char32_t c : alphabet.toUcs4())
@@ -338,7 +337,7 @@ TEST(TextMatcher, RandomTextsAgreeWithEachOtherAndTheReference)
             matched += expected;
         }
     }
-    EXPECT_GT(matched, 1000);  // the generator really exercises matches, not only refusals
+    EXPECT_GT(matched, 1000); // the generator really exercises matches, not only refusals
 }
 
 // Patterns of many runs between "%" signs, rows of "%" among them, are searched without the
@@ -384,9 +383,23 @@ TEST(TextMatcher, ManyRunsAgreeWithTheReference)
 // Arbitrary bytes: the UTF-8 path must decide as the UTF-16 path does on the text the user sees.
 TEST(TextMatcher, RandomBytesAgreeWithTheDisplayedText)
 {
-    const QByteArray pieces[] = {"a", "A", "\xD0\x9C", "\xD0\xBC", "\xD1\x80", "\xD0\xA0", "\xE2\x84\xAA",
-                                 "\xC5\xBF", "\xEF\xBF\xBD", "\x80", "\xBF", "\xC3", "\xD0", "\xE2\x82",
-                                 "\xF0\x9F\x98", "\xFF", "\xED\xA0\x80"};
+    const QByteArray pieces[] = {"a",
+                                 "A",
+                                 "\xD0\x9C",
+                                 "\xD0\xBC",
+                                 "\xD1\x80",
+                                 "\xD0\xA0",
+                                 "\xE2\x84\xAA",
+                                 "\xC5\xBF",
+                                 "\xEF\xBF\xBD",
+                                 "\x80",
+                                 "\xBF",
+                                 "\xC3",
+                                 "\xD0",
+                                 "\xE2\x82",
+                                 "\xF0\x9F\x98",
+                                 "\xFF",
+                                 "\xED\xA0\x80"};
     const char* patternPieces[] = {"a", "м", "р", "k", "s", "\uFFFD", "%", "_"};
     std::mt19937 random(77);
     for (int round = 0; round < 2000; ++round) {
@@ -400,12 +413,12 @@ TEST(TextMatcher, RandomBytesAgreeWithTheDisplayedText)
                 bytes += pieces[random() % std::size(pieces)];
             const QString shown = QString::fromUtf8(bytes);
             const bool expected = ReferenceMatch(pattern, L, shown);
-            ASSERT_EQ(matcher.Matches(shown), expected) << "pattern '" << pattern.toStdString() << "' bytes "
-                                                        << bytes.toHex(' ').toStdString();
+            ASSERT_EQ(matcher.Matches(shown), expected)
+                << "pattern '" << pattern.toStdString() << "' bytes " << bytes.toHex(' ').toStdString();
             ASSERT_EQ(matcher.MatchesUtf8(bytes.constData(), bytes.size()), expected)
                 << "pattern '" << pattern.toStdString() << "' bytes " << bytes.toHex(' ').toStdString();
         }
     }
 }
 
-}  // namespace
+} // namespace

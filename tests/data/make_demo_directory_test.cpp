@@ -74,9 +74,11 @@ TEST_F(DemoDirectory, HoldsTheAskedEntriesWithRealisticText)
         {"entries", "SELECT count(*) FROM kray", 1000, 1000},
         {"owners with ё", "SELECT count(*) FROM kray WHERE vlad GLOB '*ё*'", 50, 1000},
         {"owners with Ё in capitals", "SELECT count(*) FROM kray WHERE vlad GLOB '*Ё*'", 1, 1000},
-        {"owners in capitals", "SELECT count(*) FROM kray WHERE vlad GLOB '[А-ЯЁ][А-ЯЁ]* [А-ЯЁ][А-ЯЁ]* [А-ЯЁ][А-ЯЁ]*'", 5, 200},
+        {"owners in capitals", "SELECT count(*) FROM kray WHERE vlad GLOB '[А-ЯЁ][А-ЯЁ]* [А-ЯЁ][А-ЯЁ]* [А-ЯЁ][А-ЯЁ]*'",
+         5, 200},
         {"owners in lower case", "SELECT count(*) FROM kray WHERE vlad GLOB '[а-яё]* [а-яё]* [а-яё]*'", 5, 200},
-        {"owners in mixed case", "SELECT count(*) FROM kray WHERE vlad GLOB '[А-ЯЁ][а-яё]* [А-ЯЁ][а-яё]* *'", 700, 1000},
+        {"owners in mixed case", "SELECT count(*) FROM kray WHERE vlad GLOB '[А-ЯЁ][а-яё]* [А-ЯЁ][а-яё]* *'", 700,
+         1000},
         {"organisations in quotes", "SELECT count(*) FROM kray WHERE vlad GLOB '*\"*\"'", 20, 80},
         {"streets", "SELECT count(*) FROM kray WHERE street GLOB 'ул. *'", 300, 1000},
         {"prospects", "SELECT count(*) FROM kray WHERE street GLOB 'пр. *'", 20, 1000},
@@ -149,4 +151,4 @@ TEST_F(DemoDirectory, RefusesBadArgumentsAndWritesNothing)
     EXPECT_TRUE(QDir(fDir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
 }
 
-}  // namespace
+} // namespace

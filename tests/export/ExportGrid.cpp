@@ -36,8 +36,7 @@ void TExportGrid::Open()
     Grid->RequestLayout();
 }
 
-QByteArray TExportGrid::Export(TDBGridEhExportClass exportClass, bool exportAll,
-                               const TExportProgressEh& progress)
+QByteArray TExportGrid::Export(TDBGridEhExportClass exportClass, bool exportAll, const TExportProgressEh& progress)
 {
     TMemoryStreamEh stream;
     ExportGridToStream(exportClass, Grid.get(), &stream, exportAll, progress);

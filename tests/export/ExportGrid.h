@@ -24,8 +24,7 @@ public:
     // Opens the record set and lays the grid out.
     void Open();
 
-    QByteArray Export(TDBGridEhExportClass exportClass, bool exportAll = true,
-                      const TExportProgressEh& progress = {});
+    QByteArray Export(TDBGridEhExportClass exportClass, bool exportAll = true, const TExportProgressEh& progress = {});
 
     TMemDataSet DataSet;
     TDataSource Source;

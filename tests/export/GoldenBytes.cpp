@@ -40,10 +40,10 @@ std::string HexDump(const QByteArray& bytes, qsizetype from, qsizetype count)
     const qsizetype from = std::max<qsizetype>(0, at - 16);
     char offset[64];
     std::snprintf(offset, sizeof offset, "%lld (0x%llX)", (long long)at, (long long)at);
-    return ::testing::AssertionFailure()
-           << "bytes differ at offset " << offset << "; actual " << actual.size() << " bytes, expected " << expected.size()
-           << " bytes\n  actual   from " << from << ": " << HexDump(actual, from, 40)
-           << "\n  expected from " << from << ": " << HexDump(expected, from, 40);
+    return ::testing::AssertionFailure() << "bytes differ at offset " << offset << "; actual " << actual.size()
+                                         << " bytes, expected " << expected.size() << " bytes\n  actual   from " << from
+                                         << ": " << HexDump(actual, from, 40) << "\n  expected from " << from << ": "
+                                         << HexDump(expected, from, 40);
 }
 
 QByteArray WrittenBytes(const std::function<void(TByteWriterEh&)>& write)

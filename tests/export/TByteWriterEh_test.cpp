@@ -1,8 +1,8 @@
 #include "TByteWriterEh.h"
 
 #include "Exception.h"
-#include "TDBGridEhExportAsHTML.h"
 #include "GoldenBytes.h"
+#include "TDBGridEhExportAsHTML.h"
 #include "TMemoryStreamEh.h"
 #include "TestDevices.h"
 
@@ -33,16 +33,14 @@ TEST_P(AnsiText, IsWrittenInWindows1251)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AnsiText,
-    ::testing::Values(
-        AnsiCase{"Ascii", QStringLiteral("T1\t\"x\"\r\n"), "54 31 09 22 78 22 0D 0A"},
-        AnsiCase{"Cyrillic", QStringLiteral("Иван Ёж ё"), "C8 E2 E0 ED 20 A8 E6 20 B8"},
-        AnsiCase{"NumeroEuroAndDash", QStringLiteral("№€–"), "B9 88 96"},
-        AnsiCase{"NoByteBecomesQuestionMark", QStringLiteral("a中ѐb"), "61 3F 3F 62"},
-        AnsiCase{"PairOutsideThePlaneIsOneMark", QString::fromUtf8("x\xF0\x9F\x98\x80y"),
-                 "78 3F 79"},
-        AnsiCase{"LoneSurrogate", QString(QChar(0xD83D)) + u'z', "3F 7A"},
-        AnsiCase{"SubstituteCharacterItselfStays", QString(QChar(0x1A)), "1A"},
-        AnsiCase{"Empty", QString(), ""}),
+    ::testing::Values(AnsiCase{"Ascii", QStringLiteral("T1\t\"x\"\r\n"), "54 31 09 22 78 22 0D 0A"},
+                      AnsiCase{"Cyrillic", QStringLiteral("Иван Ёж ё"), "C8 E2 E0 ED 20 A8 E6 20 B8"},
+                      AnsiCase{"NumeroEuroAndDash", QStringLiteral("№€–"), "B9 88 96"},
+                      AnsiCase{"NoByteBecomesQuestionMark", QStringLiteral("a中ѐb"), "61 3F 3F 62"},
+                      AnsiCase{"PairOutsideThePlaneIsOneMark", QString::fromUtf8("x\xF0\x9F\x98\x80y"), "78 3F 79"},
+                      AnsiCase{"LoneSurrogate", QString(QChar(0xD83D)) + u'z', "3F 7A"},
+                      AnsiCase{"SubstituteCharacterItselfStays", QString(QChar(0x1A)), "1A"},
+                      AnsiCase{"Empty", QString(), ""}),
     NamedCase());
 
 // Stored UTF-8 written straight to windows-1251 must give the bytes its QString would give,
@@ -69,7 +67,8 @@ TEST_P(Utf8Text, GivesTheBytesOfItsDecodedText)
     EXPECT_BYTES(appended, "x" + AnsiEncode(text));
     // The one-pass form for HTML takes a text whole or leaves it.
     bool taken = false;
-    const QByteArray plain = WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8, kHtmlSpecialBytes); });
+    const QByteArray plain =
+        WrittenBytes([&](TByteWriterEh& w) { taken = w.WriteAnsiUtf8Plain(utf8, kHtmlSpecialBytes); });
     EXPECT_BYTES(plain, taken ? AnsiEncode(text) : QByteArray());
     if (utf8.contains('"')) {
         EXPECT_FALSE(taken);
@@ -78,23 +77,21 @@ TEST_P(Utf8Text, GivesTheBytesOfItsDecodedText)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf8Text,
-    ::testing::Values(
-        Utf8Case{"Empty", QByteArray()},
-        Utf8Case{"AsciiWithQuotesAcrossWords", "0123456\"89abcdef\"\"hijklmnopqrstuvwxyz\""},
-        Utf8Case{"Cyrillic", "Иванов Ёж ёлка ИВАН"},
-        Utf8Case{"HtmlSpecialsInAWord", "abcdefg<ij&lm>op"},
-        Utf8Case{"LatinSupplementWithoutAByte", "\xC2\xA0\xC3\xA9\xC2\xBB"},
-        Utf8Case{"ThreeBytesNumeroEuroDash", "№ 5 € – x"},
-        Utf8Case{"FourBytesOutsideThePlane", "a\xF0\x9F\x98\x80z"},
-        Utf8Case{"LoneContinuationByte", "ab\x80" "cd"},
-        Utf8Case{"TruncatedAtTheEnd", "Иван\xD0"},
-        Utf8Case{"TruncatedBeforeAscii", "\xD0z\xD1"},
-        Utf8Case{"OverlongForms", "\xC0\xAF\xC1\xBF\xE0\x80\xAF"},
-        Utf8Case{"EncodedSurrogate", "x\xED\xA0\x80y"},
-        Utf8Case{"InvalidLeadBytes", "\xF8\x88\x80\x80\x80\xFF"},
-        Utf8Case{"ByteOrderMarkFirst", "\xEF\xBB\xBF" "abc"},
-        Utf8Case{"LongerThanTheBuffer",
-                 QByteArray("Ж\"", 3).repeated(TByteWriterEh::kCapacity / 2)}),
+    ::testing::Values(Utf8Case{"Empty", QByteArray()},
+                      Utf8Case{"AsciiWithQuotesAcrossWords", "0123456\"89abcdef\"\"hijklmnopqrstuvwxyz\""},
+                      Utf8Case{"Cyrillic", "Иванов Ёж ёлка ИВАН"}, Utf8Case{"HtmlSpecialsInAWord", "abcdefg<ij&lm>op"},
+                      Utf8Case{"LatinSupplementWithoutAByte", "\xC2\xA0\xC3\xA9\xC2\xBB"},
+                      Utf8Case{"ThreeBytesNumeroEuroDash", "№ 5 € – x"},
+                      Utf8Case{"FourBytesOutsideThePlane", "a\xF0\x9F\x98\x80z"},
+                      Utf8Case{"LoneContinuationByte", "ab\x80"
+                                                       "cd"},
+                      Utf8Case{"TruncatedAtTheEnd", "Иван\xD0"}, Utf8Case{"TruncatedBeforeAscii", "\xD0z\xD1"},
+                      Utf8Case{"OverlongForms", "\xC0\xAF\xC1\xBF\xE0\x80\xAF"},
+                      Utf8Case{"EncodedSurrogate", "x\xED\xA0\x80y"},
+                      Utf8Case{"InvalidLeadBytes", "\xF8\x88\x80\x80\x80\xFF"},
+                      Utf8Case{"ByteOrderMarkFirst", "\xEF\xBB\xBF"
+                                                     "abc"},
+                      Utf8Case{"LongerThanTheBuffer", QByteArray("Ж\"", 3).repeated(TByteWriterEh::kCapacity / 2)}),
     NamedCase());
 
 TEST(ByteWriter, PlainFormStopsAtTheGivenBytesOnly)
@@ -135,8 +132,8 @@ TEST(ByteWriter, WritesLinesNumbersAndBinaryValues)
         w.WriteInt32(-2);
         w.WriteDouble(1.5);
     });
-    EXPECT_BYTES(bytes, QByteArray("\xC6\r\n<HTML>\r\n0 -1 -9223372036854775808") +
-                            HexBytes("09 08 FE FF FF FF 00 00 00 00 00 00 F8 3F"));
+    EXPECT_BYTES(bytes, QByteArray("\xC6\r\n<HTML>\r\n0 -1 -9223372036854775808")
+                            + HexBytes("09 08 FE FF FF FF 00 00 00 00 00 00 F8 3F"));
 }
 
 TEST(ByteWriter, LongTextsCrossTheBufferWhole)
@@ -149,8 +146,8 @@ TEST(ByteWriter, LongTextsCrossTheBufferWhole)
         w.WriteAnsi(text);
         w.WriteBytes(QByteArray(3 * TByteWriterEh::kCapacity, 'c'));
     });
-    const QByteArray expected = '<' + QByteArray(TByteWriterEh::kCapacity - 1, '\xDF') + '?' +
-                                QByteArray(10, 'b') + QByteArray(3 * TByteWriterEh::kCapacity, 'c');
+    const QByteArray expected = '<' + QByteArray(TByteWriterEh::kCapacity - 1, '\xDF') + '?' + QByteArray(10, 'b')
+                                + QByteArray(3 * TByteWriterEh::kCapacity, 'c');
     EXPECT_BYTES(bytes, expected);
 }
 
@@ -198,4 +195,4 @@ TEST(ByteWriter, SwitchingDevicesFlushesToTheFirst)
     EXPECT_EQ(second.Bytes(), QByteArray("two"));
 }
 
-}  // namespace
+} // namespace

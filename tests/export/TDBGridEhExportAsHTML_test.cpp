@@ -40,12 +40,9 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"AmpersandFirst", QStringLiteral("a<b&c\"d"), "a&ltb&ampc&quotd"},
         EscapeCase{"EntityTextIsEscapedAgain", QStringLiteral("&lt;"), "&amplt;"},
         EscapeCase{"SemicolonAfterAnEntityIsKept", QStringLiteral("a>;b&;"), "a&gt;;b&amp;;"},
-        EscapeCase{"LongerReferenceIsNotFormed", QStringLiteral("<cc; >rarr; <b"),
-                   "&lt;cc; &gt;rarr; &ltb"},
-        EscapeCase{"PrefixOfALongerReferenceNeedsNoSemicolon", QStringLiteral("<cc >rar"),
-                   "&ltcc &gtrar"},
-        EscapeCase{"Greater", QStringLiteral("x>y"), "x&gty"},
-        EscapeCase{"EmptyIsNbsp", QString(), "&nbsp"},
+        EscapeCase{"LongerReferenceIsNotFormed", QStringLiteral("<cc; >rarr; <b"), "&lt;cc; &gt;rarr; &ltb"},
+        EscapeCase{"PrefixOfALongerReferenceNeedsNoSemicolon", QStringLiteral("<cc >rar"), "&ltcc &gtrar"},
+        EscapeCase{"Greater", QStringLiteral("x>y"), "x&gty"}, EscapeCase{"EmptyIsNbsp", QString(), "&nbsp"},
         EscapeCase{"SpaceIsNotEmpty", QStringLiteral(" "), " "},
         EscapeCase{"OthersUnchanged", QStringLiteral("Ж\t\r\n'"), "\xC6\t\r\n'"},
         EscapeCase{"SpecialsAmongLongAsciiRuns", QStringLiteral("abcdefgh<ijklmnop\"qrstuvwx&"),
@@ -66,8 +63,7 @@ class HtmlColor : public ::testing::TestWithParam<ColorCase>
 TEST_P(HtmlColor, IsRedGreenBlue)
 {
     const ColorCase& c = GetParam();
-    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteHtmlColorHex(w, c.rgb); }),
-                 QByteArray(c.digits));
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteHtmlColorHex(w, c.rgb); }), QByteArray(c.digits));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HtmlColor,
@@ -123,19 +119,16 @@ class HtmlTableStart : public ::testing::TestWithParam<TableCase>
 TEST_P(HtmlTableStart, BorderPartFollowsTheGrid)
 {
     const TableCase& c = GetParam();
-    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) {
-                     WriteHtmlTableStart(w, c.lines, c.ctl3D, c.flat, 0xD4D0C8);
-                 }),
+    EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteHtmlTableStart(w, c.lines, c.ctl3D, c.flat, 0xD4D0C8); }),
                  QByteArray(c.start) + " BGCOLOR=#C8D0D4>\r\n\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HtmlTableStart,
-    ::testing::Values(
-        TableCase{"NoLines", false, true, false, "<TABLE BORDER=0 CELLSPACING=0 CELLPADDING=2"},
-        TableCase{"Lines3D", true, true, false, "<TABLE BORDER=1 CELLSPACING=0 CELLPADDING=2"},
-        TableCase{"LinesFlatLook", true, false, false, "<TABLE BORDER=0 CELLSPACING=1 CELLPADDING=2"},
-        TableCase{"FlatGrid", true, true, true, "<TABLE BORDER=1 CELLSPACING=0 CELLPADDING=1"}),
+    ::testing::Values(TableCase{"NoLines", false, true, false, "<TABLE BORDER=0 CELLSPACING=0 CELLPADDING=2"},
+                      TableCase{"Lines3D", true, true, false, "<TABLE BORDER=1 CELLSPACING=0 CELLPADDING=2"},
+                      TableCase{"LinesFlatLook", true, false, false, "<TABLE BORDER=0 CELLSPACING=1 CELLPADDING=2"},
+                      TableCase{"FlatGrid", true, true, true, "<TABLE BORDER=1 CELLSPACING=0 CELLPADDING=1"}),
     NamedCase());
 
 TEST(HtmlElements, CellLines)
@@ -156,17 +149,19 @@ TEST(HtmlElements, CellLines)
 
 TEST(HtmlElements, DocumentEnd)
 {
-    EXPECT_BYTES(WrittenBytes([](TByteWriterEh& w) { WriteHtmlDocumentEnd(w); }),
-                 "</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
+    EXPECT_BYTES(WrittenBytes([](TByteWriterEh& w) { WriteHtmlDocumentEnd(w); }), "</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
 }
 
-}  // namespace
+} // namespace
 
 #include "ExportGrid.h"
 
 namespace {
 
-QByteArray ExportHtml(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsHTML>); }
+QByteArray ExportHtml(TExportGrid& g)
+{
+    return g.Export(ExportClassEh<TDBGridEhExportAsHTML>);
+}
 
 const QByteArray kFont = "<FONT STYLE=\"font-family: Tahoma; font-size: 8pt; color: #000000\">";
 const QByteArray kHead = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\r\n<HTML>\r\n<HEAD>\r\n"
@@ -184,10 +179,9 @@ TEST(HtmlExport, WorkedExample)
 TEST(HtmlExport, EmptyResultHasTheTitleRowOnly)
 {
     auto g = TwoColumnGrid({});
-    EXPECT_BYTES(ExportHtml(*g), kHead + "<TR>\r\n" +
-                                     "  <TD WIDTH=65 ALIGN=\"LEFT\">" + kFont + "T1</FONT></TD>\r\n" +
-                                     "  <TD WIDTH=275 ALIGN=\"LEFT\">" + kFont + "T2</FONT></TD>\r\n" +
-                                     "</TR>\r\n" + kEnd);
+    EXPECT_BYTES(ExportHtml(*g), kHead + "<TR>\r\n" + "  <TD WIDTH=65 ALIGN=\"LEFT\">" + kFont + "T1</FONT></TD>\r\n"
+                                     + "  <TD WIDTH=275 ALIGN=\"LEFT\">" + kFont + "T2</FONT></TD>\r\n" + "</TR>\r\n"
+                                     + kEnd);
 }
 
 TEST(HtmlExport, ZeroColumnsStillWriteARowPerRecord)
@@ -210,13 +204,12 @@ TEST(HtmlExport, CellFontStylesColoursAndEscaping)
     first->SetColor(clNone);
     first->SetAlignment(taRightJustify);
     g->Grid->SetOptions(g->Grid->Options() - dgTitles);
-    EXPECT_BYTES(ExportHtml(*g),
-                 kHead + "<TR>\r\n" +
-                     "  <TD WIDTH=65 ALIGN=\"RIGHT\" BGCOLOR=#000000><FONT STYLE=\"font-family: "
-                     "Tahoma; font-size: 8pt; color: #FF0000\"><B><I>a&ltb&ampc&quotd</B></I>"
-                     "</FONT></TD>\r\n" +
-                     "  <TD WIDTH=275 ALIGN=\"LEFT\" BGCOLOR=#FFFFFF>" + kFont + "x</FONT></TD>\r\n" +
-                     "</TR>\r\n" + kEnd);
+    EXPECT_BYTES(ExportHtml(*g), kHead + "<TR>\r\n"
+                                     + "  <TD WIDTH=65 ALIGN=\"RIGHT\" BGCOLOR=#000000><FONT STYLE=\"font-family: "
+                                       "Tahoma; font-size: 8pt; color: #FF0000\"><B><I>a&ltb&ampc&quotd</B></I>"
+                                       "</FONT></TD>\r\n"
+                                     + "  <TD WIDTH=275 ALIGN=\"LEFT\" BGCOLOR=#FFFFFF>" + kFont + "x</FONT></TD>\r\n"
+                                     + "</TR>\r\n" + kEnd);
 }
 
-}  // namespace
+} // namespace

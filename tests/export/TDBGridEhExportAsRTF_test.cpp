@@ -24,19 +24,18 @@ TEST_P(RtfEscaping, EscapesSpecialAndNonAsciiCharacters)
     EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { WriteRtfEscaped(w, c.text); }), c.bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RtfEscaping,
-    ::testing::Values(
-        EscapeCase{"Plain", QStringLiteral("Smith 12-34"), "Smith 12-34"},
-        EscapeCase{"BackslashAndBraces", QStringLiteral("a\\b{c}"), "a\\\\b\\{c\\}"},
-        EscapeCase{"CyrillicCapital", QStringLiteral("И"), "\\u1048\\'c8"},
-        EscapeCase{"CyrillicYo", QStringLiteral("ёж"), "\\u1105\\'b8\\u1078\\'e6"},
-        EscapeCase{"Euro", QStringLiteral("€"), "\\u8364\\'88"},
-        EscapeCase{"NoWindows1251Byte", QStringLiteral("中"), "\\u20013\\'3f"},
-        EscapeCase{"NegativeAboveSignedRange", QString(QChar(0xFF01)), "\\u-255\\'3f"},
-        EscapeCase{"ControlCharactersAsTheyStand", QStringLiteral("a\tb"), "a\tb"},
-        EscapeCase{"Empty", QString(), ""}),
-    NamedCase());
+INSTANTIATE_TEST_SUITE_P(Cases, RtfEscaping,
+                         ::testing::Values(EscapeCase{"Plain", QStringLiteral("Smith 12-34"), "Smith 12-34"},
+                                           EscapeCase{"BackslashAndBraces", QStringLiteral("a\\b{c}"), "a\\\\b\\{c\\}"},
+                                           EscapeCase{"CyrillicCapital", QStringLiteral("И"), "\\u1048\\'c8"},
+                                           EscapeCase{"CyrillicYo", QStringLiteral("ёж"), "\\u1105\\'b8\\u1078\\'e6"},
+                                           EscapeCase{"Euro", QStringLiteral("€"), "\\u8364\\'88"},
+                                           EscapeCase{"NoWindows1251Byte", QStringLiteral("中"), "\\u20013\\'3f"},
+                                           EscapeCase{"NegativeAboveSignedRange", QString(QChar(0xFF01)),
+                                                      "\\u-255\\'3f"},
+                                           EscapeCase{"ControlCharactersAsTheyStand", QStringLiteral("a\tb"), "a\tb"},
+                                           EscapeCase{"Empty", QString(), ""}),
+                         NamedCase());
 
 struct TwipsCase
 {
@@ -56,15 +55,11 @@ TEST_P(RtfTwipsConversion, TruncatesEachWidth)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RtfTwipsConversion,
-                         ::testing::Values(TwipsCase{"At96Narrow", 65, 96, 975},
-                                           TwipsCase{"At96Wide", 275, 96, 4125},
-                                           TwipsCase{"At96OnePixel", 1, 96, 15},
-                                           TwipsCase{"At96Zero", 0, 96, 0},
-                                           TwipsCase{"At120", 65, 120, 780},
-                                           TwipsCase{"At144", 275, 144, 2750},
+                         ::testing::Values(TwipsCase{"At96Narrow", 65, 96, 975}, TwipsCase{"At96Wide", 275, 96, 4125},
+                                           TwipsCase{"At96OnePixel", 1, 96, 15}, TwipsCase{"At96Zero", 0, 96, 0},
+                                           TwipsCase{"At120", 65, 120, 780}, TwipsCase{"At144", 275, 144, 2750},
                                            TwipsCase{"At150Truncated", 1, 150, 9},
-                                           TwipsCase{"At150Exact", 65, 150, 624},
-                                           TwipsCase{"At72", 65, 72, 1300}),
+                                           TwipsCase{"At150Exact", 65, 150, 624}, TwipsCase{"At72", 65, 72, 1300}),
                          NamedCase());
 
 TEST(RtfTwipsConversion, EveryPixelIsFifteenTwipsAt96)
@@ -81,7 +76,7 @@ TEST(RtfColorTable, SeedsNumbersAndSharesEqualColours)
     EXPECT_EQ(t.Number(0xFFFFFF), 1);
     EXPECT_EQ(t.Number(0xFFFFFF), 1);
     EXPECT_EQ(t.Number(0x0000FF), 2);
-    EXPECT_EQ(t.Number(0xFF0000FF), 2);  // the top byte is not part of the colour
+    EXPECT_EQ(t.Number(0xFF0000FF), 2); // the top byte is not part of the colour
     EXPECT_EQ(t.Number(0xC8D0D4), 3);
     EXPECT_EQ(t.Count(), 4);
     EXPECT_BYTES(WrittenBytes([&](TByteWriterEh& w) { t.Write(w); }),
@@ -162,22 +157,17 @@ TEST_P(RtfCellParagraph, FormatsTheCell)
 INSTANTIATE_TEST_SUITE_P(
     Cases, RtfCellParagraph,
     ::testing::Values(
-        ParagraphCase{"WorkedExampleCell", taLeftJustify, false, 8, false, false, false, false,
-                      QStringLiteral("Smith"),
+        ParagraphCase{"WorkedExampleCell", taLeftJustify, false, 8, false, false, false, false, QStringLiteral("Smith"),
                       "\\pard\\intbl{\\ql\\sb24\\sa24\\fs16\\f0\\cf0\\cb1 Smith\\cell}\r\n"},
-        ParagraphCase{"RightAligned", taRightJustify, false, 8, false, false, false, false,
-                      QStringLiteral("5"),
+        ParagraphCase{"RightAligned", taRightJustify, false, 8, false, false, false, false, QStringLiteral("5"),
                       "\\pard\\intbl{\\qr\\sb24\\sa24\\fs16\\f0\\cf0\\cb1 5\\cell}\r\n"},
-        ParagraphCase{"FlatCentered", taCenter, true, 8, false, false, false, false,
-                      QStringLiteral("x"),
+        ParagraphCase{"FlatCentered", taCenter, true, 8, false, false, false, false, QStringLiteral("x"),
                       "\\pard\\intbl{\\qc\\sb12\\sa12\\fs16\\f0\\cf0\\cb1 x\\cell}\r\n"},
-        ParagraphCase{"AllStylesInFixedOrder", taLeftJustify, false, 10, true, true, true, true,
-                      QStringLiteral("x"),
+        ParagraphCase{"AllStylesInFixedOrder", taLeftJustify, false, 10, true, true, true, true, QStringLiteral("x"),
                       "\\pard\\intbl{\\ql\\sb24\\sa24\\fs20\\b\\i\\strike\\ul\\f0\\cf0\\cb1 x\\cell}\r\n"},
         ParagraphCase{"EmptyText", taLeftJustify, false, 8, false, false, false, false, QString(),
                       "\\pard\\intbl{\\ql\\sb24\\sa24\\fs16\\f0\\cf0\\cb1 \\cell}\r\n"},
-        ParagraphCase{"EscapedText", taLeftJustify, false, 8, false, false, false, false,
-                      QStringLiteral("{Иа}"),
+        ParagraphCase{"EscapedText", taLeftJustify, false, 8, false, false, false, false, QStringLiteral("{Иа}"),
                       "\\pard\\intbl{\\ql\\sb24\\sa24\\fs16\\f0\\cf0\\cb1 \\{\\u1048\\'c8\\u1072\\'e0\\}"
                       "\\cell}\r\n"}),
     NamedCase());
@@ -192,20 +182,22 @@ TEST(RtfCellParagraph, NewColoursNumberedFontColourBeforeBackground)
     TExportFontEh f;
     f.Name = QStringLiteral("Arial");
     f.Rgb = 0x0000FF;
-    const QByteArray bytes = WrittenBytes([&](TByteWriterEh& w) {
-        WriteRtfCellParagraph(w, fonts, colors, taLeftJustify, false, f, 0x00FF00, u"a");
-    });
+    const QByteArray bytes = WrittenBytes(
+        [&](TByteWriterEh& w) { WriteRtfCellParagraph(w, fonts, colors, taLeftJustify, false, f, 0x00FF00, u"a"); });
     EXPECT_BYTES(bytes, "\\pard\\intbl{\\ql\\sb24\\sa24\\fs16\\f0\\cf3\\cb4 a\\cell}\r\n");
 }
 
-}  // namespace
+} // namespace
 
 #include "ExportGrid.h"
 #include "TMemoryStreamEh.h"
 
 namespace {
 
-QByteArray ExportRtf(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsRTF>); }
+QByteArray ExportRtf(TExportGrid& g)
+{
+    return g.Export(ExportClassEh<TDBGridEhExportAsRTF>);
+}
 
 TEST(RtfExport, WorkedExample)
 {
@@ -266,10 +258,9 @@ TEST(RtfExport, RowsShadedAndStyledByAHandlerKeepTheirNumbers)
         rows.push_back({QStringLiteral("r%1").arg(i), QStringLiteral("s%1").arg(i)});
     auto g = TwoColumnGrid(rows);
     g->Grid->SetOptions(g->Grid->Options() - dgTitles);
-    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh& font, TColor& background,
-                                   TGridDrawState) {
+    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh& font, TColor& background, TGridDrawState) {
         const int record = g->DataSet.RecordNumber() - 1;
-        background = TColor(0x10 * (record % 6 + 1));  // reds 10, 20, ... 60
+        background = TColor(0x10 * (record % 6 + 1)); // reds 10, 20, ... 60
         if (record % 2 == 1)
             font.Style.Include(fsBold);
     };
@@ -283,14 +274,13 @@ TEST(RtfExport, RowsShadedAndStyledByAHandlerKeepTheirNumbers)
         const QByteArray n = QByteArray::number(3 + i % 6);
         const QByteArray definition = "\\clcbpat" + n + "\\cellx975\r\n";
         const QByteArray style = i % 2 == 1 ? "\\fs16\\b\\f0" : "\\fs16\\f0";
-        const QByteArray cells = "{\\trrh0\r\n\\pard\\intbl{\\ql\\sb24\\sa24" + style + "\\cf0\\cb" + n +
-                                 " r" + QByteArray::number(i) + "\\cell}\r\n\\pard\\intbl{\\ql\\sb24\\sa24" +
-                                 style + "\\cf0\\cb" + n + " s" + QByteArray::number(i) + "\\cell}\r\n";
+        const QByteArray cells = "{\\trrh0\r\n\\pard\\intbl{\\ql\\sb24\\sa24" + style + "\\cf0\\cb" + n + " r"
+                                 + QByteArray::number(i) + "\\cell}\r\n\\pard\\intbl{\\ql\\sb24\\sa24" + style
+                                 + "\\cf0\\cb" + n + " s" + QByteArray::number(i) + "\\cell}\r\n";
         const qsizetype row = rtf.indexOf(cells);
         ASSERT_GE(row, 0) << "record " << i << "\n" << rtf.toStdString();
         // The row's own definition gives its first cell that shading.
-        EXPECT_EQ(rtf.lastIndexOf(definition, row) + definition.size(),
-                  rtf.lastIndexOf("\\cellx975\r\n", row) + 11)
+        EXPECT_EQ(rtf.lastIndexOf(definition, row) + definition.size(), rtf.lastIndexOf("\\cellx975\r\n", row) + 11)
             << "record " << i;
     }
 }
@@ -377,4 +367,4 @@ TEST(RtfExport, AFailedExportLeavesTheTargetUntouched)
     EXPECT_FALSE(g->DataSet.NotifySuspended());
 }
 
-}  // namespace
+} // namespace

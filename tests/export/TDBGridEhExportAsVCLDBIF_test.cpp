@@ -21,15 +21,16 @@ TEST(VclDbifStream, HeaderDescriptorsAndValues)
         WriteVclDbifBytes(w, QByteArray("\0\xFF", 2));
         WriteVclDbifTag(w, vdtEnd);
     });
-    EXPECT_BYTES(bytes, QByteArray("VCLDBIF") + HexBytes("01 03 00 00 00"
-                                                        " 01 00 00 00 01 00"
-                                                        " 03 FE FF FF FF"
-                                                        " 02"
-                                                        " 01"
-                                                        " 04 00 00 00 00 00 00 F8 3F"
-                                                        " 05 02 00 00 00 C6 61"
-                                                        " 06 02 00 00 00 00 FF"
-                                                        " 00"));
+    EXPECT_BYTES(bytes, QByteArray("VCLDBIF")
+                            + HexBytes("01 03 00 00 00"
+                                       " 01 00 00 00 01 00"
+                                       " 03 FE FF FF FF"
+                                       " 02"
+                                       " 01"
+                                       " 04 00 00 00 00 00 00 F8 3F"
+                                       " 05 02 00 00 00 C6 61"
+                                       " 06 02 00 00 00 00 FF"
+                                       " 00"));
 }
 
 TEST(VclDbifStream, TagOfEachFieldType)
@@ -42,10 +43,11 @@ TEST(VclDbifStream, TagOfEachFieldType)
         {vdtText, {ftString, ftBoolean, ftMemo, ftFixedChar, ftLargeint, ftOraClob, ftGuid}},
         {vdtInteger, {ftSmallint, ftInteger, ftWord, ftAutoInc}},
         {vdtFloat, {ftFloat, ftCurrency, ftBCD, ftDate, ftTime, ftDateTime, ftTimeStamp, ftFMTBcd}},
-        {vdtBytes, {ftBytes, ftVarBytes, ftBlob, ftGraphic, ftFmtMemo, ftParadoxOle, ftDBaseOle,
-                    ftTypedBinary, ftWideString, ftOraBlob}},
-        {vdtNoValue, {ftUnknown, ftCursor, ftADT, ftArray, ftReference, ftDataSet, ftVariant,
-                      ftInterface, ftIDispatch}},
+        {vdtBytes,
+         {ftBytes, ftVarBytes, ftBlob, ftGraphic, ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftWideString,
+          ftOraBlob}},
+        {vdtNoValue,
+         {ftUnknown, ftCursor, ftADT, ftArray, ftReference, ftDataSet, ftVariant, ftInterface, ftIDispatch}},
     };
     int covered = 0;
     for (const auto& row : table)
@@ -56,7 +58,7 @@ TEST(VclDbifStream, TagOfEachFieldType)
     EXPECT_EQ(covered, ftFMTBcd + 1) << "every field type has its row";
 }
 
-}  // namespace
+} // namespace
 
 #include "ExportGrid.h"
 
@@ -64,13 +66,16 @@ TEST(VclDbifStream, TagOfEachFieldType)
 
 namespace {
 
-QByteArray ExportVclDbif(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsVCLDBIF>); }
+QByteArray ExportVclDbif(TExportGrid& g)
+{
+    return g.Export(ExportClassEh<TDBGridEhExportAsVCLDBIF>);
+}
 
 TEST(VclDbifExport, WorkedExample)
 {
-    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("n"), ftString, 5},
-                   {QStringLiteral("t"), ftString, 5}},
-                  {{5, QVariant(), "ab"}});
+    TExportGrid g(
+        {{QStringLiteral("i"), ftInteger}, {QStringLiteral("n"), ftString, 5}, {QStringLiteral("t"), ftString, 5}},
+        {{5, QVariant(), "ab"}});
     g.AddColumn(QStringLiteral("i"), QStringLiteral("I"));
     g.AddColumn(QStringLiteral("n"), QStringLiteral("N"));
     g.AddColumn(QStringLiteral("t"), QStringLiteral("T"));
@@ -86,10 +91,12 @@ TEST(VclDbifExport, EmptyResultIsHeaderDescriptorsAndEnd)
 
 TEST(VclDbifExport, TypedValues)
 {
-    TExportGrid g({{QStringLiteral("d"), ftDate}, {QStringLiteral("w"), ftWideString, 5},
-                   {QStringLiteral("b"), ftBoolean}, {QStringLiteral("l"), ftLargeint}},
-                  {{QDateTime(QDate(1899, 12, 31), QTime(0, 0), Qt::UTC), QStringLiteral("Ж"), false,
-                    qint64(1) << 33}});
+    TExportGrid g(
+        {{QStringLiteral("d"), ftDate},
+         {QStringLiteral("w"), ftWideString, 5},
+         {QStringLiteral("b"), ftBoolean},
+         {QStringLiteral("l"), ftLargeint}},
+        {{QDateTime(QDate(1899, 12, 31), QTime(0, 0), Qt::UTC), QStringLiteral("Ж"), false, qint64(1) << 33}});
     g.AddColumn(QStringLiteral("missing"), QStringLiteral("X"));
     g.AddColumn(QStringLiteral("d"), QStringLiteral("D"));
     g.AddColumn(QStringLiteral("w"), QStringLiteral("W"));
@@ -97,10 +104,10 @@ TEST(VclDbifExport, TypedValues)
     g.AddColumn(QStringLiteral("l"), QStringLiteral("L"));
     g.Open();
     const QByteArray bytes = ExportVclDbif(g);
-    EXPECT_BYTES(bytes.mid(22), HexBytes("01"                              // no field
-                                         " 04 00 00 00 00 00 00 F0 3F"     // day 1
-                                         " 06 01 00 00 00 C6"              // wide text as bytes
-                                         " 05 05 00 00 00 46 61 6C 73 65"  // False
+    EXPECT_BYTES(bytes.mid(22), HexBytes("01"                             // no field
+                                         " 04 00 00 00 00 00 00 F0 3F"    // day 1
+                                         " 06 01 00 00 00 C6"             // wide text as bytes
+                                         " 05 05 00 00 00 46 61 6C 73 65" // False
                                          " 05 0A 00 00 00 38 35 38 39 39 33 34 35 39 32"
                                          " 00"));
 }
@@ -113,14 +120,14 @@ TEST(VclDbifExport, SelectedHiddenColumnIsDescribedAsHidden)
     g->Grid->Selection().Columns().Select(hidden, false);
     g->Grid->Selection().Columns().Select(g->Grid->Columns()[1], true);
     EXPECT_BYTES(g->Export(ExportClassEh<TDBGridEhExportAsVCLDBIF>, false),
-                 QByteArray("VCLDBIF") + HexBytes("01 02 00 00 00 00 00 01 00"
-                                                  " 05 01 00 00 00 61 05 01 00 00 00 62 00"));
+                 QByteArray("VCLDBIF")
+                     + HexBytes("01 02 00 00 00 00 00 01 00"
+                                " 05 01 00 00 00 61 05 01 00 00 00 62 00"));
 }
 
 TEST(VclDbifExport, LookupColumnCarriesItsKey)
 {
-    TExportGrid g({{QStringLiteral("id"), ftInteger}, {QStringLiteral("name"), ftString, 10}},
-                  {{42, "Ann"}});
+    TExportGrid g({{QStringLiteral("id"), ftInteger}, {QStringLiteral("name"), ftString, 10}}, {{42, "Ann"}});
     g.AddColumn(QStringLiteral("name"), QStringLiteral("Name"));
     g.Open();
     TField* name = g.DataSet.FieldNamed(QStringLiteral("name"));
@@ -130,4 +137,4 @@ TEST(VclDbifExport, LookupColumnCarriesItsKey)
     name->FieldKind = fkData;
 }
 
-}  // namespace
+} // namespace

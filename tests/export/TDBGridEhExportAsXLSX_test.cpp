@@ -31,16 +31,10 @@ public:
     ~TTallDataSet() override { Close(); }
 
 protected:
-    void DoOpen() override
-    {
-        AddField(std::make_unique<TField>(this, QStringLiteral("n"), ftInteger, 0));
-    }
+    void DoOpen() override { AddField(std::make_unique<TField>(this, QStringLiteral("n"), ftInteger, 0)); }
     void DoClose() override {}
     int StoredRowCount() const override { return fRows; }
-    QVariant StoredValue(int row, int) const override
-    {
-        return row == fRows - 1 ? QVariant(1) : QVariant();
-    }
+    QVariant StoredValue(int row, int) const override { return row == fRows - 1 ? QVariant(1) : QVariant(); }
 
 private:
     int fRows;
@@ -69,8 +63,7 @@ protected:
         QProcess unzip;
         unzip.start(fUnzip, {QStringLiteral("-p"), path, QString::fromLatin1(member)});
         EXPECT_TRUE(unzip.waitForFinished(60000));
-        EXPECT_EQ(unzip.exitCode(), 0)
-            << member << ": " << unzip.readAllStandardError().toStdString();
+        EXPECT_EQ(unzip.exitCode(), 0) << member << ": " << unzip.readAllStandardError().toStdString();
         return unzip.readAllStandardOutput();
     }
 
@@ -83,14 +76,12 @@ protected:
     static std::string Cells(const QByteArray& sheet)
     {
         static const QRegularExpression cell(
-            QString::fromLatin1(
-                R"re(<c r="([A-Z]+[0-9]+)"[^>]*>(?:<is><t[^>]*>(.*?)</t></is>|<v>(.*?)</v>)</c>)re"),
+            QString::fromLatin1(R"re(<c r="([A-Z]+[0-9]+)"[^>]*>(?:<is><t[^>]*>(.*?)</t></is>|<v>(.*?)</v>)</c>)re"),
             QRegularExpression::DotMatchesEverythingOption);
         QStringList out;
         for (const auto& m : cell.globalMatch(QString::fromUtf8(sheet)))
-            out << (m.capturedLength(3) > 0
-                        ? m.captured(1) + u' ' + m.captured(3)
-                        : m.captured(1) + QStringLiteral(" '") + m.captured(2) + u'\'');
+            out << (m.capturedLength(3) > 0 ? m.captured(1) + u' ' + m.captured(3)
+                                            : m.captured(1) + QStringLiteral(" '") + m.captured(2) + u'\'');
         return out.join(QStringLiteral(", ")).toStdString();
     }
 
@@ -103,7 +94,7 @@ struct ValueCase
     const char* name;
     TFieldType type;
     QVariant value;
-    const char* cell;  // the record's cell at A2 as the sheet holds it; "" for no cell
+    const char* cell; // the record's cell at A2 as the sheet holds it; "" for no cell
 };
 
 class XlsxValue : public XlsxFile, public ::testing::WithParamInterface<ValueCase>
@@ -118,42 +109,40 @@ TEST_P(XlsxValue, IsWrittenAsTheSheetReadsItBack)
     g.Open();
     const QByteArray sheet = Sheet(g.Grid.get());
     if (*c.cell)
-        EXPECT_TRUE(sheet.contains(QByteArray("<row r=\"2\">") + c.cell + "</row>"))
-            << sheet.toStdString();
+        EXPECT_TRUE(sheet.contains(QByteArray("<row r=\"2\">") + c.cell + "</row>")) << sheet.toStdString();
     else
         EXPECT_FALSE(sheet.contains("<row r=\"2\"")) << sheet.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, XlsxValue,
-    ::testing::Values(
-        ValueCase{"CyrillicIsUnicode", ftString, QStringLiteral("Ёлкин Щ."),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>Ёлкин Щ.</t></is></c>"},
-        ValueCase{"QuotesAndMarkupAreEscaped", ftString, QStringLiteral("ООО \"Ёлка\" <&> 'x'"),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>ООО \"Ёлка\" &lt;&amp;&gt; 'x'</t></is></c>"},
-        ValueCase{"LeadingZerosStayText", ftString, QStringLiteral("007"),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>007</t></is></c>"},
-        ValueCase{"OuterSpacesAreKept", ftString, QStringLiteral(" 12-34 "),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> 12-34 </t></is></c>"},
-        ValueCase{"ControlCharacterIsEscaped", ftString, QStringLiteral("a\x01z"),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>a_x0001_z</t></is></c>"},
-        ValueCase{"EscapeLookalikeReadsBackAsItStands", ftString, QStringLiteral("_x0041_ и _x12_"),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>_x005F_x0041_ и _x12_</t></is></c>"},
-        ValueCase{"EmptyTextIsNoCell", ftString, QStringLiteral(""), ""},
-        ValueCase{"NullTextIsNoCell", ftString, QVariant(), ""},
-        ValueCase{"NullIntegerIsNoCell", ftInteger, QVariant(), ""},
-        ValueCase{"IntegerIsNumber", ftInteger, 5, "<c r=\"A2\"><v>5</v></c>"},
-        ValueCase{"NegativeSmallintIsNumber", ftSmallint, -17, "<c r=\"A2\"><v>-17</v></c>"},
-        ValueCase{"FloatIsNumber", ftFloat, 1.5, "<c r=\"A2\"><v>1.5</v></c>"},
-        ValueCase{"BcdIsNumber", ftBCD, -2.25, "<c r=\"A2\"><v>-2.25</v></c>"},
-        ValueCase{"InfinityKeepsItsText", ftFloat, std::numeric_limits<double>::infinity(),
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>inf</t></is></c>"},
-        ValueCase{"LargeintHeldExactlyIsNumber", ftLargeint, qint64(1) << 53,
-                  "<c r=\"A2\"><v>9007199254740992</v></c>"},
-        ValueCase{"LargeintBeyondADoubleIsText", ftLargeint, (qint64(1) << 53) + 1,
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>9007199254740993</t></is></c>"},
-        ValueCase{"BooleanIsText", ftBoolean, true,
-                  "<c r=\"A2\" t=\"inlineStr\"><is><t>True</t></is></c>"}),
+    ::testing::Values(ValueCase{"CyrillicIsUnicode", ftString, QStringLiteral("Ёлкин Щ."),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>Ёлкин Щ.</t></is></c>"},
+                      ValueCase{"QuotesAndMarkupAreEscaped", ftString, QStringLiteral("ООО \"Ёлка\" <&> 'x'"),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>ООО \"Ёлка\" &lt;&amp;&gt; 'x'</t></is></c>"},
+                      ValueCase{"LeadingZerosStayText", ftString, QStringLiteral("007"),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>007</t></is></c>"},
+                      ValueCase{"OuterSpacesAreKept", ftString, QStringLiteral(" 12-34 "),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> 12-34 </t></is></c>"},
+                      ValueCase{"ControlCharacterIsEscaped", ftString, QStringLiteral("a\x01z"),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>a_x0001_z</t></is></c>"},
+                      ValueCase{"EscapeLookalikeReadsBackAsItStands", ftString, QStringLiteral("_x0041_ и _x12_"),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>_x005F_x0041_ и _x12_</t></is></c>"},
+                      ValueCase{"EmptyTextIsNoCell", ftString, QStringLiteral(""), ""},
+                      ValueCase{"NullTextIsNoCell", ftString, QVariant(), ""},
+                      ValueCase{"NullIntegerIsNoCell", ftInteger, QVariant(), ""},
+                      ValueCase{"IntegerIsNumber", ftInteger, 5, "<c r=\"A2\"><v>5</v></c>"},
+                      ValueCase{"NegativeSmallintIsNumber", ftSmallint, -17, "<c r=\"A2\"><v>-17</v></c>"},
+                      ValueCase{"FloatIsNumber", ftFloat, 1.5, "<c r=\"A2\"><v>1.5</v></c>"},
+                      ValueCase{"BcdIsNumber", ftBCD, -2.25, "<c r=\"A2\"><v>-2.25</v></c>"},
+                      ValueCase{"InfinityKeepsItsText", ftFloat, std::numeric_limits<double>::infinity(),
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>inf</t></is></c>"},
+                      ValueCase{"LargeintHeldExactlyIsNumber", ftLargeint, qint64(1) << 53,
+                                "<c r=\"A2\"><v>9007199254740992</v></c>"},
+                      ValueCase{"LargeintBeyondADoubleIsText", ftLargeint, (qint64(1) << 53) + 1,
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>9007199254740993</t></is></c>"},
+                      ValueCase{"BooleanIsText", ftBoolean, true,
+                                "<c r=\"A2\" t=\"inlineStr\"><is><t>True</t></is></c>"}),
     NamedCase());
 
 TEST_F(XlsxFile, LongTextsAreCutToWhatACellHolds)
@@ -166,9 +155,7 @@ TEST_F(XlsxFile, LongTextsAreCutToWhatACellHolds)
     g.Open();
     const QString sheet = QString::fromUtf8(Sheet(g.Grid.get()));
     auto cell = [](int row, const QString& text) {
-        return QStringLiteral("<c r=\"A%1\" t=\"inlineStr\"><is><t>%2</t></is></c>")
-            .arg(row)
-            .arg(text);
+        return QStringLiteral("<c r=\"A%1\" t=\"inlineStr\"><is><t>%2</t></is></c>").arg(row).arg(text);
     };
     EXPECT_TRUE(sheet.contains(cell(2, whole)));
     EXPECT_TRUE(sheet.contains(cell(3, whole)));
@@ -195,54 +182,44 @@ TEST_P(XlsxCellUtf8, IsValidAndFitsACell)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, XlsxCellUtf8,
-    ::testing::Values(Utf8Case{"AsciiAsItStands", "12-34-56", "12-34-56"},
-                      Utf8Case{"CyrillicAsItStands", "\xD0\x96\xD1\x83\xD0\xBA",
-                               "\xD0\x96\xD1\x83\xD0\xBA"},
-                      Utf8Case{"FourByteAsItStands", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-                      Utf8Case{"StrayByteBecomesReplacement",
-                               "a\xFF"
-                               "b",
-                               "a\xEF\xBF\xBD"
-                               "b"},
-                      Utf8Case{"CutSequenceBecomesReplacement", "a\xD0", "a\xEF\xBF\xBD"},
-                      Utf8Case{"SurrogateBecomesReplacement", "\xED\xA0\x80",
-                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-                      Utf8Case{"LongestFitsWhole", QByteArray(kXlsxMaxTextChars, 'a'),
-                               QByteArray(kXlsxMaxTextChars, 'a')},
-                      Utf8Case{"LongerIsCut", QByteArray(kXlsxMaxTextChars, 'a') + "\xD0\x96",
-                               QByteArray(kXlsxMaxTextChars, 'a')},
-                      Utf8Case{"TwoUnitCharacterPastTheLimitIsLeftOut",
-                               QByteArray(kXlsxMaxTextChars - 1, 'a') + "\xF0\x9F\x98\x80",
-                               QByteArray(kXlsxMaxTextChars - 1, 'a')}),
+    ::testing::Values(
+        Utf8Case{"AsciiAsItStands", "12-34-56", "12-34-56"},
+        Utf8Case{"CyrillicAsItStands", "\xD0\x96\xD1\x83\xD0\xBA", "\xD0\x96\xD1\x83\xD0\xBA"},
+        Utf8Case{"FourByteAsItStands", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        Utf8Case{"StrayByteBecomesReplacement",
+                 "a\xFF"
+                 "b",
+                 "a\xEF\xBF\xBD"
+                 "b"},
+        Utf8Case{"CutSequenceBecomesReplacement", "a\xD0", "a\xEF\xBF\xBD"},
+        Utf8Case{"SurrogateBecomesReplacement", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        Utf8Case{"LongestFitsWhole", QByteArray(kXlsxMaxTextChars, 'a'), QByteArray(kXlsxMaxTextChars, 'a')},
+        Utf8Case{"LongerIsCut", QByteArray(kXlsxMaxTextChars, 'a') + "\xD0\x96", QByteArray(kXlsxMaxTextChars, 'a')},
+        Utf8Case{"TwoUnitCharacterPastTheLimitIsLeftOut", QByteArray(kXlsxMaxTextChars - 1, 'a') + "\xF0\x9F\x98\x80",
+                 QByteArray(kXlsxMaxTextChars - 1, 'a')}),
     NamedCase());
 
 TEST_F(XlsxFile, TitleRowIsBoldAlignedAndFrozenAndWidthsFollowTheGrid)
 {
-    TExportGrid g({{QStringLiteral("a"), ftString, 10},
-                   {QStringLiteral("b"), ftInteger},
-                   {QStringLiteral("c"), ftFloat}},
-                  {{"x", 1, 0.5}});
+    TExportGrid g(
+        {{QStringLiteral("a"), ftString, 10}, {QStringLiteral("b"), ftInteger}, {QStringLiteral("c"), ftFloat}},
+        {{"x", 1, 0.5}});
     g.AddColumn(QStringLiteral("a"), QStringLiteral("Телефон"), 65);
     g.AddColumn(QStringLiteral("b"), QStringLiteral("Дом"), 275)->Title()->SetAlignment(taCenter);
-    g.AddColumn(QStringLiteral("c"), QStringLiteral("Сумма"), 12)
-        ->Title()
-        ->SetAlignment(taRightJustify);
+    g.AddColumn(QStringLiteral("c"), QStringLiteral("Сумма"), 12)->Title()->SetAlignment(taRightJustify);
     g.Open();
     const QString path = Write(g.Grid.get());
     const QByteArray sheet = Member(path, "xl/worksheets/sheet1.xml");
-    EXPECT_TRUE(sheet.contains(
-        "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"));
+    EXPECT_TRUE(sheet.contains("<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"));
     // Pixels as Excel counts them for its default font: 7 to a character and 5 of padding, which
     // the file counts in as well.
-    EXPECT_TRUE(
-        sheet.contains("<cols><col min=\"1\" max=\"1\" width=\"9.28515625\" customWidth=\"1\"/>"
-                       "<col min=\"2\" max=\"2\" width=\"39.28515625\" customWidth=\"1\"/>"
-                       "<col min=\"3\" max=\"3\" width=\"1.7109375\" customWidth=\"1\"/></cols>"))
+    EXPECT_TRUE(sheet.contains("<cols><col min=\"1\" max=\"1\" width=\"9.28515625\" customWidth=\"1\"/>"
+                               "<col min=\"2\" max=\"2\" width=\"39.28515625\" customWidth=\"1\"/>"
+                               "<col min=\"3\" max=\"3\" width=\"1.7109375\" customWidth=\"1\"/></cols>"))
         << sheet.toStdString();
-    EXPECT_TRUE(sheet.contains(
-        "<row r=\"1\"><c r=\"A1\" s=\"1\" t=\"inlineStr\"><is><t>Телефон</t></is></c>"
-        "<c r=\"B1\" s=\"2\" t=\"inlineStr\"><is><t>Дом</t></is></c>"
-        "<c r=\"C1\" s=\"3\" t=\"inlineStr\"><is><t>Сумма</t></is></c></row>"));
+    EXPECT_TRUE(sheet.contains("<row r=\"1\"><c r=\"A1\" s=\"1\" t=\"inlineStr\"><is><t>Телефон</t></is></c>"
+                               "<c r=\"B1\" s=\"2\" t=\"inlineStr\"><is><t>Дом</t></is></c>"
+                               "<c r=\"C1\" s=\"3\" t=\"inlineStr\"><is><t>Сумма</t></is></c></row>"));
     EXPECT_TRUE(sheet.contains("<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>x</t></is></c>"
                                "<c r=\"B2\"><v>1</v></c><c r=\"C2\"><v>0.5</v></c></row>"));
     const QByteArray styles = Member(path, "xl/styles.xml");
@@ -250,13 +227,13 @@ TEST_F(XlsxFile, TitleRowIsBoldAlignedAndFrozenAndWidthsFollowTheGrid)
     EXPECT_TRUE(styles.contains("</font><font><b/><sz val=\"11\"/>"));
     const char* bold = "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
                        "applyFont=\"1\" applyAlignment=\"1\"><alignment horizontal=\"%1\"/></xf>";
-    EXPECT_TRUE(styles.contains(
-        (QStringLiteral("<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-                        "borderId=\"0\" xfId=\"0\"/>")
-         + QString::fromLatin1(bold).arg(QStringLiteral("left"))
-         + QString::fromLatin1(bold).arg(QStringLiteral("center"))
-         + QString::fromLatin1(bold).arg(QStringLiteral("right")) + QStringLiteral("</cellXfs>"))
-            .toUtf8()))
+    EXPECT_TRUE(
+        styles.contains((QStringLiteral("<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+                                        "borderId=\"0\" xfId=\"0\"/>")
+                         + QString::fromLatin1(bold).arg(QStringLiteral("left"))
+                         + QString::fromLatin1(bold).arg(QStringLiteral("center"))
+                         + QString::fromLatin1(bold).arg(QStringLiteral("right")) + QStringLiteral("</cellXfs>"))
+                            .toUtf8()))
         << styles.toStdString();
 }
 
@@ -269,8 +246,7 @@ TEST_F(XlsxFile, WithoutTitlesNothingIsFrozenAndHiddenColumnsAreLeftOut)
     const QByteArray sheet = Sheet(g->Grid.get());
     EXPECT_FALSE(sheet.contains("<pane"));
     EXPECT_EQ(Cells(sheet), "A1 'b1', A2 'b2'");
-    EXPECT_TRUE(sheet.contains(
-        "<cols><col min=\"1\" max=\"1\" width=\"39.28515625\" customWidth=\"1\"/></cols>"));
+    EXPECT_TRUE(sheet.contains("<cols><col min=\"1\" max=\"1\" width=\"39.28515625\" customWidth=\"1\"/></cols>"));
 }
 
 TEST_F(XlsxFile, SelectionKindsWriteTheirRectangle)
@@ -279,10 +255,7 @@ TEST_F(XlsxFile, SelectionKindsWriteTheirRectangle)
                    {QStringLiteral("b"), ftString, 5},
                    {QStringLiteral("c"), ftString, 5},
                    {QStringLiteral("d"), ftInteger}},
-                  {{"a1", "b1", "c1", 1},
-                   {"a2", "b2", "c2", 2},
-                   {"a3", "b3", "c3", 3},
-                   {"a4", "b4", "c4", 4}});
+                  {{"a1", "b1", "c1", 1}, {"a2", "b2", "c2", 2}, {"a3", "b3", "c3", 3}, {"a4", "b4", "c4", 4}});
     for (const char* name : {"a", "b", "c", "d"})
         g.AddColumn(QString::fromLatin1(name), QString::fromLatin1(name).toUpper());
     g.Grid->Columns()[2]->SetVisible(false);
@@ -339,16 +312,13 @@ TEST_F(XlsxFile, AFailureInTheWalkWritesNothingAndLeavesNoTemporaryFile)
 {
     auto g = TwoColumnGrid({{"a1", "b1"}, {"a2", "b2"}, {"a3", "b3"}});
     g->DataSet.SetRecordNumber(2);
-    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh&, TColor&,
-                                   TGridDrawState) {
+    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh&, TColor&, TGridDrawState) {
         if (g->DataSet.RecordNumber() == 3)
             throw Exception(QStringLiteral("no"));
     };
     QFile file(fDir.filePath(QStringLiteral("book.xlsx")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    EXPECT_THROW(
-        ExportGridToStream(ExportClassEh<TDBGridEhExportAsXLSX>, g->Grid.get(), &file, true),
-        Exception);
+    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsXLSX>, g->Grid.get(), &file, true), Exception);
     file.close();
     EXPECT_EQ(file.size(), 0);
     EXPECT_EQ(QDir(fDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -368,8 +338,7 @@ TEST_F(XlsxFile, ASheetHoldsATitleAndAMillionRecordsAndRefusesOneMore)
     grid.SetDataSource(&source);
     fits.Open();
     const QByteArray sheet = Sheet(&grid);
-    EXPECT_TRUE(
-        sheet.contains("<row r=\"1048576\"><c r=\"A1048576\"><v>1</v></c></row></sheetData>"));
+    EXPECT_TRUE(sheet.contains("<row r=\"1048576\"><c r=\"A1048576\"><v>1</v></c></row></sheetData>"));
 
     TTallDataSet tooMany(most + 1);
     source.SetDataSet(&tooMany);
@@ -380,10 +349,9 @@ TEST_F(XlsxFile, ASheetHoldsATitleAndAMillionRecordsAndRefusesOneMore)
         ExportGridToStream(ExportClassEh<TDBGridEhExportAsXLSX>, &grid, &file, true);
         FAIL() << "no failure";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(),
-                  QStringLiteral("Книга Excel \"%1\" не записана: на листе помещается не "
-                                 "больше 1 048 576 строк, а в выгрузке их 1048577.")
-                      .arg(file.fileName()));
+        EXPECT_EQ(e.Message(), QStringLiteral("Книга Excel \"%1\" не записана: на листе помещается не "
+                                              "больше 1 048 576 строк, а в выгрузке их 1048577.")
+                                   .arg(file.fileName()));
     }
     file.close();
     EXPECT_EQ(file.size(), 0);
@@ -423,15 +391,14 @@ TEST_F(XlsxFile, LibreOfficeReadsTheRowsBack)
     if (soffice.isEmpty())
         GTEST_SKIP() << "LibreOffice is not installed (no soffice on PATH)";
     const QString longText(kXlsxMaxTextChars, u'Щ');
-    TExportGrid g(
-        {{QStringLiteral("numer"), ftString, 10},
-         {QStringLiteral("vlad"), ftString, 0},
-         {QStringLiteral("numhome"), ftInteger},
-         {QStringLiteral("sum"), ftFloat}},
-        {{"007", QStringLiteral("Иванов Иван Иванович"), 5, 1.5},
-         {"65-43-21", QStringLiteral("ООО \"Ёлка\" & Co <{x}\\y>; №1 _x0041_"), -17, -0.25},
-         {QVariant(), QStringLiteral("Щукин"), QVariant(), QVariant()},
-         {"", longText, 0, 1e15}});
+    TExportGrid g({{QStringLiteral("numer"), ftString, 10},
+                   {QStringLiteral("vlad"), ftString, 0},
+                   {QStringLiteral("numhome"), ftInteger},
+                   {QStringLiteral("sum"), ftFloat}},
+                  {{"007", QStringLiteral("Иванов Иван Иванович"), 5, 1.5},
+                   {"65-43-21", QStringLiteral("ООО \"Ёлка\" & Co <{x}\\y>; №1 _x0041_"), -17, -0.25},
+                   {QVariant(), QStringLiteral("Щукин"), QVariant(), QVariant()},
+                   {"", longText, 0, 1e15}});
     g.AddColumn(QStringLiteral("numer"), QStringLiteral("Телефон"), 65);
     g.AddColumn(QStringLiteral("vlad"), QStringLiteral("Владелец"), 275);
     g.AddColumn(QStringLiteral("numhome"), QStringLiteral("Дом"), 60);
@@ -440,16 +407,15 @@ TEST_F(XlsxFile, LibreOfficeReadsTheRowsBack)
     const QString path = Write(g.Grid.get());
 
     const QString outDir = fDir.filePath(QStringLiteral("out"));
-    const QStringList args = {
-        QStringLiteral("-env:UserInstallation=")
-            + QUrl::fromLocalFile(fDir.filePath(QStringLiteral("profile"))).toString(),
-        QStringLiteral("--headless"),
-        QStringLiteral("--norestore"),
-        QStringLiteral("--convert-to"),
-        QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
-        QStringLiteral("--outdir"),
-        outDir,
-        path};
+    const QStringList args = {QStringLiteral("-env:UserInstallation=")
+                                  + QUrl::fromLocalFile(fDir.filePath(QStringLiteral("profile"))).toString(),
+                              QStringLiteral("--headless"),
+                              QStringLiteral("--norestore"),
+                              QStringLiteral("--convert-to"),
+                              QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
+                              QStringLiteral("--outdir"),
+                              outDir,
+                              path};
     QFile out(QDir(outDir).filePath(QStringLiteral("book.csv")));
     QProcess process;
     // LibreOffice now and then dies while it sets up a fresh profile beside other instances: a
@@ -457,21 +423,19 @@ TEST_F(XlsxFile, LibreOfficeReadsTheRowsBack)
     for (int attempt = 0; attempt < 3; ++attempt) {
         process.start(soffice, args);
         ASSERT_TRUE(process.waitForFinished(180000)) << "soffice did not finish";
-        if (out.exists()
-            || (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0))
+        if (out.exists() || (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0))
             break;
     }
     ASSERT_TRUE(out.open(QIODevice::ReadOnly)) << process.readAllStandardError().toStdString();
     QString csv = QString::fromUtf8(out.readAll());
     if (csv.startsWith(QChar(0xFEFF)))
         csv.remove(0, 1);
-    const QString expected =
-        QStringLiteral("Телефон,Владелец,Дом,Сумма\n"
-                       "007,Иванов Иван Иванович,5,1.5\n"
-                       "65-43-21,\"ООО \"\"Ёлка\"\" & Co <{x}\\y>; №1 _x0041_\",-17,-0.25\n"
-                       ",Щукин,,\n")
-        + QStringLiteral(",") + longText + QStringLiteral(",0,1000000000000000\n");
+    const QString expected = QStringLiteral("Телефон,Владелец,Дом,Сумма\n"
+                                            "007,Иванов Иван Иванович,5,1.5\n"
+                                            "65-43-21,\"ООО \"\"Ёлка\"\" & Co <{x}\\y>; №1 _x0041_\",-17,-0.25\n"
+                                            ",Щукин,,\n")
+                             + QStringLiteral(",") + longText + QStringLiteral(",0,1000000000000000\n");
     EXPECT_EQ(csv.toStdString(), expected.toStdString());
 }
 
-}  // namespace
+} // namespace

@@ -35,8 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "04 02 0B 00 02 01 03 00 00 00 03 00 C6 F3 EA"},
         RecordCase{"LabelEmptyIsTwelveBytes", [](TByteWriterEh& w) { WriteXlsLabel(w, 0, 0, u""); },
                    "04 02 08 00 00 00 00 00 00 00 00 00"},
-        RecordCase{"Rk", [](TByteWriterEh& w) { WriteXlsRk(w, 1, 1, 5); },
-                   "7E 02 0A 00 01 00 01 00 00 00 16 00 00 00"},
+        RecordCase{"Rk", [](TByteWriterEh& w) { WriteXlsRk(w, 1, 1, 5); }, "7E 02 0A 00 01 00 01 00 00 00 16 00 00 00"},
         RecordCase{"RkMinusOne", [](TByteWriterEh& w) { WriteXlsRk(w, 0, 0, -1); },
                    "7E 02 0A 00 00 00 00 00 00 00 FE FF FF FF"},
         RecordCase{"RkLargest", [](TByteWriterEh& w) { WriteXlsRk(w, 0, 0, 536870911); },
@@ -47,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "03 02 0E 00 02 00 00 00 00 00 00 00 00 00 00 00 F8 3F"},
         RecordCase{"NumberHighRowAndColumn", [](TByteWriterEh& w) { WriteXlsNumber(w, 65535, 255, -2.0); },
                    "03 02 0E 00 FF FF FF 00 00 00 00 00 00 00 00 00 00 C0"},
-        RecordCase{"Blank", [](TByteWriterEh& w) { WriteXlsBlank(w, 2, 1); },
-                   "01 02 06 00 02 00 01 00 17 00"},
+        RecordCase{"Blank", [](TByteWriterEh& w) { WriteXlsBlank(w, 2, 1); }, "01 02 06 00 02 00 01 00 17 00"},
         RecordCase{"Eof", [](TByteWriterEh& w) { WriteXlsEof(w); }, "0A 00 00 00"}),
     NamedCase());
 
@@ -69,11 +67,10 @@ TEST(XlsRecord, LabelTooLongForARecordIsCutToWhatFits)
     EXPECT_EQ(bytes.mid(12), QByteArray(kXlsMaxLabelBytes, '\xDB'));
     // One byte less than the limit is written whole.
     const QString fits(kXlsMaxLabelBytes, u'a');
-    EXPECT_EQ(WrittenBytes([&](TByteWriterEh& w) { WriteXlsLabel(w, 0, 0, fits); }).size(),
-              12 + kXlsMaxLabelBytes);
+    EXPECT_EQ(WrittenBytes([&](TByteWriterEh& w) { WriteXlsLabel(w, 0, 0, fits); }).size(), 12 + kXlsMaxLabelBytes);
 }
 
-}  // namespace
+} // namespace
 
 #include "Exception.h"
 #include "ExportGrid.h"
@@ -81,7 +78,10 @@ TEST(XlsRecord, LabelTooLongForARecordIsCutToWhatFits)
 
 namespace {
 
-QByteArray ExportXls(TExportGrid& g) { return g.Export(ExportClassEh<TDBGridEhExportAsXLS>); }
+QByteArray ExportXls(TExportGrid& g)
+{
+    return g.Export(ExportClassEh<TDBGridEhExportAsXLS>);
+}
 
 const QByteArray kBof = HexBytes("09 08 08 00 00 00 10 00 00 00 00 00 42 00 02 00 E3 04");
 const QByteArray kEof = HexBytes("0A 00 00 00");
@@ -90,10 +90,9 @@ TEST(XlsExport, WorkedExample)
 {
     // The example mixes a text and a float in its first column: the grid's handler binds that
     // column to the float field for the second record.
-    TExportGrid g({{QStringLiteral("t"), ftString, 10},
-                   {QStringLiteral("i"), ftInteger},
-                   {QStringLiteral("f"), ftFloat}},
-                  {{"a1", 5, 0.0}, {"", QVariant(), 1.5}});
+    TExportGrid g(
+        {{QStringLiteral("t"), ftString, 10}, {QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat}},
+        {{"a1", 5, 0.0}, {"", QVariant(), 1.5}});
     g.AddColumn(QStringLiteral("t"), QStringLiteral("T1"));
     g.AddColumn(QStringLiteral("i"), QStringLiteral("T2"));
     g.Open();
@@ -109,7 +108,7 @@ struct ChoiceCase
     const char* name;
     TFieldType type;
     QVariant value;
-    const char* record;  // the data cell's record, at row 1 column 0
+    const char* record; // the data cell's record, at row 1 column 0
 };
 
 class XlsRecordChoice : public ::testing::TestWithParam<ChoiceCase>
@@ -122,8 +121,7 @@ TEST_P(XlsRecordChoice, FollowsTheFieldType)
     TExportGrid g({{QStringLiteral("v"), c.type, 20}}, {{c.value}});
     g.AddColumn(QStringLiteral("v"), QStringLiteral("T"));
     g.Open();
-    EXPECT_BYTES(ExportXls(g), kBof + HexBytes("04 02 09 00 00 00 00 00 00 00 01 00 54") +
-                                   HexBytes(c.record) + kEof);
+    EXPECT_BYTES(ExportXls(g), kBof + HexBytes("04 02 09 00 00 00 00 00 00 00 01 00 54") + HexBytes(c.record) + kEof);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,8 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"LargeintIsLabel", ftLargeint, qint64(1) << 40,
                    "04 02 15 00 01 00 00 00 00 00 0D 00 31 30 39 39 35 31 31 36 32 37 37 37 36"},
         ChoiceCase{"BooleanIsLabel", ftBoolean, true, "04 02 0C 00 01 00 00 00 00 00 04 00 54 72 75 65"},
-        ChoiceCase{"BytesIsLabelOfItsText", ftBytes, QByteArray("ab"),
-                   "04 02 0A 00 01 00 00 00 00 00 02 00 61 62"},
+        ChoiceCase{"BytesIsLabelOfItsText", ftBytes, QByteArray("ab"), "04 02 0A 00 01 00 00 00 00 00 02 00 61 62"},
         ChoiceCase{"NullIntegerIsBlank", ftInteger, QVariant(), "01 02 06 00 01 00 00 00 17 00"},
         ChoiceCase{"NullFloatIsBlank", ftFloat, QVariant(), "01 02 06 00 01 00 00 00 17 00"},
         ChoiceCase{"NullTextIsBlank", ftString, QVariant(), "01 02 06 00 01 00 00 00 17 00"}),
@@ -162,19 +159,20 @@ TEST(XlsExport, ColumnWithoutFieldIsBlankAndKeyPickListIsLabel)
     yesNo->SetPickList({QStringLiteral("Yes"), QStringLiteral("No")});
     g.Open();
     g.Grid->SetOptions(g.Grid->Options() - dgTitles);
-    EXPECT_BYTES(ExportXls(g), kBof +
-                                   HexBytes("01 02 06 00 00 00 00 00 17 00"
-                                            " 04 02 0B 00 00 00 01 00 00 00 03 00 59 65 73"
-                                            " 01 02 06 00 01 00 00 00 17 00"
-                                            " 04 02 08 00 01 00 01 00 00 00 00 00") +
-                                   kEof);
+    EXPECT_BYTES(ExportXls(g), kBof
+                                   + HexBytes("01 02 06 00 00 00 00 00 17 00"
+                                              " 04 02 0B 00 00 00 01 00 00 00 03 00 59 65 73"
+                                              " 01 02 06 00 01 00 00 00 17 00"
+                                              " 04 02 08 00 01 00 01 00 00 00 00 00")
+                                   + kEof);
 }
 
 TEST(XlsExport, NumbersComeFromTheValueNotTheText)
 {
     TExportGrid g({{QStringLiteral("n"), ftInteger}}, {{7}});
-    g.AddColumn(QStringLiteral("n"), QStringLiteral("N"))->OnGetCellParams =
-        [](TColumnEh*, bool, TColCellParamsEh& p) { p.Text = QStringLiteral("seven"); };
+    g.AddColumn(QStringLiteral("n"), QStringLiteral("N"))->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh& p) {
+        p.Text = QStringLiteral("seven");
+    };
     g.Open();
     EXPECT_TRUE(ExportXls(g).contains(HexBytes("7E 02 0A 00 01 00 00 00 00 00 1E 00 00 00")));
 }
@@ -235,12 +233,11 @@ TEST(XlsExport, FooterTotalsAreNumbers)
     g.Grid->SetOptions(g.Grid->Options() - dgTitles);
     const QByteArray bytes = ExportXls(g);
     // Row 3: sum 7 and count 3; row 4: the sum over a missing field stays 0, count 3 again.
-    EXPECT_BYTES(bytes.right(4 * 18 + 4),
-                 HexBytes("03 02 0E 00 03 00 00 00 00 00 00 00 00 00 00 00 1C 40"
-                          " 03 02 0E 00 03 00 01 00 00 00 00 00 00 00 00 00 08 40"
-                          " 03 02 0E 00 04 00 00 00 00 00 00 00 00 00 00 00 00 00"
-                          " 03 02 0E 00 04 00 01 00 00 00 00 00 00 00 00 00 08 40") +
-                     kEof);
+    EXPECT_BYTES(bytes.right(4 * 18 + 4), HexBytes("03 02 0E 00 03 00 00 00 00 00 00 00 00 00 00 00 1C 40"
+                                                   " 03 02 0E 00 03 00 01 00 00 00 00 00 00 00 00 00 08 40"
+                                                   " 03 02 0E 00 04 00 00 00 00 00 00 00 00 00 00 00 00 00"
+                                                   " 03 02 0E 00 04 00 01 00 00 00 00 00 00 00 00 00 08 40")
+                                              + kEof);
 }
 
-}  // namespace
+} // namespace

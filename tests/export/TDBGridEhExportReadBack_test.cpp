@@ -34,10 +34,9 @@ protected:
             std::vector<TFieldDef>{{QStringLiteral("numer"), ftString, 10},
                                    {QStringLiteral("vlad"), ftString, 40},
                                    {QStringLiteral("numhome"), ftInteger}},
-            std::vector<std::vector<QVariant>>{
-                {"12-34-56", QStringLiteral("Иванов Иван Иванович"), 5},
-                {"65-43-21", QStringLiteral("ООО \"Ёлка\" & Co <{x}\\y>; №1"), -17},
-                {QVariant(), QStringLiteral("Щукин"), QVariant()}});
+            std::vector<std::vector<QVariant>>{{"12-34-56", QStringLiteral("Иванов Иван Иванович"), 5},
+                                               {"65-43-21", QStringLiteral("ООО \"Ёлка\" & Co <{x}\\y>; №1"), -17},
+                                               {QVariant(), QStringLiteral("Щукин"), QVariant()}});
         fGrid->AddColumn(QStringLiteral("numer"), QStringLiteral("Телефон"), 65);
         fGrid->AddColumn(QStringLiteral("vlad"), QStringLiteral("Владелец"), 275);
         fGrid->AddColumn(QStringLiteral("numhome"), QStringLiteral("Дом"), 60);
@@ -59,16 +58,15 @@ protected:
         return ConvertText(path, inFilter, outFilter, outSuffix).toStdString();
     }
     QString ConvertText(const QString& path, const QString& inFilter, const QString& outFilter,
-                    const QString& outSuffix)
+                        const QString& outSuffix)
     {
         const QString outDir = fDir.filePath(QStringLiteral("out"));
-        QStringList args = {QStringLiteral("-env:UserInstallation=") +
-                                QUrl::fromLocalFile(fDir.filePath(QStringLiteral("profile"))).toString(),
+        QStringList args = {QStringLiteral("-env:UserInstallation=")
+                                + QUrl::fromLocalFile(fDir.filePath(QStringLiteral("profile"))).toString(),
                             QStringLiteral("--headless"), QStringLiteral("--norestore")};
         if (!inFilter.isEmpty())
             args << QStringLiteral("--infilter=") + inFilter;
-        args << QStringLiteral("--convert-to") << outFilter << QStringLiteral("--outdir") << outDir
-             << path;
+        args << QStringLiteral("--convert-to") << outFilter << QStringLiteral("--outdir") << outDir << path;
         QFile out(QDir(outDir).filePath(QFileInfo(path).completeBaseName() + u'.' + outSuffix));
         QProcess soffice;
         // LibreOffice now and then dies while it sets up a fresh profile when other instances start
@@ -118,8 +116,9 @@ TEST_F(ReadBack, Csv)
 {
     const QString path = Write(ExportClassEh<TDBGridEhExportAsCSV>, QStringLiteral("grid.csv"));
     // Separator 59 (;), text delimiter 34 ("), character set 34 (windows-1251).
-    EXPECT_EQ(Convert(path, QStringLiteral("Text - txt - csv (StarCalc):59,34,34"), kCalcCsvUtf8, QStringLiteral("csv")),
-              ExpectedCsv());
+    EXPECT_EQ(
+        Convert(path, QStringLiteral("Text - txt - csv (StarCalc):59,34,34"), kCalcCsvUtf8, QStringLiteral("csv")),
+        ExpectedCsv());
 }
 
 TEST_F(ReadBack, Text)
@@ -146,15 +145,19 @@ TEST_F(ReadBack, Html)
 TEST_F(ReadBack, Rtf)
 {
     const QString path = Write(ExportClassEh<TDBGridEhExportAsRTF>, QStringLiteral("grid.rtf"));
-    const QString text = ConvertText(path, QString(), QStringLiteral("txt:Text (encoded):UTF8"),
-                                 QStringLiteral("txt"));
+    const QString text = ConvertText(path, QString(), QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("txt"));
     // Writer's plain text puts every table cell on a line of its own.
-    const QStringList expected = {QStringLiteral("Телефон"), QStringLiteral("Владелец"),
-                                  QStringLiteral("Дом"), QStringLiteral("12-34-56"),
-                                  QStringLiteral("Иванов Иван Иванович"), QStringLiteral("5"),
+    const QStringList expected = {QStringLiteral("Телефон"),
+                                  QStringLiteral("Владелец"),
+                                  QStringLiteral("Дом"),
+                                  QStringLiteral("12-34-56"),
+                                  QStringLiteral("Иванов Иван Иванович"),
+                                  QStringLiteral("5"),
                                   QStringLiteral("65-43-21"),
                                   QStringLiteral("ООО \"Ёлка\" & Co <{x}\\y>; №1"),
-                                  QStringLiteral("-17"), QString(), QStringLiteral("Щукин"),
+                                  QStringLiteral("-17"),
+                                  QString(),
+                                  QStringLiteral("Щукин"),
                                   QString()};
     QStringList lines = text.split(QRegularExpression(QStringLiteral("\r?\n")));
     while (!lines.isEmpty() && lines.last().isEmpty() && lines.size() > expected.size())
@@ -162,4 +165,4 @@ TEST_F(ReadBack, Rtf)
     EXPECT_EQ(lines, expected) << text.toStdString();
 }
 
-}  // namespace
+} // namespace

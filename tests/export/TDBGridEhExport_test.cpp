@@ -12,12 +12,12 @@
 #include "TestDevices.h"
 
 #include <QDir>
-#include <functional>
-#include <optional>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -56,8 +56,8 @@ public:
         TDBGridEhExport::EmitFooterRow(columns, footerRow);
         Line(QStringLiteral("footer %1: ").arg(footerRow) + fCells.join(u'|'));
     }
-    void EmitFooterCell(int dataCol, int /*row*/, TColumnEh* /*column*/, const TFontEh& /*font*/,
-                        TColor /*background*/, TAlignment /*alignment*/, const QString& text) override
+    void EmitFooterCell(int dataCol, int /*row*/, TColumnEh* /*column*/, const TFontEh& /*font*/, TColor /*background*/,
+                        TAlignment /*alignment*/, const QString& text) override
     {
         fCells << QStringLiteral("%1=%2").arg(dataCol).arg(text);
     }
@@ -82,8 +82,7 @@ std::unique_ptr<TExportGrid> NumberGrid(int records)
     std::vector<std::vector<QVariant>> rows;
     for (int i = 1; i <= records; ++i)
         rows.push_back({i});
-    auto g = std::make_unique<TExportGrid>(std::vector<TFieldDef>{{QStringLiteral("n"), ftInteger}},
-                                           std::move(rows));
+    auto g = std::make_unique<TExportGrid>(std::vector<TFieldDef>{{QStringLiteral("n"), ftInteger}}, std::move(rows));
     g->AddColumn(QStringLiteral("n"), QStringLiteral("N"));
     g->Open();
     return g;
@@ -102,8 +101,8 @@ std::unique_ptr<TExportGrid> SelectionGrid()
 {
     std::vector<std::vector<QVariant>> rows;
     for (int r = 1; r <= 6; ++r)
-        rows.push_back({QStringLiteral("a%1").arg(r), QStringLiteral("b%1").arg(r),
-                        QStringLiteral("c%1").arg(r), QStringLiteral("d%1").arg(r)});
+        rows.push_back({QStringLiteral("a%1").arg(r), QStringLiteral("b%1").arg(r), QStringLiteral("c%1").arg(r),
+                        QStringLiteral("d%1").arg(r)});
     std::vector<TFieldDef> fields;
     for (const char* name : {"a", "b", "c", "d"})
         fields.push_back({QString::fromLatin1(name), ftString, 5});
@@ -146,50 +145,48 @@ TEST_P(ExportSelection, WritesTheSelectedRowsAndColumns)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ExportSelection,
-    ::testing::Values(
-        SelectionCase{"NothingSelected", [](TExportGrid&) {}, ""},
-        SelectionCase{"All",
-                      [](TExportGrid& g) { g.Grid->Selection().SetSelectionType(gstAll); },
-                      "begin\r\ntitle A|B|D\r\nrow a1|b1|d1\r\nrow a2|b2|d2\r\nrow a3|b3|d3\r\n"
-                      "row a4|b4|d4\r\nrow a5|b5|d5\r\nrow a6|b6|d6\r\nfooter 0: 0=|1=|2=6\r\nend\r\n"},
-        SelectionCase{"ColumnsInCollectionOrderOverEveryRecord",
-                      [](TExportGrid& g) {
-                          g.Grid->Selection().Columns().Select(g.Grid->Columns()[3], false);
-                          g.Grid->Selection().Columns().Select(g.Grid->Columns()[0], true);
-                      },
-                      "begin\r\ntitle A|D\r\nrow a1|d1\r\nrow a2|d2\r\nrow a3|d3\r\nrow a4|d4\r\n"
-                      "row a5|d5\r\nrow a6|d6\r\nfooter 0: 0=|1=6\r\nend\r\n"},
-        SelectionCase{"RecordsInBookmarkOrder",
-                      [](TExportGrid& g) {
-                          for (int record : {5, 2}) {
-                              g.DataSet.SetRecordNumber(record);
-                              g.Grid->Selection().Rows().SetCurrentRowSelected(true);
-                          }
-                      },
-                      "begin\r\ntitle A|B|D\r\nrow a2|b2|d2\r\nrow a5|b5|d5\r\nfooter 0: 0=|1=|2=2\r\n"
-                      "end\r\n"},
-        SelectionCase{"RectangleSkipsHiddenColumns",
-                      [](TExportGrid& g) {
-                          g.Grid->Selection().Rect().Select(1, BookmarkOf(g, 2), false);
-                          g.Grid->Selection().Rect().Select(3, BookmarkOf(g, 4), true);
-                      },
-                      "begin\r\ntitle B|D\r\nrow b2|d2\r\nrow b3|d3\r\nrow b4|d4\r\n"
-                      "footer 0: 0=|1=3\r\nend\r\n"},
-        SelectionCase{"RectangleMadeUpwards",
-                      [](TExportGrid& g) {
-                          g.Grid->Selection().Rect().Select(3, BookmarkOf(g, 5), false);
-                          g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 4), true);
-                      },
-                      "begin\r\ntitle A|B|D\r\nrow a4|b4|d4\r\nrow a5|b5|d5\r\n"
-                      "footer 0: 0=|1=|2=2\r\nend\r\n"},
-        SelectionCase{"RectangleWhoseBottomIsGoneRunsToTheEnd",
-                      [](TExportGrid& g) {
-                          g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 3), false);
-                          g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 5), true);
-                          g.DataSet.SetRecordNumber(5);
-                          g.DataSet.Delete();
-                      },
-                      "begin\r\ntitle A\r\nrow a3\r\nrow a4\r\nrow a6\r\nfooter 0: 0=\r\nend\r\n"}),
+    ::testing::Values(SelectionCase{"NothingSelected", [](TExportGrid&) {}, ""},
+                      SelectionCase{"All", [](TExportGrid& g) { g.Grid->Selection().SetSelectionType(gstAll); },
+                                    "begin\r\ntitle A|B|D\r\nrow a1|b1|d1\r\nrow a2|b2|d2\r\nrow a3|b3|d3\r\n"
+                                    "row a4|b4|d4\r\nrow a5|b5|d5\r\nrow a6|b6|d6\r\nfooter 0: 0=|1=|2=6\r\nend\r\n"},
+                      SelectionCase{"ColumnsInCollectionOrderOverEveryRecord",
+                                    [](TExportGrid& g) {
+                                        g.Grid->Selection().Columns().Select(g.Grid->Columns()[3], false);
+                                        g.Grid->Selection().Columns().Select(g.Grid->Columns()[0], true);
+                                    },
+                                    "begin\r\ntitle A|D\r\nrow a1|d1\r\nrow a2|d2\r\nrow a3|d3\r\nrow a4|d4\r\n"
+                                    "row a5|d5\r\nrow a6|d6\r\nfooter 0: 0=|1=6\r\nend\r\n"},
+                      SelectionCase{"RecordsInBookmarkOrder",
+                                    [](TExportGrid& g) {
+                                        for (int record : {5, 2}) {
+                                            g.DataSet.SetRecordNumber(record);
+                                            g.Grid->Selection().Rows().SetCurrentRowSelected(true);
+                                        }
+                                    },
+                                    "begin\r\ntitle A|B|D\r\nrow a2|b2|d2\r\nrow a5|b5|d5\r\nfooter 0: 0=|1=|2=2\r\n"
+                                    "end\r\n"},
+                      SelectionCase{"RectangleSkipsHiddenColumns",
+                                    [](TExportGrid& g) {
+                                        g.Grid->Selection().Rect().Select(1, BookmarkOf(g, 2), false);
+                                        g.Grid->Selection().Rect().Select(3, BookmarkOf(g, 4), true);
+                                    },
+                                    "begin\r\ntitle B|D\r\nrow b2|d2\r\nrow b3|d3\r\nrow b4|d4\r\n"
+                                    "footer 0: 0=|1=3\r\nend\r\n"},
+                      SelectionCase{"RectangleMadeUpwards",
+                                    [](TExportGrid& g) {
+                                        g.Grid->Selection().Rect().Select(3, BookmarkOf(g, 5), false);
+                                        g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 4), true);
+                                    },
+                                    "begin\r\ntitle A|B|D\r\nrow a4|b4|d4\r\nrow a5|b5|d5\r\n"
+                                    "footer 0: 0=|1=|2=2\r\nend\r\n"},
+                      SelectionCase{"RectangleWhoseBottomIsGoneRunsToTheEnd",
+                                    [](TExportGrid& g) {
+                                        g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 3), false);
+                                        g.Grid->Selection().Rect().Select(0, BookmarkOf(g, 5), true);
+                                        g.DataSet.SetRecordNumber(5);
+                                        g.DataSet.Delete();
+                                    },
+                                    "begin\r\ntitle A\r\nrow a3\r\nrow a4\r\nrow a6\r\nfooter 0: 0=\r\nend\r\n"}),
     NamedCase());
 
 TEST(ExportWalk, HiddenColumnsAreNotWritten)
@@ -226,8 +223,8 @@ TEST(ExportWalk, CursorAndRowWindowArePutBack)
 TEST(ExportCellParams, GridHandlerBackgroundWinsColumnHandlerText)
 {
     auto g = TwoColumnGrid({{"a1", "a2"}});
-    g->Grid->OnGetCellParams = [](TCustomDBGridEh*, TColumnEh* column, TFontEh& font,
-                                  TColor& background, TGridDrawState state) {
+    g->Grid->OnGetCellParams = [](TCustomDBGridEh*, TColumnEh* column, TFontEh& font, TColor& background,
+                                  TGridDrawState state) {
         EXPECT_TRUE(state.IsEmpty());
         if (column->Index() == 0) {
             background = clYellow;
@@ -239,10 +236,10 @@ TEST(ExportCellParams, GridHandlerBackgroundWinsColumnHandlerText)
         EXPECT_EQ(p.Row, -1);
         EXPECT_EQ(p.Col, -1);
         p.Text += QStringLiteral("!");
-        p.Background = clRed;  // replaced by the grid handler's colour
+        p.Background = clRed; // replaced by the grid handler's colour
     };
     g->Grid->Columns()[1]->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh& p) {
-        p.Background = clRed;  // replaced by the column's own colour
+        p.Background = clRed; // replaced by the column's own colour
     };
     EXPECT_EQ(Record(*g), "begin\r\ntitle T1|T2\r\nrow a1! bg=ffff bold|a2\r\nend\r\n");
     // The column's own font is not touched by the handler's change of the copy.
@@ -251,8 +248,10 @@ TEST(ExportCellParams, GridHandlerBackgroundWinsColumnHandlerText)
 
 TEST(ExportFooters, SumCountAndOtherKinds)
 {
-    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat},
-                   {QStringLiteral("c"), ftBCD}, {QStringLiteral("s"), ftString, 5}},
+    TExportGrid g({{QStringLiteral("i"), ftInteger},
+                   {QStringLiteral("f"), ftFloat},
+                   {QStringLiteral("c"), ftBCD},
+                   {QStringLiteral("s"), ftString, 5}},
                   {{1, 0.25, 1.5, "x"}, {QVariant(), 0.5, QVariant(), QVariant()}, {4, 1.0, 2.25, "y"}});
     g.AddColumn(QStringLiteral("i"), QStringLiteral("I"))->Footer()->SetValueType(fvtSum);
     g.AddColumn(QStringLiteral("f"), QStringLiteral("F"))->Footer()->SetValueType(fvtSum);
@@ -279,12 +278,11 @@ TEST(ExportFooters, HandlerMayChangeTheFooterText)
     auto g = TwoColumnGrid({{"a", "b"}});
     g->Grid->Columns()[1]->Footer()->SetValueType(fvtCount);
     g->Grid->SetFooterRowCount(1);
-    g->Grid->OnGetFooterParams = [](TCustomDBGridEh*, int dataCol, int row, TColumnEh*, TFontEh&,
-                                    TColor&, TAlignment&, TGridDrawState, QString& text) {
+    g->Grid->OnGetFooterParams = [](TCustomDBGridEh*, int dataCol, int row, TColumnEh*, TFontEh&, TColor&, TAlignment&,
+                                    TGridDrawState, QString& text) {
         text = QStringLiteral("[%1,%2:%3]").arg(dataCol).arg(row).arg(text);
     };
-    EXPECT_BYTES(g->Export(ExportClassEh<TDBGridEhExportAsText>),
-                 "T1\tT2\r\na\tb\r\n[0,0:]\t[1,0:1]");
+    EXPECT_BYTES(g->Export(ExportClassEh<TDBGridEhExportAsText>), "T1\tT2\r\na\tb\r\n[0,0:]\t[1,0:1]");
 }
 
 TEST(ExportProgress, ReportsEveryFewThousandRecordsAndMayStop)
@@ -295,14 +293,13 @@ TEST(ExportProgress, ReportsEveryFewThousandRecordsAndMayStop)
         calls.emplace_back(done, total);
         return true;
     });
-    const std::vector<std::pair<qint64, qint64>> expected = {
-        {0, 10000}, {4096, 10000}, {8192, 10000}, {10000, 10000}};
+    const std::vector<std::pair<qint64, qint64>> expected = {{0, 10000}, {4096, 10000}, {8192, 10000}, {10000, 10000}};
     EXPECT_EQ(calls, expected);
 
     g->DataSet.SetRecordNumber(77);
     TMemoryStreamEh stream;
-    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(), &stream,
-                                    true, [](qint64 done, qint64) { return done < 4096; }),
+    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(), &stream, true,
+                                    [](qint64 done, qint64) { return done < 4096; }),
                  EAbort);
     EXPECT_EQ(g->DataSet.RecordNumber(), 77);
     EXPECT_FALSE(g->DataSet.NotifySuspended());
@@ -317,8 +314,9 @@ TEST(ExportToFile, CannotCreateNamesTheFullPathAndTheReason)
         ExportGridToFile(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(), relative, true);
         FAIL() << "no failure";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Cannot create file \"%1\". No such file or directory")
-                                   .arg(dir.filePath("missing/x.csv")));
+        EXPECT_EQ(
+            e.Message(),
+            QStringLiteral("Cannot create file \"%1\". No such file or directory").arg(dir.filePath("missing/x.csv")));
     }
 }
 
@@ -350,8 +348,7 @@ TEST(ExportFailure, AHandlerErrorRestoresTheCursorAndKeepsWhatWasWritten)
             throw Exception(QStringLiteral("no three"));
     };
     TMemoryStreamEh stream;
-    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsText>, g->Grid.get(), &stream, true),
-                 Exception);
+    EXPECT_THROW(ExportGridToStream(ExportClassEh<TDBGridEhExportAsText>, g->Grid.get(), &stream, true), Exception);
     EXPECT_BYTES(stream.Bytes(), "N\r\n1\r\n2\r\n");
     EXPECT_EQ(g->DataSet.RecordNumber(), 4);
     EXPECT_FALSE(g->DataSet.NotifySuspended());
@@ -394,7 +391,7 @@ struct FailingStreamCase
 {
     const char* name;
     TDBGridEhExportClass exportClass;
-    TDBGridEhExportClass watchedClass;  // the same class, watched
+    TDBGridEhExportClass watchedClass; // the same class, watched
 };
 
 class ExportToAFailingStream : public ::testing::TestWithParam<FailingStreamCase>
@@ -407,12 +404,12 @@ class ExportToAFailingStream : public ::testing::TestWithParam<FailingStreamCase
 TEST_P(ExportToAFailingStream, SurfacesTheWriteErrorAndPutsEverythingBack)
 {
     // Integers and floats (XLS writes them as RK and NUMBER records), a Cyrillic text, a null.
-    TExportGrid g({{QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat},
-                   {QStringLiteral("s"), ftString, 20}},
-                  {{1, 0.5, QStringLiteral("Иванов & <Ко>")},
-                   {2, 1.5, QStringLiteral("\"quoted\"")},
-                   {3, 2.5, QVariant()},
-                   {4, 3.5, QStringLiteral("Ёж")}});
+    TExportGrid g(
+        {{QStringLiteral("i"), ftInteger}, {QStringLiteral("f"), ftFloat}, {QStringLiteral("s"), ftString, 20}},
+        {{1, 0.5, QStringLiteral("Иванов & <Ко>")},
+         {2, 1.5, QStringLiteral("\"quoted\"")},
+         {3, 2.5, QVariant()},
+         {4, 3.5, QStringLiteral("Ёж")}});
     g.AddColumn(QStringLiteral("i"), QStringLiteral("I"));
     g.AddColumn(QStringLiteral("f"), QStringLiteral("F"));
     g.AddColumn(QStringLiteral("s"), QStringLiteral("Имя"));
@@ -444,12 +441,13 @@ TEST_P(ExportToAFailingStream, SurfacesTheWriteErrorAndPutsEverythingBack)
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, ExportToAFailingStream,
-    ::testing::Values(FailingStreamCase{"Text", ExportClassEh<TDBGridEhExportAsText>, WatchedClass<TDBGridEhExportAsText>},
-                      FailingStreamCase{"CSV", ExportClassEh<TDBGridEhExportAsCSV>, WatchedClass<TDBGridEhExportAsCSV>},
-                      FailingStreamCase{"HTML", ExportClassEh<TDBGridEhExportAsHTML>, WatchedClass<TDBGridEhExportAsHTML>},
-                      FailingStreamCase{"RTF", ExportClassEh<TDBGridEhExportAsRTF>, WatchedClass<TDBGridEhExportAsRTF>},
-                      FailingStreamCase{"XLS", ExportClassEh<TDBGridEhExportAsXLS>, WatchedClass<TDBGridEhExportAsXLS>},
-                      FailingStreamCase{"VCLDBIF", ExportClassEh<TDBGridEhExportAsVCLDBIF>, WatchedClass<TDBGridEhExportAsVCLDBIF>}),
+    ::testing::Values(
+        FailingStreamCase{"Text", ExportClassEh<TDBGridEhExportAsText>, WatchedClass<TDBGridEhExportAsText>},
+        FailingStreamCase{"CSV", ExportClassEh<TDBGridEhExportAsCSV>, WatchedClass<TDBGridEhExportAsCSV>},
+        FailingStreamCase{"HTML", ExportClassEh<TDBGridEhExportAsHTML>, WatchedClass<TDBGridEhExportAsHTML>},
+        FailingStreamCase{"RTF", ExportClassEh<TDBGridEhExportAsRTF>, WatchedClass<TDBGridEhExportAsRTF>},
+        FailingStreamCase{"XLS", ExportClassEh<TDBGridEhExportAsXLS>, WatchedClass<TDBGridEhExportAsXLS>},
+        FailingStreamCase{"VCLDBIF", ExportClassEh<TDBGridEhExportAsVCLDBIF>, WatchedClass<TDBGridEhExportAsVCLDBIF>}),
     NamedCase());
 
 // Two text fields a and b kept as UTF-8, as the directory's engine keeps them; counts the texts
@@ -457,7 +455,7 @@ INSTANTIATE_TEST_SUITE_P(
 class TUtf8DataSet : public TDataSet
 {
 public:
-    using Value = std::optional<QByteArray>;  // nullopt: NULL
+    using Value = std::optional<QByteArray>; // nullopt: NULL
     explicit TUtf8DataSet(std::vector<std::vector<Value>> rows) : fRows(std::move(rows)) {}
     ~TUtf8DataSet() override { Close(); }
     mutable int TextsMade = 0;
@@ -524,20 +522,20 @@ struct TUtf8Grid
 // Texts that each format escapes, encodes or cuts, and malformed UTF-8.
 std::unique_ptr<TUtf8Grid> Utf8Grid()
 {
-    return std::make_unique<TUtf8Grid>(std::vector<std::vector<TUtf8DataSet::Value>>{
-        {"Иванов Ёж", "a\"b;c\"\"d"},
-        {"<&lt;>\"", "{\\}\\par"},
-        {std::nullopt, QByteArray("")},
-        {"№ 5 – €", "x\xF0\x9F\x98\x80y"},
-        {"bad\xC0\xAF", "\xD0"},
-        {"x\r\ny\tz", QByteArray("Ж").repeated(40000)}});
+    return std::make_unique<TUtf8Grid>(
+        std::vector<std::vector<TUtf8DataSet::Value>>{{"Иванов Ёж", "a\"b;c\"\"d"},
+                                                      {"<&lt;>\"", "{\\}\\par"},
+                                                      {std::nullopt, QByteArray("")},
+                                                      {"№ 5 – €", "x\xF0\x9F\x98\x80y"},
+                                                      {"bad\xC0\xAF", "\xD0"},
+                                                      {"x\r\ny\tz", QByteArray("Ж").repeated(40000)}});
 }
 
 struct Utf8FormatCase
 {
     const char* name;
     TDBGridEhExportClass exportClass;
-    bool readsTexts;  // writes stored values, which it reads as text
+    bool readsTexts; // writes stored values, which it reads as text
 };
 
 class ExportUtf8Cells : public ::testing::TestWithParam<Utf8FormatCase>
@@ -559,29 +557,27 @@ TEST_P(ExportUtf8Cells, WriteWhatTheirTextsWouldWithoutMakingThem)
     EXPECT_GT(g->DataSet.TextsMade, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, ExportUtf8Cells,
-    ::testing::Values(Utf8FormatCase{"Text", ExportClassEh<TDBGridEhExportAsText>, false},
-                      Utf8FormatCase{"CSV", ExportClassEh<TDBGridEhExportAsCSV>, false},
-                      Utf8FormatCase{"HTML", ExportClassEh<TDBGridEhExportAsHTML>, false},
-                      Utf8FormatCase{"RTF", ExportClassEh<TDBGridEhExportAsRTF>, false},
-                      Utf8FormatCase{"XLS", ExportClassEh<TDBGridEhExportAsXLS>, false},
-                      Utf8FormatCase{"VCLDBIF", ExportClassEh<TDBGridEhExportAsVCLDBIF>, true}),
-    NamedCase());
+INSTANTIATE_TEST_SUITE_P(Formats, ExportUtf8Cells,
+                         ::testing::Values(Utf8FormatCase{"Text", ExportClassEh<TDBGridEhExportAsText>, false},
+                                           Utf8FormatCase{"CSV", ExportClassEh<TDBGridEhExportAsCSV>, false},
+                                           Utf8FormatCase{"HTML", ExportClassEh<TDBGridEhExportAsHTML>, false},
+                                           Utf8FormatCase{"RTF", ExportClassEh<TDBGridEhExportAsRTF>, false},
+                                           Utf8FormatCase{"XLS", ExportClassEh<TDBGridEhExportAsXLS>, false},
+                                           Utf8FormatCase{"VCLDBIF", ExportClassEh<TDBGridEhExportAsVCLDBIF>, true}),
+                         NamedCase());
 
 TEST(ExportCellParams, HandlersStillSeeAndChangeUtf8Texts)
 {
     auto g = Utf8Grid();
-    g->Grid->Columns()[0]->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh& params) {
-        params.Text += u'!';
-    };
+    g->Grid->Columns()[0]->OnGetCellParams = [](TColumnEh*, bool, TColCellParamsEh& params) { params.Text += u'!'; };
     TColor seen = clNone;
-    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh&, TColor& background,
-                                   TGridDrawState) { seen = background = clYellow; };
+    g->Grid->OnGetCellParams = [&](TCustomDBGridEh*, TColumnEh*, TFontEh&, TColor& background, TGridDrawState) {
+        seen = background = clYellow;
+    };
     const QByteArray csv = g->Export(ExportClassEh<TDBGridEhExportAsCSV>);
     EXPECT_TRUE(csv.startsWith("\"A\";\"B\"\r\n\"\xC8\xE2\xE0\xED\xEE\xE2 \xA8\xE6!\";")) << csv.left(40).toStdString();
     EXPECT_EQ(seen, clYellow);
     EXPECT_TRUE(g->Export(ExportClassEh<TDBGridEhExportAsHTML>).contains("BGCOLOR=#FFFF00"));
 }
 
-}  // namespace
+} // namespace

@@ -117,9 +117,14 @@ struct TPasteCase
     QString error;
 };
 
-void PrintTo(const TPasteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TPasteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class PasteCases : public ::testing::TestWithParam<TPasteCase> {};
+class PasteCases : public ::testing::TestWithParam<TPasteCase>
+{
+};
 
 TEST_P(PasteCases, WritesTheSourceIntoTheRecords)
 {
@@ -128,39 +133,68 @@ TEST_P(PasteCases, WritesTheSourceIntoTheRecords)
     g->Grid->SetCol(g->Grid->DataToRawColumn(c.currentColumn));
     ASSERT_EQ(g->Grid->SelectedIndex(), c.currentColumn);
     TErrorBoxStub box(iaeNo);
-    const QString error = Import(c.vclDbif ? &ImportClassEh<TDBGridEhImportAsVCLDBIF>
-                                           : &ImportClassEh<TDBGridEhImportAsText>,
-                                 g->Grid.get(), c.source);
+    const QString error =
+        Import(c.vclDbif ? &ImportClassEh<TDBGridEhImportAsVCLDBIF> : &ImportClassEh<TDBGridEhImportAsText>,
+               g->Grid.get(), c.source);
     EXPECT_EQ(error, c.error);
     EXPECT_EQ(Records(g->DataSet), c.expected);
     EXPECT_TRUE(box.Messages.isEmpty());
     EXPECT_FALSE(g->DataSet.NotifySuspended());
 }
 
-QByteArray Text(const char* s) { return QByteArray(s, qsizetype(std::strlen(s))) + '\0'; }
+QByteArray Text(const char* s)
+{
+    return QByteArray(s, qsizetype(std::strlen(s))) + '\0';
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Paste, PasteCases,
     ::testing::Values(
-        TPasteCase{"ThreeCellsIntoColumnsTwoToFour", false, Text("x\ty\tz\r\np\tq\tr\r\n"), 1,
-                   Rows({{"1", "x", "y", "z"}, {"5", "p", "q", "r"}}), {}},
-        TPasteCase{"RemainingLinesBecomeAppendedRecords", false, Text("a\tb\r\nc\td\r\ne\tf\r\ng"), 0,
-                   Rows({{"a", "b", "3", "4"}, {"c", "d", "7", "8"}, {"e", "f", "<null>", "<null>"},
+        TPasteCase{"ThreeCellsIntoColumnsTwoToFour",
+                   false,
+                   Text("x\ty\tz\r\np\tq\tr\r\n"),
+                   1,
+                   Rows({{"1", "x", "y", "z"}, {"5", "p", "q", "r"}}),
+                   {}},
+        TPasteCase{"RemainingLinesBecomeAppendedRecords",
+                   false,
+                   Text("a\tb\r\nc\td\r\ne\tf\r\ng"),
+                   0,
+                   Rows({{"a", "b", "3", "4"},
+                         {"c", "d", "7", "8"},
+                         {"e", "f", "<null>", "<null>"},
                          {"g", "<null>", "<null>", "<null>"}}),
                    {}},
-        TPasteCase{"ExtraCellsDroppedMissingOnesLeaveTheRest", false, Text("x\ty\tz\r\nw\r\n"), 2,
-                   Rows({{"1", "2", "x", "y"}, {"5", "6", "w", "8"}}), {}},
-        TPasteCase{"LeadingTabDoubleTabAndTabBeforeLineEnd", false, Text("\tb\t\td\t\r\n"), 0,
-                   Rows({{"", "b", "", "d"}, {"5", "6", "7", "8"}}), {}},
-        TPasteCase{"LoneLineFeedIsAnOrdinaryCharacter", false, Text("a\nb\tc"), 0,
-                   Rows({{"a\nb", "c", "3", "4"}, {"5", "6", "7", "8"}}), {}},
+        TPasteCase{"ExtraCellsDroppedMissingOnesLeaveTheRest",
+                   false,
+                   Text("x\ty\tz\r\nw\r\n"),
+                   2,
+                   Rows({{"1", "2", "x", "y"}, {"5", "6", "w", "8"}}),
+                   {}},
+        TPasteCase{"LeadingTabDoubleTabAndTabBeforeLineEnd",
+                   false,
+                   Text("\tb\t\td\t\r\n"),
+                   0,
+                   Rows({{"", "b", "", "d"}, {"5", "6", "7", "8"}}),
+                   {}},
+        TPasteCase{"LoneLineFeedIsAnOrdinaryCharacter",
+                   false,
+                   Text("a\nb\tc"),
+                   0,
+                   Rows({{"a\nb", "c", "3", "4"}, {"5", "6", "7", "8"}}),
+                   {}},
         TPasteCase{"LoneCarriageReturnFails", false, Text("a\tb\r"), 0,
                    Rows({{"a", "2", "3", "4"}, {"5", "6", "7", "8"}}), kInvalidText},
-        TPasteCase{"LastByteIsNeverRead", false, QByteArray("ab"), 0,
-                   Rows({{"a", "2", "3", "4"}, {"5", "6", "7", "8"}}), {}},
-        TPasteCase{"CyrillicTextIsWindows1251", false, Text("\xC6\xE5\xEB\xF2\xFB\xE9\t\xB8"), 2,
-                   Rows({{"1", "2", "Желтый", "ё"}, {"5", "6", "7", "8"}}), {}},
-        TPasteCase{"VersionByte2ReadLikeVersion1", true,
+        TPasteCase{
+            "LastByteIsNeverRead", false, QByteArray("ab"), 0, Rows({{"a", "2", "3", "4"}, {"5", "6", "7", "8"}}), {}},
+        TPasteCase{"CyrillicTextIsWindows1251",
+                   false,
+                   Text("\xC6\xE5\xEB\xF2\xFB\xE9\t\xB8"),
+                   2,
+                   Rows({{"1", "2", "Желтый", "ё"}, {"5", "6", "7", "8"}}),
+                   {}},
+        TPasteCase{"VersionByte2ReadLikeVersion1",
+                   true,
                    VclDbif(2,
                            [](TByteWriterEh& w) {
                                WriteVclDbifHeader(w, 2);
@@ -170,8 +204,11 @@ INSTANTIATE_TEST_SUITE_P(
                                WriteVclDbifInteger(w, 7);
                                WriteVclDbifTag(w, vdtEnd);
                            }),
-                   1, Rows({{"1", "Ёж", "7", "4"}, {"5", "6", "7", "8"}}), {}},
-        TPasteCase{"Tag1LeavesTheFieldTag2ClearsIt", true,
+                   1,
+                   Rows({{"1", "Ёж", "7", "4"}, {"5", "6", "7", "8"}}),
+                   {}},
+        TPasteCase{"Tag1LeavesTheFieldTag2ClearsIt",
+                   true,
                    VclDbif(1,
                            [](TByteWriterEh& w) {
                                WriteVclDbifHeader(w, 3);
@@ -185,8 +222,11 @@ INSTANTIATE_TEST_SUITE_P(
                                WriteVclDbifTag(w, vdtNoValue);
                                WriteVclDbifTag(w, vdtEnd);
                            }),
-                   0, Rows({{"1", "<null>", "2.5", "4"}, {"<null>", "6", "7", "8"}}), {}},
-        TPasteCase{"MoreSourceColumnsThanTargetsAreDropped", true,
+                   0,
+                   Rows({{"1", "<null>", "2.5", "4"}, {"<null>", "6", "7", "8"}}),
+                   {}},
+        TPasteCase{"MoreSourceColumnsThanTargetsAreDropped",
+                   true,
                    VclDbif(1,
                            [](TByteWriterEh& w) {
                                WriteVclDbifHeader(w, 3);
@@ -197,21 +237,21 @@ INSTANTIATE_TEST_SUITE_P(
                                WriteVclDbifText(w, u"z");
                                WriteVclDbifTag(w, vdtEnd);
                            }),
-                   2, Rows({{"1", "2", "x", "y"}, {"5", "6", "7", "8"}}), {}},
+                   2,
+                   Rows({{"1", "2", "x", "y"}, {"5", "6", "7", "8"}}),
+                   {}},
         TPasteCase{"ForeignSignatureFails", true, QByteArray("VCLDBIX\x01\x00\x00\x00\x00\x00", 13), 0,
                    Rows({{"1", "2", "3", "4"}, {"5", "6", "7", "8"}}), kInvalidVclDbif},
         TPasteCase{"ShortHeaderFails", true, QByteArray("VCLDBIF\x01\x01", 9), 0,
                    Rows({{"1", "2", "3", "4"}, {"5", "6", "7", "8"}}), kInvalidVclDbif},
-        TPasteCase{"TruncatedPayloadFailsAfterEarlierValues", true,
-                   WrittenBytes([](TByteWriterEh& w) {
-                       WriteVclDbifHeader(w, 2);
-                       WriteVclDbifColumn(w, true);
-                       WriteVclDbifColumn(w, true);
-                       WriteVclDbifText(w, u"x");
-                   }) + QByteArray("\x05\x10\x00\x00\x00zz", 7),
+        TPasteCase{"TruncatedPayloadFailsAfterEarlierValues", true, WrittenBytes([](TByteWriterEh& w) {
+                                                                        WriteVclDbifHeader(w, 2);
+                                                                        WriteVclDbifColumn(w, true);
+                                                                        WriteVclDbifColumn(w, true);
+                                                                        WriteVclDbifText(w, u"x");
+                                                                    }) + QByteArray("\x05\x10\x00\x00\x00zz", 7),
                    0, Rows({{"x", "2", "3", "4"}, {"5", "6", "7", "8"}}), kInvalidVclDbif},
-        TPasteCase{"MissingEndMarkerFails", true,
-                   WrittenBytes([](TByteWriterEh& w) {
+        TPasteCase{"MissingEndMarkerFails", true, WrittenBytes([](TByteWriterEh& w) {
                        WriteVclDbifHeader(w, 1);
                        WriteVclDbifColumn(w, true);
                        WriteVclDbifText(w, u"x");
@@ -225,12 +265,17 @@ struct TSelectionCase
     std::string name;
     std::function<void(TExportGrid&)> select;
     std::vector<QStringList> expected;
-    int recordAfter;  // current record number afterwards
+    int recordAfter; // current record number afterwards
 };
 
-void PrintTo(const TSelectionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TSelectionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class PasteSelection : public ::testing::TestWithParam<TSelectionCase> {};
+class PasteSelection : public ::testing::TestWithParam<TSelectionCase>
+{
+};
 
 TEST_P(PasteSelection, FillsWhatTheSelectionHolds)
 {
@@ -276,11 +321,9 @@ INSTANTIATE_TEST_SUITE_P(
         TSelectionCase{"EverythingFromTheFirstRecord",
                        [](TExportGrid& g) { g.Grid->Selection().SetSelectionType(gstAll); },
                        Rows({{"x", "y", "3"}, {"p", "q", "6"}, {"7", "8", "9"}}), 2},
-        TSelectionCase{"InsertStateInsertsBeforeTheCurrentRecord",
-                       [](TExportGrid& g) { g.DataSet.Insert(); },
-                       Rows({{"1", "2", "3"}, {"x", "y", "<null>"}, {"p", "q", "<null>"}, {"4", "5", "6"},
-                             {"7", "8", "9"}}),
-                       4}),
+        TSelectionCase{
+            "InsertStateInsertsBeforeTheCurrentRecord", [](TExportGrid& g) { g.DataSet.Insert(); },
+            Rows({{"1", "2", "3"}, {"x", "y", "<null>"}, {"p", "q", "<null>"}, {"4", "5", "6"}, {"7", "8", "9"}}), 4}),
     NamedCase());
 
 TEST(Paste, NoColumnsInTheStreamEndsInsteadOfAppendingForever)
@@ -305,19 +348,25 @@ struct TErrorCase
     std::vector<QStringList> expected;
 };
 
-void PrintTo(const TErrorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TErrorCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class PasteErrors : public ::testing::TestWithParam<TErrorCase> {};
+class PasteErrors : public ::testing::TestWithParam<TErrorCase>
+{
+};
 
 TEST_P(PasteErrors, BoxAnswersSteerTheImport)
 {
     const TErrorCase& c = GetParam();
-    auto g = PasteGrid({{QStringLiteral("n1"), ftInteger}, {QStringLiteral("n2"), ftInteger},
-                        {QStringLiteral("s"), ftString, 10}, {QStringLiteral("n3"), ftInteger}},
+    auto g = PasteGrid({{QStringLiteral("n1"), ftInteger},
+                        {QStringLiteral("n2"), ftInteger},
+                        {QStringLiteral("s"), ftString, 10},
+                        {QStringLiteral("n3"), ftInteger}},
                        {{1, 2, "a", 3}});
     TErrorBoxStub box(c.answer);
-    const QString error =
-        Import(&ImportClassEh<TDBGridEhImportAsText>, g->Grid.get(), Text("x\ty\tok\tz\r\n"));
+    const QString error = Import(&ImportClassEh<TDBGridEhImportAsText>, g->Grid.get(), Text("x\ty\tok\tz\r\n"));
     EXPECT_EQ(error, c.aborted ? QStringLiteral("Operation aborted") : QString());
     EXPECT_EQ(box.Messages.size(), c.boxes);
     ASSERT_FALSE(box.Messages.isEmpty());
@@ -589,12 +638,12 @@ TEST(EditActionKeys, PasteCopyCutAndSelectAll)
         TDBGridEhEditActions actions;
         int records;
     };
-    for (const Case& c : {Case{"Shift+Insert pastes", Qt::Key_Insert, Qt::ShiftModifier, {geaPasteEh}, 2},
-                          Case{"Ctrl+V pastes", Qt::Key_V, Qt::ControlModifier, {geaPasteEh}, 2},
-                          Case{"Ctrl+V without the paste action does nothing", Qt::Key_V, Qt::ControlModifier,
-                               {geaCopyEh, geaCutEh}, 0},
-                          Case{"Ctrl+Shift+V is no paste key", Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier,
-                               {geaPasteEh}, 0}}) {
+    for (const Case& c :
+         {Case{"Shift+Insert pastes", Qt::Key_Insert, Qt::ShiftModifier, {geaPasteEh}, 2},
+          Case{"Ctrl+V pastes", Qt::Key_V, Qt::ControlModifier, {geaPasteEh}, 2},
+          Case{
+              "Ctrl+V without the paste action does nothing", Qt::Key_V, Qt::ControlModifier, {geaCopyEh, geaCutEh}, 0},
+          Case{"Ctrl+Shift+V is no paste key", Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier, {geaPasteEh}, 0}}) {
         SCOPED_TRACE(c.name);
         auto target = PasteGrid(Strings({"a", "b"}), {});
         target->Grid->SetEditActions(c.actions);
@@ -611,7 +660,7 @@ TEST(EditActionKeys, PasteCopyCutAndSelectAll)
     EXPECT_EQ(source->DataSet.RecordCount(), 2);
 }
 
-}  // namespace
+} // namespace
 
 // A file that cannot be read is named in the failure together with the system's reason, before
 // anything is read into the grid.

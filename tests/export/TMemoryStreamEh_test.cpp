@@ -21,9 +21,9 @@ namespace {
 struct GrowthCase
 {
     const char* name;
-    int halfStep;        // 0: the default
+    int halfStep; // 0: the default
     qint64 firstWrite;
-    qint64 secondWrite;  // 0: none
+    qint64 secondWrite; // 0: none
     qint64 capacity;
 };
 
@@ -44,16 +44,15 @@ TEST_P(MemoryStreamGrowth, RoundsCapacityToTwiceTheHalfStep)
     EXPECT_EQ(s.Capacity(), c.capacity);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MemoryStreamGrowth,
-    ::testing::Values(GrowthCase{"OneByteDefaultStep", 0, 1, 0, 8192},
-                      GrowthCase{"ExactlyOneStep", 0, 8192, 0, 8192},
-                      GrowthCase{"OneOverAStep", 0, 8192, 1, 16384},
-                      GrowthCase{"WithinCapacityNoGrowth", 0, 100, 200, 8192},
-                      GrowthCase{"RtfAndClipboardStep", 65536, 10, 0, 131072},
-                      GrowthCase{"LargeStepTwoWrites", 65536, 131072, 5, 262144},
-                      GrowthCase{"StepNotAPowerOfTwo", 3000, 6001, 0, 12000}),
-    NamedCase());
+INSTANTIATE_TEST_SUITE_P(Cases, MemoryStreamGrowth,
+                         ::testing::Values(GrowthCase{"OneByteDefaultStep", 0, 1, 0, 8192},
+                                           GrowthCase{"ExactlyOneStep", 0, 8192, 0, 8192},
+                                           GrowthCase{"OneOverAStep", 0, 8192, 1, 16384},
+                                           GrowthCase{"WithinCapacityNoGrowth", 0, 100, 200, 8192},
+                                           GrowthCase{"RtfAndClipboardStep", 65536, 10, 0, 131072},
+                                           GrowthCase{"LargeStepTwoWrites", 65536, 131072, 5, 262144},
+                                           GrowthCase{"StepNotAPowerOfTwo", 3000, 6001, 0, 12000}),
+                         NamedCase());
 
 TEST(MemoryStream, CapacityOfExactlyTheSizeIsNotRounded)
 {
@@ -120,7 +119,7 @@ TEST(MemoryStream, LargeStreamsKeepTheirContentAcrossGrowthAndShrinking)
     QByteArray pattern;
     for (int i = 0; i < 100000; ++i)
         pattern += QByteArray::number(i) + ',';
-    const qsizetype total = 20 * pattern.size();  // about 11 MB
+    const qsizetype total = 20 * pattern.size(); // about 11 MB
     for (int i = 0; i < 20; ++i)
         s.Write(pattern.constData(), pattern.size());
     EXPECT_EQ(s.size(), total);
@@ -161,4 +160,4 @@ TEST(MemoryStream, OutOfMemoryLeavesTheStreamAsItWas)
     }
 }
 
-}  // namespace
+} // namespace

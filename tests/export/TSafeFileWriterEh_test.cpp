@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -30,8 +30,7 @@ std::unique_ptr<TExportGrid> NumberGrid(int count)
     rows.reserve(std::size_t(count));
     for (int i = 1; i <= count; ++i)
         rows.push_back({i});
-    auto g = std::make_unique<TExportGrid>(std::vector<TFieldDef>{{QStringLiteral("n"), ftInteger}},
-                                           std::move(rows));
+    auto g = std::make_unique<TExportGrid>(std::vector<TFieldDef>{{QStringLiteral("n"), ftInteger}}, std::move(rows));
     g->AddColumn(QStringLiteral("n"), QStringLiteral("N"));
     g->Open();
     return g;
@@ -61,9 +60,7 @@ mode_t Mode(const QString& path)
 // Everything in the folder, hidden files included: a temporary file left behind shows here.
 QStringList Entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                      QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QString Reason(int error)
@@ -105,7 +102,7 @@ struct FailedExportCase
     std::function<std::unique_ptr<TExportGrid>()> grid;
     TDBGridEhExportClass exportClass;
     TExportProgressEh progress;
-    rlim_t sizeLimit;  // 0: none
+    rlim_t sizeLimit; // 0: none
     // The expected message; %1 stands for the target's path.
     QString message;
 };
@@ -148,31 +145,37 @@ TEST_P(FailedExportOverAFile, LeavesTheOldFileAndNoTemporaryFile)
 
 INSTANTIATE_TEST_SUITE_P(
     ExportToFile, FailedExportOverAFile,
-    ::testing::Values(
-        FailedExportCase{"XlsWithMoreRowsThanASheetHolds",
-                         [] { return NumberGrid(65536); }, ExportClassEh<TDBGridEhExportAsXLS>,
-                         {}, 0,
-                         QStringLiteral("Лист Excel «%1» не записан: на листе помещается не больше "
-                                        "65536 строк, а в выгрузке их 65537.")},
-        FailedExportCase{"WriteFailsMidway", [] { return NumberGrid(20000); },
-                         ExportClassEh<TDBGridEhExportAsCSV>, {}, 5000,
-                         QStringLiteral("Не удалось записать файл «%1»: ") + Reason(EFBIG)},
-        FailedExportCase{"CancelledAfterSomeRecords", [] { return NumberGrid(20000); },
-                         ExportClassEh<TDBGridEhExportAsCSV>,
-                         [](qint64 done, qint64) { return done < 8192; }, 0,
-                         QStringLiteral("Operation aborted")},
-        FailedExportCase{"HandlerFails",
-                         [] {
-                             auto g = NumberGrid(20000);
-                             g->Grid->Columns()[0]->OnGetCellParams =
-                                 [](TColumnEh* column, bool, TColCellParamsEh&) {
-                                     if (column->Field()->AsInteger() == 19000)
-                                         throw Exception(QStringLiteral("no 19000"));
-                                 };
-                             return g;
-                         },
-                         ExportClassEh<TDBGridEhExportAsText>, {}, 0,
-                         QStringLiteral("no 19000")}),
+    ::testing::Values(FailedExportCase{"XlsWithMoreRowsThanASheetHolds",
+                                       [] { return NumberGrid(65536); },
+                                       ExportClassEh<TDBGridEhExportAsXLS>,
+                                       {},
+                                       0,
+                                       QStringLiteral("Лист Excel «%1» не записан: на листе помещается не больше "
+                                                      "65536 строк, а в выгрузке их 65537.")},
+                      FailedExportCase{"WriteFailsMidway",
+                                       [] { return NumberGrid(20000); },
+                                       ExportClassEh<TDBGridEhExportAsCSV>,
+                                       {},
+                                       5000,
+                                       QStringLiteral("Не удалось записать файл «%1»: ") + Reason(EFBIG)},
+                      FailedExportCase{"CancelledAfterSomeRecords", [] { return NumberGrid(20000); },
+                                       ExportClassEh<TDBGridEhExportAsCSV>,
+                                       [](qint64 done, qint64) { return done < 8192; }, 0,
+                                       QStringLiteral("Operation aborted")},
+                      FailedExportCase{"HandlerFails",
+                                       [] {
+                                           auto g = NumberGrid(20000);
+                                           g->Grid->Columns()[0]->OnGetCellParams = [](TColumnEh* column, bool,
+                                                                                       TColCellParamsEh&) {
+                                               if (column->Field()->AsInteger() == 19000)
+                                                   throw Exception(QStringLiteral("no 19000"));
+                                           };
+                                           return g;
+                                       },
+                                       ExportClassEh<TDBGridEhExportAsText>,
+                                       {},
+                                       0,
+                                       QStringLiteral("no 19000")}),
     NamedCase());
 
 // A complete export: the new bytes in place of the old, under the old file's permissions, or
@@ -180,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct ReplaceCase
 {
     std::string name;
-    mode_t oldMode;  // 0: no file there before
+    mode_t oldMode; // 0: no file there before
     mode_t umask;
     mode_t expectedMode;
 };
@@ -244,8 +247,7 @@ TEST(ExportToFile, AFullDeviceNamesItselfAndTheSystemsReason)
         GTEST_SKIP() << "no /dev/full here";
     auto g = NumberGrid(100);
     try {
-        ExportGridToFile(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(),
-                         QStringLiteral("/dev/full"), true);
+        ExportGridToFile(ExportClassEh<TDBGridEhExportAsCSV>, g->Grid.get(), QStringLiteral("/dev/full"), true);
         FAIL() << "no failure";
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message().toStdString(),
@@ -370,4 +372,4 @@ TEST(IsSameFileEh, SameDeviceAndInodeWhateverThePath)
     EXPECT_FALSE(IsSameFileEh(d.filePath(QStringLiteral("new.mdb")), d.filePath(QStringLiteral("new.mdb"))));
 }
 
-}  // namespace
+} // namespace

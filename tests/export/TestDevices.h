@@ -8,10 +8,7 @@
 class TFailingDevice : public QIODevice
 {
 public:
-    explicit TFailingDevice(qint64 limit) : fLimit(limit)
-    {
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
+    explicit TFailingDevice(qint64 limit) : fLimit(limit) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
     const QByteArray& Data() const { return fData; }
     bool isSequential() const override { return true; }
 

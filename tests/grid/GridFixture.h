@@ -45,8 +45,8 @@ inline void AddWindowColumns(TCustomDBGridEh& grid)
 
 inline void ConfigureLikeWindow(TCustomDBGridEh& grid)
 {
-    grid.SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                     dgCancelOnExit});
+    grid.SetOptions(
+        {dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit});
     grid.SetAutoFitColWidths(true);
     grid.SetSortLocal(true);
     const TFontEh tahoma = TFontEh::FromPoints(QStringLiteral("Tahoma"), 8, clWindowText, RUSSIAN_CHARSET);

@@ -74,7 +74,7 @@ int TextHeight()
 
 TEST(DrawCellText, SingleLinePositions)
 {
-    const QRect cell(10, 5, 60, 17);  // left 10, right edge 70 (first pixel after), bottom 22
+    const QRect cell(10, 5, 60, 17); // left 10, right edge 70 (first pixel after), bottom 22
     const QString t = QStringLiteral("Дом 12");
     const int w = Width(t);
     const int h = TextHeight();
@@ -91,7 +91,8 @@ TEST(DrawCellText, SingleLinePositions)
         {{"centre layout", cell, taLeftJustify, tlCenter, false, t, 2, 2}, 12, (5 + 22 - h) / 2},
         {{"bottom layout", cell, taLeftJustify, tlBottom, false, t, 2, 2}, 12, 22 - h},
         {{"text too high for centring stays at the top", QRect(10, 5, 60, h), taLeftJustify, tlCenter, false, t, 2, 2},
-         12, 7},
+         12,
+         7},
     };
     for (const Row& r : rows) {
         const QImage got = Written(r.k);
@@ -106,7 +107,8 @@ TEST(DrawCellText, EllipsisLoopShortensOneCharacterAtATime)
     const auto tenPerChar = [](const QString& s) { return int(s.size()) * 10; };
     // Room for two characters and the dots: four, three, then two characters are tried.
     EXPECT_EQ(EllipsisFitEh(QStringLiteral("abcdef"), 50, tenPerChar, &tries), QStringLiteral("ab..."));
-    EXPECT_EQ(tries, (std::vector<QString>{QStringLiteral("abcd..."), QStringLiteral("abc..."), QStringLiteral("ab...")}));
+    EXPECT_EQ(tries,
+              (std::vector<QString>{QStringLiteral("abcd..."), QStringLiteral("abc..."), QStringLiteral("ab...")}));
     tries.clear();
     EXPECT_EQ(EllipsisFitEh(QStringLiteral("abcdef"), 60, tenPerChar, &tries), QStringLiteral("abcdef")) << "it fits";
     EXPECT_TRUE(tries.empty());
@@ -169,7 +171,8 @@ TEST(DrawCellText, MultiLineWrapsWithinTheRectangleLessTheOffsets)
         c.SetFont(kTahoma);
         c.SetFontColor(clBlack);
         c.SetBrushColor(clWhite);
-        DrawCellText(c, rect, true, false, 0, 0, false, true, tlTop, taLeftJustify, QStringLiteral("Улица Ленина"), 2, 2);
+        DrawCellText(c, rect, true, false, 0, 0, false, true, tlTop, taLeftJustify, QStringLiteral("Улица Ленина"), 2,
+                     2);
     }
     QImage want = Reference(rect, first, 12, 7);
     {
@@ -189,7 +192,7 @@ TEST(TCanvasEh, EdgesAndTheInvertingFocusFrame)
     TPinSystemColorsEh pin;
     QImage img(20, 20, QImage::Format_RGB32);
     img.fill(Qt::white);
-    const QRect r(2, 3, 10, 8);  // right 11, bottom 10
+    const QRect r(2, 3, 10, 8); // right 11, bottom 10
     {
         QPainter p(&img);
         TCanvasEh c(p);

@@ -26,11 +26,16 @@ TEST(TColor, SystemColoursResolveToWindowsDefaultsWhenPinned)
         TColor rgb;
     };
     const Case cases[] = {
-        {"clWindow", clWindow, 0xFFFFFF},       {"clBtnFace", clBtnFace, 0xF0F0F0},
-        {"clWindowText", clWindowText, 0},      {"clHighlight", clHighlight, RGBColor(0x33, 0x99, 0xFF)},
-        {"clHighlightText", clHighlightText, 0xFFFFFF}, {"clBtnShadow", clBtnShadow, 0xA0A0A0},
-        {"clInfoBk", clInfoBk, RGBColor(0xFF, 0xFF, 0xE1)}, {"plain colour unchanged", clTeal, clTeal},
-        {"clNone unchanged", clNone, clNone}, {"unknown index is black", clSystemColor | 0x50, 0},
+        {"clWindow", clWindow, 0xFFFFFF},
+        {"clBtnFace", clBtnFace, 0xF0F0F0},
+        {"clWindowText", clWindowText, 0},
+        {"clHighlight", clHighlight, RGBColor(0x33, 0x99, 0xFF)},
+        {"clHighlightText", clHighlightText, 0xFFFFFF},
+        {"clBtnShadow", clBtnShadow, 0xA0A0A0},
+        {"clInfoBk", clInfoBk, RGBColor(0xFF, 0xFF, 0xE1)},
+        {"plain colour unchanged", clTeal, clTeal},
+        {"clNone unchanged", clNone, clNone},
+        {"unknown index is black", clSystemColor | 0x50, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ColorToRGB(c.color), c.rgb) << c.name;

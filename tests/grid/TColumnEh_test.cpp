@@ -144,9 +144,9 @@ TEST(TColumnEh, CellValuesFromPickListsKeyListsAndCheckStates)
     code->SetKeyList({QStringLiteral("1"), QStringLiteral("0")});
     code->SetPickList({QStringLiteral("Yes"), QStringLiteral("No")});
     EXPECT_EQ(code->CellKind(), ctKeyPickList);
-    EXPECT_EQ(code->CellDisplayText(), QStringLiteral("No"));  // value 0
+    EXPECT_EQ(code->CellDisplayText(), QStringLiteral("No")); // value 0
     EXPECT_EQ(code->GetCellImageIndex(), 1);
-    t.Data.MoveNext();  // value 7: not in the key list
+    t.Data.MoveNext(); // value 7: not in the key list
     EXPECT_EQ(code->CellDisplayText(), QString());
     EXPECT_EQ(code->GetCellImageIndex(), -1);
     code->SetNotInKeyListIndex(0);

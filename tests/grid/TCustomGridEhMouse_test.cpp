@@ -17,8 +17,8 @@ void Press(QWidget* w, int x, int y = 5)
 }
 void Move(QWidget* w, int x, int y = 5)
 {
-    QMouseEvent e(QEvent::MouseMove, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), Qt::NoButton,
-                  Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent e(QEvent::MouseMove, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), Qt::NoButton, Qt::LeftButton,
+                  Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 void Release(QWidget* w, int x, int y = 5)
@@ -76,7 +76,7 @@ TEST(MouseSizing, AWidthOfOnePixelOrLessIsIgnored)
     TWindowGrid w;
     QWidget* vp = w.Grid->viewport();
     Press(vp, kVladBoundary);
-    Move(vp, 81);  // 1 pixel right of vlad's left edge
+    Move(vp, 81); // 1 pixel right of vlad's left edge
     Release(vp, 81);
     EXPECT_EQ(w.Widths(), (Widths{67, 282, 180, 62, 61}));
     EXPECT_EQ(w.Bases(), (Widths{65, 275, 175, 60, 60}));
@@ -92,8 +92,9 @@ TEST(MouseSizing, TheSizingLineInvertsWhatItCovers)
     Move(vp, x);
     const QImage during = vp->grab().toImage();
     Release(vp, kVladBoundary);
-    for (int y : {2, 20, 30}) {  // title row and the empty row: the line ends with the cells
-        EXPECT_EQ(during.pixel(x, y) & 0xFFFFFF, ~before.pixel(x, y) & 0xFFFFFF) << "dotted: even rows inverted, y " << y;
+    for (int y : {2, 20, 30}) { // title row and the empty row: the line ends with the cells
+        EXPECT_EQ(during.pixel(x, y) & 0xFFFFFF, ~before.pixel(x, y) & 0xFFFFFF)
+            << "dotted: even rows inverted, y " << y;
         EXPECT_EQ(during.pixel(x, y + 1), before.pixel(x, y + 1)) << "odd rows left, y " << y + 1;
         EXPECT_EQ(during.pixel(x + 1, y), before.pixel(x + 1, y)) << "one pixel wide";
     }
@@ -141,7 +142,7 @@ TEST(MouseMoving, DraggingATitleMovesTheColumnAndKeepsEveryShare)
 
     // The marker: 5 pixels wide, white, inverting, dotted over the client height.
     const QImage after = vp->grab().toImage();
-    const QRgb under = after.pixel(543, 60);  // unchanged cells of an empty row
+    const QRgb under = after.pixel(543, 60); // unchanged cells of an empty row
     int inverted = 0;
     for (int x = 541; x <= 545; ++x)
         for (int y = 60; y <= 61; ++y)
@@ -204,9 +205,10 @@ TEST(MouseSizing, DoubleClickInTheGrabZoneFitsTheColumnToItsContent)
     w.Open();
     w.Grid->SetAutoFitColWidths(false);
     w.Grid->SetOptionsEh(w.Grid->OptionsEh() + dghDblClickOptimizeColWidth);
-    const int boundary = 12 + 65 + 1 + 275;  // vlad's, with the widths asked for
+    const int boundary = 12 + 65 + 1 + 275; // vlad's, with the widths asked for
     QTest::mouseDClick(w.Grid->viewport(), Qt::LeftButton, {}, QPoint(boundary, 5));
     const int width = w.Grid->Columns()[1]->Width();
     const QFont f = w.Grid->Columns()[1]->Font().ToQFont();
-    EXPECT_EQ(width, std::max(TextWidthEh(f, QStringLiteral("Owner 0")), TextWidthEh(f, QStringLiteral("Владелец"))) + 4);
+    EXPECT_EQ(width,
+              std::max(TextWidthEh(f, QStringLiteral("Owner 0")), TextWidthEh(f, QStringLiteral("Владелец"))) + 4);
 }

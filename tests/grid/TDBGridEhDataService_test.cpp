@@ -53,8 +53,8 @@ TEST(DataService, NoHandlerMeansNothingHappens)
     service.ApplySorting(nullptr, &ds, false);
     service.ApplyFilter(nullptr, &ds, false);
     EXPECT_FALSE(service.MoveRecords(nullptr, &ds, 1, false)) << "nothing moved";
-    EXPECT_EQ(TDBGridEhDataService::ClassChain(&ds), (std::vector<QString>{QStringLiteral("TMemDataSet"),
-                                                                            QStringLiteral("TDataSet")}));
+    EXPECT_EQ(TDBGridEhDataService::ClassChain(&ds),
+              (std::vector<QString>{QStringLiteral("TMemDataSet"), QStringLiteral("TDataSet")}));
 }
 
 TEST(DataService, TheNearestRegisteredClassWins)

@@ -25,22 +25,24 @@ static void PrintTo(const QString& s, std::ostream* os)
 namespace {
 
 // Columns of the window's grid, as data column indexes.
-enum { cNumer, cVlad, cStreet, cHome, cDoor };
+enum
+{
+    cNumer,
+    cVlad,
+    cStreet,
+    cHome,
+    cDoor
+};
 
 // Ten telephone entries, then filler, so that the result is longer than the window (9 rows).
 void FillFindData(TMemDataSet& ds, int records = 40)
 {
     const char* rows[][5] = {
-        {"100", "Иванов Иван", "ул. Мира", "1", "1"},
-        {"101", "Петров Пётр", "ул. Ленина", "2", ""},
-        {"102", "ООО \"Ромашка\"", "пр. Мира", "3", "3"},
-        {"103", "Сидоров", "ул. Мира", "4", "4"},
-        {"104", "Кузнецов", "ул. Садовая", "5", ""},
-        {"105", "ИВАНОВА МАРИЯ", "ул. Садовая", "6", "6"},
-        {"106", "Смирнов", "пр. Ленина", "7", "7"},
-        {"107", "Попов", "ул. Мира", "8", "8"},
-        {"108", "Васильев", "ул. Лесная", "9", ""},
-        {"109", "Мира Николаевна", "ул. Лесная", "10", "10"},
+        {"100", "Иванов Иван", "ул. Мира", "1", "1"},     {"101", "Петров Пётр", "ул. Ленина", "2", ""},
+        {"102", "ООО \"Ромашка\"", "пр. Мира", "3", "3"}, {"103", "Сидоров", "ул. Мира", "4", "4"},
+        {"104", "Кузнецов", "ул. Садовая", "5", ""},      {"105", "ИВАНОВА МАРИЯ", "ул. Садовая", "6", "6"},
+        {"106", "Смирнов", "пр. Ленина", "7", "7"},       {"107", "Попов", "ул. Мира", "8", "8"},
+        {"108", "Васильев", "ул. Лесная", "9", ""},       {"109", "Мира Николаевна", "ул. Лесная", "10", "10"},
     };
     for (const auto& r : rows)
         ds.AddRow({QString::fromUtf8(r[0]), QString::fromUtf8(r[1]), QString::fromUtf8(r[2]), QString::fromUtf8(r[3]),
@@ -164,7 +166,7 @@ TEST(FindDialog, ControlsCaptionsAndPlaces)
         for (int i = 0; i < 9; ++i) {
             order << w->objectName();
             do
-                w = w->nextInFocusChain();  // past labels and the combo box's own line edit
+                w = w->nextInFocusChain(); // past labels and the combo box's own line edit
             while (w && (w->objectName().isEmpty() || !(w->focusPolicy() & Qt::TabFocus)));
         }
         EXPECT_EQ(order, (QStringList{"cbText", "cbFindIn", "cbMatchinType", "cbFindDirection", "cbCharCase",
@@ -200,11 +202,11 @@ TEST(FindDialog, SearchCases)
     {
         const char* text;
         const char* direction;
-        const char* findIn;  // null: the preselected current column
+        const char* findIn; // null: the preselected current column
         const char* match;
         bool matchCase;
         Qt::KeyboardModifiers modifiers;
-        int record, column;  // where the cursor stands afterwards
+        int record, column; // where the cursor stands afterwards
     };
     struct Case
     {
@@ -216,44 +218,56 @@ TEST(FindDialog, SearchCases)
     const char* whole = "Whole field";
     const char* begin = "From beging of field";
     const Case cases[] = {
-        {"All from record 5: tests from record 1, then goes on downwards", 5, cVlad,
+        {"All from record 5: tests from record 1, then goes on downwards",
+         5,
+         cVlad,
          {{"иван", "All", nullptr, any, false, {}, 1, cVlad},
           {"иван", "All", nullptr, any, false, {}, 6, cVlad},
           {"иван", "All", nullptr, any, false, {}, 6, cVlad}}},
-        {"Down never tests the current cell", 1, cVlad,
-         {{"иван", "Down", nullptr, any, false, {}, 6, cVlad}}},
-        {"<All> Up: columns left of the current one, then the previous record from its last column", 10, cHome,
+        {"Down never tests the current cell", 1, cVlad, {{"иван", "Down", nullptr, any, false, {}, 6, cVlad}}},
+        {"<All> Up: columns left of the current one, then the previous record from its last column",
+         10,
+         cHome,
          {{"мира", "Up", "<All>", any, false, {}, 10, cVlad},
           {"мира", "Up", "<All>", any, false, {}, 8, cStreet},
           {"мира", "Up", "<All>", any, false, {}, 4, cStreet}}},
-        {"<All> Down: columns right of the current one, then the next record from its first column", 3, cStreet,
+        {"<All> Down: columns right of the current one, then the next record from its first column",
+         3,
+         cStreet,
          {{"1", "Down", "<All>", any, false, {}, 4, cNumer}}},
-        {"<All> with All starts at the first record's first column", 7, cDoor,
+        {"<All> with All starts at the first record's first column",
+         7,
+         cDoor,
          {{"100", "All", "<All>", whole, false, {}, 1, cNumer}}},
-        {"case ignored: small letters find capitals inside a longer text", 2, cVlad,
+        {"case ignored: small letters find capitals inside a longer text",
+         2,
+         cVlad,
          {{"иванова", "Down", nullptr, any, false, {}, 6, cVlad}}},
-        {"case matched: small letters do not find capitals", 2, cVlad,
+        {"case matched: small letters do not find capitals",
+         2,
+         cVlad,
          {{"иванова", "Down", nullptr, any, true, {}, 2, cVlad}}},
-        {"case matched: the same letters are found", 2, cVlad,
-         {{"ИВАНОВА", "Down", nullptr, any, true, {}, 6, cVlad}}},
-        {"whole field with an empty text finds the next empty cell", 1, cDoor,
+        {"case matched: the same letters are found", 2, cVlad, {{"ИВАНОВА", "Down", nullptr, any, true, {}, 6, cVlad}}},
+        {"whole field with an empty text finds the next empty cell",
+         1,
+         cDoor,
          {{"", "Down", nullptr, whole, false, {}, 2, cDoor}, {"", "Down", nullptr, whole, false, {}, 5, cDoor}}},
-        {"any part with an empty text finds nothing", 1, cDoor,
-         {{"", "Down", nullptr, any, false, {}, 1, cDoor}}},
-        {"whole field needs the whole text", 1, cStreet,
-         {{"мира", "Down", nullptr, whole, false, {}, 1, cStreet}, {"пр. мира", "Down", nullptr, whole, false, {}, 3, cStreet}}},
-        {"from the beginning", 1, cStreet,
-         {{"пр", "Down", nullptr, begin, false, {}, 3, cStreet}, {"мира", "Down", nullptr, begin, false, {}, 3, cStreet}}},
-        {"Ctrl reverses Down", 8, cVlad,
-         {{"иван", "Down", nullptr, any, false, Qt::ControlModifier, 6, cVlad}}},
-        {"Ctrl reverses All to Up", 8, cVlad,
-         {{"иван", "All", nullptr, any, false, Qt::ControlModifier, 6, cVlad}}},
-        {"Ctrl reverses Up", 2, cVlad,
-         {{"иван", "Up", nullptr, any, false, Qt::ControlModifier, 6, cVlad}}},
-        {"Up on the first record finds nothing", 1, cVlad,
-         {{"иван", "Up", nullptr, any, false, {}, 1, cVlad}}},
-        {"a column chosen in Find in is searched", 1, cVlad,
-         {{"лесная", "Down", "Улица", any, false, {}, 9, cStreet}}},
+        {"any part with an empty text finds nothing", 1, cDoor, {{"", "Down", nullptr, any, false, {}, 1, cDoor}}},
+        {"whole field needs the whole text",
+         1,
+         cStreet,
+         {{"мира", "Down", nullptr, whole, false, {}, 1, cStreet},
+          {"пр. мира", "Down", nullptr, whole, false, {}, 3, cStreet}}},
+        {"from the beginning",
+         1,
+         cStreet,
+         {{"пр", "Down", nullptr, begin, false, {}, 3, cStreet},
+          {"мира", "Down", nullptr, begin, false, {}, 3, cStreet}}},
+        {"Ctrl reverses Down", 8, cVlad, {{"иван", "Down", nullptr, any, false, Qt::ControlModifier, 6, cVlad}}},
+        {"Ctrl reverses All to Up", 8, cVlad, {{"иван", "All", nullptr, any, false, Qt::ControlModifier, 6, cVlad}}},
+        {"Ctrl reverses Up", 2, cVlad, {{"иван", "Up", nullptr, any, false, Qt::ControlModifier, 6, cVlad}}},
+        {"Up on the first record finds nothing", 1, cVlad, {{"иван", "Up", nullptr, any, false, {}, 1, cVlad}}},
+        {"a column chosen in Find in is searched", 1, cVlad, {{"лесная", "Down", "Улица", any, false, {}, 9, cStreet}}},
     };
     for (const Case& c : cases) {
         TFindGrid g;
@@ -411,10 +425,12 @@ TEST(FindDialog, MatchFormatChoosesDisplayTextOrPlainValue)
     g.Grid->Columns()[cNumer]->SetDisplayFormat(QStringLiteral("0.00"));
     g.Grid->SelectColumn(g.Grid->DataToRawColumn(cNumer), 0);
     TTextSearchOptionsEh options{tsoIgnoreCaseEh, tsoDisplayTextEh};
-    EXPECT_TRUE(g.Grid->SearchGridText({}, tstAllNodesEh, tsmWholeFieldEh, tsdDownEh, options, QStringLiteral("1234.50")));
+    EXPECT_TRUE(
+        g.Grid->SearchGridText({}, tstAllNodesEh, tsmWholeFieldEh, tsdDownEh, options, QStringLiteral("1234.50")));
     EXPECT_EQ(g.Data->RecordNumber(), 3);
     options.Exclude(tsoDisplayTextEh);
-    EXPECT_FALSE(g.Grid->SearchGridText({}, tstAllNodesEh, tsmWholeFieldEh, tsdUpEh, options, QStringLiteral("1234.50")));
+    EXPECT_FALSE(
+        g.Grid->SearchGridText({}, tstAllNodesEh, tsmWholeFieldEh, tsdUpEh, options, QStringLiteral("1234.50")));
     EXPECT_TRUE(g.Grid->SearchGridText({}, tstAllNodesEh, tsmWholeFieldEh, tsdUpEh, options, QStringLiteral("1234.5")));
     EXPECT_EQ(g.Data->RecordNumber(), 1);
 }
@@ -458,8 +474,9 @@ TEST(TextSearch, AFailingRecordSetEndsTheSearchAndResumesNotifications)
     failing.Open();
     QApplication::processEvents();
     failing.Armed = true;
-    EXPECT_THROW(g.Grid->SearchGridText({}, tstAllNodesEh, tsmAnyPartEh, tsdAllEh, {tsoIgnoreCaseEh}, QStringLiteral("x")),
-                 EDatabaseError);
+    EXPECT_THROW(
+        g.Grid->SearchGridText({}, tstAllNodesEh, tsmAnyPartEh, tsdAllEh, {tsoIgnoreCaseEh}, QStringLiteral("x")),
+        EDatabaseError);
     EXPECT_FALSE(failing.NotifySuspended());
     EXPECT_EQ(failing.RecordNumber(), 5) << "the cursor stays where the error left it";
     failing.Armed = false;
@@ -547,10 +564,12 @@ TEST(DataService, TheNearestRegisteredClassHandlesTheSearch)
     EXPECT_EQ(service.HandlerFor(&further), base.get());
 
     TFindGrid g;
-    EXPECT_TRUE(g.Grid->SearchGridText({}, tstAllNodesEh, tsmAnyPartEh, tsdAllEh, {}, QStringLiteral("nothing like it")));
+    EXPECT_TRUE(
+        g.Grid->SearchGridText({}, tstAllNodesEh, tsmAnyPartEh, tsdAllEh, {}, QStringLiteral("nothing like it")));
     EXPECT_EQ(base->Searches, 1);
     service.Unregister<TMemDataSet>();
     service.Unregister<TDataSet>();
     EXPECT_EQ(service.HandlerFor(&plain), nullptr);
-    EXPECT_FALSE(g.Grid->SearchGridText({}, tstAllNodesEh, tsmAnyPartEh, tsdAllEh, {}, QStringLiteral("nothing like it")));
+    EXPECT_FALSE(
+        g.Grid->SearchGridText({}, tstAllNodesEh, tsmAnyPartEh, tsdAllEh, {}, QStringLiteral("nothing like it")));
 }

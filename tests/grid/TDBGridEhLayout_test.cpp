@@ -36,7 +36,7 @@ TEST(WindowGridLayout, ScrollBarAndFitForEachResultSize)
     struct Case
     {
         const char* name;
-        int records;  // -1: closed
+        int records; // -1: closed
         TScrollInfoEh bar;
         bool shown;
         int rowCount;
@@ -112,7 +112,7 @@ TEST(WindowGridLayout, ProgramWidthChangesScaleTheShareOfTheColumn)
 {
     TWindowGrid w;
     TColumnEh* vlad = w.Grid->Columns()[1];
-    vlad->SetWidth(302);  // grid column is 282 wide
+    vlad->SetWidth(302); // grid column is 282 wide
     EXPECT_EQ(w.Bases(), (Widths{65, 295, 155, 60, 60}));
     EXPECT_EQ(w.Widths(), (Widths{67, 303, 159, 62, 61}));
 }

@@ -10,7 +10,14 @@
 
 namespace {
 
-enum { cNumer, cVlad, cStreet, cHome, cDoor };
+enum
+{
+    cNumer,
+    cVlad,
+    cStreet,
+    cHome,
+    cDoor
+};
 
 // 20 records in a grid with room for 32 rows: the data area ends at y = 378 (a title of 18 and 20
 // rows of 18), and the client area goes on below it to 596.
@@ -98,7 +105,7 @@ TEST(MouseDrag, FollowsThePointerInsideTheDataArea)
     EXPECT_EQ(g.Column(), cHome);
     EXPECT_EQ(log, "exit enter ");
     EXPECT_FALSE(g.Grid->DragTimerActive()) << "inside the data area nothing scrolls";
-    g.Move(g.IndicatorCell(2));  // left of the data area, over another row
+    g.Move(g.IndicatorCell(2)); // left of the data area, over another row
     EXPECT_EQ(g.Record(), 3) << "the row is followed";
     EXPECT_EQ(g.Column(), cStreet) << "the neighbouring column towards the pointer";
     g.Release(g.IndicatorCell(2));
@@ -111,9 +118,9 @@ TEST(MouseDrag, BelowAndAboveTheDataArea)
     {
         const char* name;
         int startRecord;
-        int y;  // pointer row, in the client area
+        int y; // pointer row, in the client area
         int expRecord;
-        int expInterval;  // -1: no timer
+        int expInterval; // -1: no timer
     };
     // The data area's rows run from y = 18 to 377.
     const Case cases[] = {
@@ -156,7 +163,7 @@ TEST(MouseDrag, AboveTheDataAreaScrollsUp)
     QApplication::processEvents();
     const int row = g.Grid->DataLink()->ActiveRecord();
     g.Press(g.Cell(row, cVlad));
-    g.Move(QPoint(g.Cell(0, cVlad).x(), 18 - 7));  // 7 px above: one record a step
+    g.Move(QPoint(g.Cell(0, cVlad).x(), 18 - 7)); // 7 px above: one record a step
     EXPECT_EQ(g.Record(), 49);
     EXPECT_EQ(g.Grid->DragTimerInterval(), 200 - 15 * 7);
     g.Release(QPoint(g.Cell(0, cVlad).x(), 18 - 7));
@@ -185,7 +192,8 @@ TEST(MouseRelease, CellClickAndEventOrder)
         g.Grid->OnMouseUp = [&](TCustomDBGridEh*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { log += "up "; };
         g.Grid->OnCellClick = [&](TColumnEh* col) { log += "cell(" + col->FieldName().toStdString() + ") "; };
         g.Grid->OnTitleClick = [&](TColumnEh* col) { log += "title(" + col->FieldName().toStdString() + ") "; };
-        const QPoint p = c.onTitle ? g.Grid->CellRect(g.Grid->DataToRawColumn(cStreet), 0).center() : g.Cell(4, cStreet);
+        const QPoint p =
+            c.onTitle ? g.Grid->CellRect(g.Grid->DataToRawColumn(cStreet), 0).center() : g.Cell(4, cStreet);
         QTest::mouseClick(g.Vp(), c.button, {}, p);
         EXPECT_EQ(log, c.expected) << c.name;
     }
@@ -205,7 +213,7 @@ TEST(MouseRelease, ReleaseOverAnotherCellClicksThatCell)
 
 TEST(MousePress, ClosedRecordSetFiresOnlyOnMouseDown)
 {
-    TWindowGrid g(5);  // not opened
+    TWindowGrid g(5); // not opened
     std::string log;
     g.Grid->OnMouseDown = [&](TCustomDBGridEh*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { log += "down "; };
     g.Grid->OnColEnter = [&](TCustomDBGridEh*) { log += "enter "; };

@@ -25,7 +25,14 @@ static void PrintTo(const QString& s, std::ostream* os)
 
 namespace {
 
-enum { cNumer, cVlad, cStreet, cHome, cDoor };
+enum
+{
+    cNumer,
+    cVlad,
+    cStreet,
+    cHome,
+    cDoor
+};
 
 // 100 records, and a height that leaves room for exactly 8 data rows (client 166 high: a title of
 // 18 and 8 rows of 18).
@@ -63,7 +70,7 @@ bool WithModalBox(const std::function<void()>& action, const std::function<void(
         }
     });
     action();
-    QApplication::processEvents();  // the timer, when no box ran its loop
+    QApplication::processEvents(); // the timer, when no box ran its loop
     return shown;
 }
 
@@ -112,7 +119,7 @@ TEST(KeyNavigation, KeyTable)
         int record, column;
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
-        int expRecord, expColumn, expWindowTop;  // 0: window top unchecked
+        int expRecord, expColumn, expWindowTop; // 0: window top unchecked
     };
     const Qt::KeyboardModifiers none;
     const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
@@ -141,7 +148,8 @@ TEST(KeyNavigation, KeyTable)
         {"Right on the last column stays", 5, cDoor, Qt::Key_Right, none, 5, cDoor, 0},
         {"Tab: the next column", 5, cStreet, Qt::Key_Tab, none, 5, cHome, 0},
         {"Tab on the last column: the next record's first column", 5, cDoor, Qt::Key_Tab, none, 6, cNumer, 0},
-        {"Tab on the last record's last column: the same record's first", 100, cDoor, Qt::Key_Tab, none, 100, cNumer, 0},
+        {"Tab on the last record's last column: the same record's first", 100, cDoor, Qt::Key_Tab, none, 100, cNumer,
+         0},
         {"Shift+Tab: the previous column", 5, cStreet, Qt::Key_Backtab, shift, 5, cVlad, 0},
         {"Shift+Tab on the first column: the previous record's last", 5, cNumer, Qt::Key_Backtab, shift, 4, cDoor, 0},
         {"Shift+Tab on the first record's first column: its last", 1, cNumer, Qt::Key_Backtab, shift, 1, cDoor, 0},
@@ -201,7 +209,7 @@ TEST(KeyNavigation, MovedColumnsAreWalkedInTheirNewPlaces)
     struct Case
     {
         const char* name;
-        bool hideMoved;  // the moved column is hidden as well
+        bool hideMoved; // the moved column is hidden as well
         const char* from;
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
@@ -257,7 +265,7 @@ TEST(KeyNavigation, HomeAndEndMoveRecordsWithOneDataColumn)
 TEST(KeyNavigation, TabWithoutTabStopsMovesOneRecordAndKeepsTheColumn)
 {
     TNavGrid g;
-    g.Grid->SetReadOnly(true);  // read-only columns take no tab
+    g.Grid->SetReadOnly(true); // read-only columns take no tab
     QApplication::processEvents();
     g.GoTo(5, cStreet);
     g.Key(Qt::Key_Tab);
@@ -317,7 +325,7 @@ TEST(KeyNavigation, EventsFireInOrder)
 
 TEST(KeyNavigation, ClosedRecordSetFiresOnlyOnKeyDown)
 {
-    TWindowGrid g(5);  // not opened
+    TWindowGrid g(5); // not opened
     g.Grid->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(g.Grid.get()));
     g.Grid->setFocus();
@@ -356,7 +364,7 @@ TEST(KeyNavigation, ColExitHandlerThatChoosesAColumnWins)
     int enters = 0;
     g.Grid->OnColExit = [&](TCustomDBGridEh* grid) {
         ++exits;
-        grid->SelectColumn(grid->DataToRawColumn(cDoor), 0);  // not re-entered
+        grid->SelectColumn(grid->DataToRawColumn(cDoor), 0); // not re-entered
     };
     g.Grid->OnColEnter = [&](TCustomDBGridEh*) { ++enters; };
     g.Key(Qt::Key_Right);
@@ -380,8 +388,9 @@ TEST(KeyNavigation, EscapeCancelsAPendingEditAndColumnSizing)
     const int boundary = g.Grid->CellRect(2, 0).right() + 1;
     QTest::mousePress(g.Grid->viewport(), Qt::LeftButton, {}, QPoint(boundary, 5));
     ASSERT_EQ(g.Grid->GridState(), gsColSizing);
-    QMouseEvent move(QEvent::MouseMove, QPointF(boundary + 30, 5), g.Grid->viewport()->mapToGlobal(QPointF(boundary + 30, 5)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(boundary + 30, 5),
+                     g.Grid->viewport()->mapToGlobal(QPointF(boundary + 30, 5)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(g.Grid->viewport(), &move);
     g.Key(Qt::Key_Escape);
     EXPECT_EQ(g.Grid->GridState(), gsNormal);
@@ -394,10 +403,10 @@ TEST(KeyNavigation, CtrlDeleteAsksOnAModifiableResultOnly)
     struct Case
     {
         const char* name;
-        bool readOnlySet;  // the directory: a result that cannot be modified
+        bool readOnlySet; // the directory: a result that cannot be modified
         bool gridReadOnly;
         bool confirmOption;
-        int answer;  // QMessageBox::Ok, Cancel, or 0 to close the box
+        int answer; // QMessageBox::Ok, Cancel, or 0 to close the box
         bool expectBox;
         int expectCount;
     };
@@ -416,19 +425,20 @@ TEST(KeyNavigation, CtrlDeleteAsksOnAModifiableResultOnly)
         if (!c.confirmOption)
             g.Grid->SetOptions(g.Grid->Options() - dgConfirmDelete);
         g.GoTo(5, cVlad);
-        const bool shown = WithModalBox([&] { g.Key(Qt::Key_Delete, Qt::ControlModifier); },
-                                        [&](QMessageBox& box) {
-                                            EXPECT_EQ(box.windowTitle(), QStringLiteral("Confirm")) << c.name;
-                                            EXPECT_EQ(box.text(), QStringLiteral("Delete record?")) << c.name;
-                                            EXPECT_EQ(box.icon(), QMessageBox::Question) << c.name;
-                                            EXPECT_EQ(box.standardButtons(), QMessageBox::Ok | QMessageBox::Cancel) << c.name;
-                                            EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("OK")) << c.name;
-                                            EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Cancel")) << c.name;
-                                            if (c.answer == 0)
-                                                box.close();
-                                            else
-                                                box.button(QMessageBox::StandardButton(c.answer))->click();
-                                        });
+        const bool shown =
+            WithModalBox([&] { g.Key(Qt::Key_Delete, Qt::ControlModifier); },
+                         [&](QMessageBox& box) {
+                             EXPECT_EQ(box.windowTitle(), QStringLiteral("Confirm")) << c.name;
+                             EXPECT_EQ(box.text(), QStringLiteral("Delete record?")) << c.name;
+                             EXPECT_EQ(box.icon(), QMessageBox::Question) << c.name;
+                             EXPECT_EQ(box.standardButtons(), QMessageBox::Ok | QMessageBox::Cancel) << c.name;
+                             EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("OK")) << c.name;
+                             EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Cancel")) << c.name;
+                             if (c.answer == 0)
+                                 box.close();
+                             else
+                                 box.button(QMessageBox::StandardButton(c.answer))->click();
+                         });
         EXPECT_EQ(shown, c.expectBox) << c.name;
         EXPECT_EQ(g.Data->RecordCount(), c.expectCount) << c.name;
         if (c.expectCount == 99) {
@@ -449,7 +459,9 @@ TEST(KeyNavigation, CtrlDeleteDeletesEveryListedRecord)
     };
     const Case cases[] = {
         {"one listed record", {7}, "Delete record?", {QStringLiteral("Owner 6")}},
-        {"three listed records", {3, 7, 5}, "Delete all selected records?",
+        {"three listed records",
+         {3, 7, 5},
+         "Delete all selected records?",
          {QStringLiteral("Owner 2"), QStringLiteral("Owner 4"), QStringLiteral("Owner 6")}},
     };
     for (const Case& c : cases) {
@@ -541,7 +553,7 @@ TEST(MouseWheel, NotchesMoveTheCursorAndTheRemainderIsKept)
     {
         const char* name;
         std::vector<int> deltas;
-        int expected;  // from record 50
+        int expected; // from record 50
     };
     const Case cases[] = {
         {"one notch towards the user: one down", {-120}, 51},
@@ -602,7 +614,7 @@ struct TGridWindow
                              &QPushButton::click);
         G.Grid->OnKeyDown = [this](TCustomDBGridEh*, int& key, Qt::KeyboardModifiers) {
             if (key == Qt::Key_Shift || key == Qt::Key_Control)
-                return;  // pressed on their own before the key
+                return; // pressed on their own before the key
             Keys += key == Qt::Key_Escape ? "esc " : key == Qt::Key_Return ? "enter " : "other ";
         };
         Window.show();

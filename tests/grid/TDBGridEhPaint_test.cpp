@@ -80,21 +80,27 @@ TEST(GridPainting, TextPositionsInTitlesAndDataCells)
 
     // A raised title: its text 2 pixels in from the cell's outer corner (1 for the edge, 1 offset).
     const QRect titleInner(13, 1, 63, 15);
-    EXPECT_EQ(FirstPixelDifference(img, WithText(img, titleInner, clBtnFace, font, clWindowText, 14, 2,
-                                                 QStringLiteral("Телефон")), titleInner), "");
+    EXPECT_EQ(FirstPixelDifference(
+                  img, WithText(img, titleInner, clBtnFace, font, clWindowText, 14, 2, QStringLiteral("Телефон")),
+                  titleInner),
+              "");
     // A data cell: 2 in, 2 down (second record, row 2; the first is current).
     const QRect cell(12, 36, 65, 17);
-    EXPECT_EQ(FirstPixelDifference(img, WithText(img, cell, clWindow, font, clWindowText, 14, 38,
-                                                 QStringLiteral("200001")), cell), "");
+    EXPECT_EQ(FirstPixelDifference(
+                  img, WithText(img, cell, clWindow, font, clWindowText, 14, 38, QStringLiteral("200001")), cell),
+              "");
     // Right-aligned in the 60-pixel numhome column: ending 3 pixels left of the cell's edge.
     const QRect home(530, 36, 60, 17);
     const int w2 = TextWidthIn(font, QStringLiteral("2"));
-    EXPECT_EQ(FirstPixelDifference(img, WithText(img, home, clWindow, font, clWindowText, 590 - 3 - w2, 38,
-                                                 QStringLiteral("2")), home), "");
+    EXPECT_EQ(FirstPixelDifference(
+                  img, WithText(img, home, clWindow, font, clWindowText, 590 - 3 - w2, 38, QStringLiteral("2")), home),
+              "");
     // The title of a right-aligned column stays as its title says (left).
     const QRect homeTitle(531, 1, 58, 15);
-    EXPECT_EQ(FirstPixelDifference(img, WithText(img, homeTitle, clBtnFace, font, clWindowText, 532, 2,
-                                                 QStringLiteral("Дом")), homeTitle), "");
+    EXPECT_EQ(
+        FirstPixelDifference(
+            img, WithText(img, homeTitle, clBtnFace, font, clWindowText, 532, 2, QStringLiteral("Дом")), homeTitle),
+        "");
 }
 
 TEST(GridPainting, IndicatorGlyphEightPixelsLeftOfTheEdgeAndCentred)
@@ -159,7 +165,7 @@ TEST(GridPainting, LinesAndRaisedFixedCells)
 TEST(GridPainting, ClosedRecordSetShowsTitlesRaisedFixedCellsAndOneEmptyRow)
 {
     TPinSystemColorsEh pin;
-    TPaintedGrid w(0);  // closed: no scroll bar, columns 67, 282, 180, 62, 61
+    TPaintedGrid w(0); // closed: no scroll bar, columns 67, 282, 180, 62, 61
     w.Grid->Columns()[1]->SetColor(clYellow);
     const QImage img = w.Grab();
     EXPECT_TRUE(AllPixels(img, QRect(1, 19, 9, 15), Rgb(clBtnFace))) << "raised indicator without glyph";
@@ -220,7 +226,7 @@ TEST(GridPainting, OnlyCellsMeetingTheInvalidRegionArePainted)
     grid->viewport()->repaint(QRect(80, 40, 10, 5));
     EXPECT_EQ(grid->Painted, (std::vector<QPoint>{{2, 2}}));
     grid->Painted.clear();
-    grid->viewport()->repaint(QRect(70, 30, 20, 10));  // over a line crossing: four cells
+    grid->viewport()->repaint(QRect(70, 30, 20, 10)); // over a line crossing: four cells
     EXPECT_EQ(grid->Painted.size(), 4u);
     grid->Painted.clear();
     grid->viewport()->repaint();
@@ -303,7 +309,7 @@ TEST(GridPainting, ThemedTitlesShowTheirEdgesAndAPressedTitleIsSunken)
     ASSERT_TRUE(w.Grid->UseThemedFixedCells());
     w.Grid->ColumnDefValues().Title().SetTitleButton(true);
     const auto grey = [](const QImage& img, int x, int y) { return qGray(img.pixel(x, y)); };
-    const int kVisible = 24;  // grey levels between an edge and the face it bounds
+    const int kVisible = 24; // grey levels between an edge and the face it bounds
 
     const QImage img = w.Grab();
     struct Edge
@@ -311,7 +317,7 @@ TEST(GridPainting, ThemedTitlesShowTheirEdgesAndAPressedTitleIsSunken)
         const char* name;
         int x;
     };
-    const Edge edges[] = {{"indicator | numer", 11}, {"numer | vlad", 77},     {"vlad | street", 353},
+    const Edge edges[] = {{"indicator | numer", 11}, {"numer | vlad", 77},       {"vlad | street", 353},
                           {"street | numhome", 529}, {"numhome | numdoor", 590}, {"right of numdoor", 651}};
     for (const Edge& e : edges)
         for (int y : {4, 15})

@@ -31,9 +31,9 @@ TEST(RowWindow, LineDownScrollsPixelsAndRepaintsOnlyTheStripAndTwoRows)
 {
     TOpenGrid o;
     TDBGridEh& g = *o.Grid;
-    QApplication::processEvents();  // paints, so the indicator row is known
+    QApplication::processEvents(); // paints, so the indicator row is known
     ASSERT_EQ(g.LastIndicatorRow(), 1);
-    o.Data->MoveRelative(4);  // current in data row 4 (record 5), inside the window
+    o.Data->MoveRelative(4); // current in data row 4 (record 5), inside the window
     o.Grid->ClearLog();
 
     g.VertScroll(TCustomDBGridEh::saLineDown);
@@ -53,7 +53,7 @@ TEST(RowWindow, LineDownScrollsPixelsAndRepaintsOnlyTheStripAndTwoRows)
 TEST(RowWindow, LineUpGoesToTheRecordAboveTheWindow)
 {
     TOpenGrid o;
-    o.Data->SetRecordNumber(50);  // the window slides down to it: records 42 to 50
+    o.Data->SetRecordNumber(50); // the window slides down to it: records 42 to 50
     ASSERT_EQ(o.Link().FirstRecord(), 41);
     o.Data->MoveRelative(-2);
     o.Grid->VertScroll(TCustomDBGridEh::saLineUp);
@@ -169,8 +169,8 @@ TEST(RowWindow, ExportStyleWalkComesBackToTheSameRecordAndWindow)
     {
         const char* name;
         int records;
-        int goTo;      // record made current by a bookmark (centred)
-        int thenMove;  // then moved within the window
+        int goTo;     // record made current by a bookmark (centred)
+        int thenMove; // then moved within the window
     };
     const Case cases[] = {
         {"middle of a long result", 100, 50, 3},
@@ -244,7 +244,7 @@ TEST(RowWindow, AHeldThumbGoesWhereItIsReleasedWhateverArrivesMeanwhile)
     struct Case
     {
         const char* name;
-        int strayAction;  // QAbstractSlider::SliderAction reaching the bar while held, 0 for none
+        int strayAction; // QAbstractSlider::SliderAction reaching the bar while held, 0 for none
     };
     const Case cases[] = {
         {"nothing else", 0},

@@ -81,8 +81,8 @@ TEST(SelectionRect, BoundsAndCellSelectedInBookmarkOrder)
         QByteArray row;
         bool selected;
     };
-    const Case cases[] = {{"(2, C) inside", 2, C, true},   {"(0, C) left of it", 0, C, false},
-                          {"(2, E) below it", 2, E, false}, {"(1, B) its corner", 1, B, true},
+    const Case cases[] = {{"(2, C) inside", 2, C, true},     {"(0, C) left of it", 0, C, false},
+                          {"(2, E) below it", 2, E, false},  {"(1, B) its corner", 1, B, true},
                           {"(3, D) its corner", 3, D, true}, {"(4, D) right of it", 4, D, false}};
     for (const Case& c : cases) {
         EXPECT_EQ(r.CellSelected(c.col, c.row), c.selected) << c.name;
@@ -177,7 +177,7 @@ TEST(SelectionRows, SortedByBookmarkOrderWithACachedSearch)
     const int before = rows.Comparisons();
     EXPECT_EQ(rows.IndexOf(b5), 1);
     EXPECT_EQ(rows.Comparisons(), before) << "the cache answers the same bookmark again";
-    f.SelectRecord(4);  // the list changes: the cache is dropped
+    f.SelectRecord(4); // the list changes: the cache is dropped
     const int afterChange = rows.Comparisons();
     EXPECT_EQ(rows.IndexOf(b5), 2);
     EXPECT_GT(rows.Comparisons(), afterChange);
@@ -336,13 +336,13 @@ TEST(SelectionMouse, CornerTitleStripAndRectangle)
     ClickAt(vp, 5, 5);
     EXPECT_EQ(f.Sel().SelectionType(), gstNon) << "and clears it again";
 
-    ClickAt(vp, 200, kStripY);  // vlad's strip
+    ClickAt(vp, 200, kStripY); // vlad's strip
     EXPECT_EQ(f.Grid.GridState(), gsNormal) << "no column moving";
     ASSERT_EQ(f.Sel().Columns().Count(), 1);
     EXPECT_EQ(f.Sel().Columns()[0]->FieldName(), QStringLiteral("vlad"));
-    ClickAt(vp, 560, kStripY, Qt::ShiftModifier);  // numhome
+    ClickAt(vp, 560, kStripY, Qt::ShiftModifier); // numhome
     EXPECT_EQ(f.Sel().Columns().Count(), 3);
-    ClickAt(vp, 400, kStripY, Qt::ControlModifier);  // street out
+    ClickAt(vp, 400, kStripY, Qt::ControlModifier); // street out
     EXPECT_EQ(f.Sel().Columns().Count(), 2);
 
     ClickAt(vp, 40, RowY(2));

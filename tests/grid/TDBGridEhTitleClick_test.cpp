@@ -61,7 +61,7 @@ TEST(TitleClick, TheCellUnderThePointerAtTheReleaseCounts)
         const char* name;
         Qt::MouseButton button;
         QPoint press, release;
-        const char* clicked;  // field of the column clicked, "" for none
+        const char* clicked; // field of the column clicked, "" for none
     };
     const Case cases[] = {
         {"left click on Владелец", Qt::LeftButton, {kVladX, 5}, {kVladX, 5}, "vlad"},

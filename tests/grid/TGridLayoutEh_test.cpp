@@ -11,7 +11,7 @@ TEST(MulDiv, RoundsHalvesAwayFromZeroWithA64BitProduct)
     };
     const Case cases[] = {
         {"exact", 6, 4, 3, 8},
-        {"rounds down below half", 275, 302, 282, 295},  // 294.503
+        {"rounds down below half", 275, 302, 282, 295}, // 294.503
         {"half rounds up", 5, 1, 2, 3},
         {"negative half rounds away from zero", -5, 1, 2, -3},
         {"negative divisor", 5, 1, -2, -3},
@@ -220,7 +220,7 @@ TEST(AutoFitColumnsEh, SharesRangesAndRemainders)
         TFitColumns f;
         TColumnEh* narrow = f.Add(65);
         f.Add(275);
-        narrow->SetMinWidth(130);  // its share would be 125
+        narrow->SetMinWidth(130); // its share would be 125
         f.Fit(669);
         EXPECT_EQ(f.Widths(), (W{130, 669 - 130 - 11 - 2 - 1}));
     }
@@ -229,7 +229,7 @@ TEST(AutoFitColumnsEh, SharesRangesAndRemainders)
         f.Add(0, false, 400);
         f.Add(0, false, 300);
         TColumnEh* c = f.Add(50, true, 77);
-        f.Fit(669);  // room 0, less indicator and lines: -15
+        f.Fit(669); // room 0, less indicator and lines: -15
         EXPECT_EQ(c->Width(), 0) << "a negative share leaves the minimum width";
         EXPECT_TRUE(c->OutOfWidthRange());
         c->SetMinWidth(10);
@@ -239,7 +239,7 @@ TEST(AutoFitColumnsEh, SharesRangesAndRemainders)
     {
         TFitColumns f;
         TColumnEh* c = f.Add(50, true, 77);
-        f.Fit(0, false, true);  // room 0 less one line: a share of exactly -1
+        f.Fit(0, false, true); // room 0 less one line: a share of exactly -1
         EXPECT_EQ(c->Width(), 77) << "-1 is ignored";
         EXPECT_TRUE(c->OutOfWidthRange());
     }
@@ -298,7 +298,7 @@ TEST(TCustomGridEh, FewerCellsThanFixedLowerTheFixedCount)
     EXPECT_EQ(g.FixedCols(), 1);
     g.SetRowCount(1);
     EXPECT_EQ(g.FixedRows(), 0);
-    TGridDataLinkEh::CheckMapRoom(0x0FFFFFFE);  // one below the limit is fine
+    TGridDataLinkEh::CheckMapRoom(0x0FFFFFFE); // one below the limit is fine
     EXPECT_EQ(TGridDataLinkEh::NextCapacity(0, 0), 8);
     EXPECT_EQ(TGridDataLinkEh::NextCapacity(8, 8), 16);
     EXPECT_EQ(TGridDataLinkEh::NextCapacity(0x0C000000, 0x0C000000), 0x0FFFFFFF);

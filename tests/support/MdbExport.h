@@ -25,8 +25,8 @@ inline QString MdbExportProgram()
     return QStandardPaths::findExecutable(QStringLiteral("mdb-export"));
 }
 
-#define SKIP_WITHOUT_MDB_EXPORT()                                                                  \
-    if (MdbExportProgram().isEmpty())                                                              \
+#define SKIP_WITHOUT_MDB_EXPORT()                                                                                      \
+    if (MdbExportProgram().isEmpty())                                                                                  \
     GTEST_SKIP() << "mdb-export (Debian package mdbtools) is not installed: nothing to compare with"
 
 inline TMdbExport ParseMdbExport(const QString& csv)
@@ -75,7 +75,7 @@ inline TMdbExport ParseMdbExport(const QString& csv)
             endRow();
             ++i;
         } else {
-            ++i;  // the comma
+            ++i; // the comma
         }
     }
     return out;
@@ -89,9 +89,9 @@ inline TMdbExport RunMdbExport(const QString& file, const QString& table, const 
     env.insert(QStringLiteral("MDB_JET3_CHARSET"), QString::fromLatin1(jet3Charset));
     env.insert(QStringLiteral("MDBICONV"), QStringLiteral("UTF-8"));
     process.setProcessEnvironment(env);
-    process.start(MdbExportProgram(), {QStringLiteral("-D"), QStringLiteral("%Y-%m-%d %H:%M:%S"), QStringLiteral("-T"),
-                                       QStringLiteral("%Y-%m-%d %H:%M:%S"), QStringLiteral("-b"), QStringLiteral("hex"),
-                                       file, table});
+    process.start(MdbExportProgram(),
+                  {QStringLiteral("-D"), QStringLiteral("%Y-%m-%d %H:%M:%S"), QStringLiteral("-T"),
+                   QStringLiteral("%Y-%m-%d %H:%M:%S"), QStringLiteral("-b"), QStringLiteral("hex"), file, table});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         ADD_FAILURE() << "mdb-export failed on " << table.toStdString() << ": "
                       << process.readAllStandardError().toStdString();
@@ -105,18 +105,14 @@ inline TMdbExport RunMdbExport(const QString& file, const QString& table, const 
 struct TKnownDate
 {
     const char* name;
-    int id;  // IDCol
+    int id; // IDCol
     const char* column;
     QDate expected;
 };
 
 inline const std::vector<TKnownDate> kDatesMdbExportCannotPrint = {
-    {"year 9999", 2, "DateTimeCol", QDate(9999, 1, 1)},
-    {"year 9999", 2, "DateCol", QDate(9999, 1, 1)},
-    {"year 9999", 2, "TimeCol", QDate(9999, 1, 1)},
-    {"before 1900", 3, "DateTimeCol", QDate(1898, 1, 1)},
-    {"before 1900", 3, "DateCol", QDate(1899, 1, 1)},
-    {"before 1000", 4, "DateTimeCol", QDate(632, 1, 1)},
-    {"before 1000", 4, "DateCol", QDate(633, 1, 1)},
-    {"before 1000", 4, "TimeCol", QDate(634, 1, 1)},
+    {"year 9999", 2, "DateTimeCol", QDate(9999, 1, 1)}, {"year 9999", 2, "DateCol", QDate(9999, 1, 1)},
+    {"year 9999", 2, "TimeCol", QDate(9999, 1, 1)},     {"before 1900", 3, "DateTimeCol", QDate(1898, 1, 1)},
+    {"before 1900", 3, "DateCol", QDate(1899, 1, 1)},   {"before 1000", 4, "DateTimeCol", QDate(632, 1, 1)},
+    {"before 1000", 4, "DateCol", QDate(633, 1, 1)},    {"before 1000", 4, "TimeCol", QDate(634, 1, 1)},
 };

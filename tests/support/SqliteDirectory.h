@@ -78,10 +78,11 @@ private:
 class TSqliteFile
 {
 public:
-    enum TMode {
-        Create,     // read and write, made if missing
+    enum TMode
+    {
+        Create, // read and write, made if missing
         ReadOnly,
-        Immutable,  // read-only and never changed by anyone, as the directory engine opens it
+        Immutable, // read-only and never changed by anyone, as the directory engine opens it
     };
 
     explicit TSqliteFile(const QString& path, TMode mode = Create) : fPath(path.toStdString())
@@ -101,7 +102,7 @@ public:
             throw std::runtime_error(fPath + ": cannot open: " + message);
         }
     }
-    ~TSqliteFile() { sqlite3_close_v2(fDb); }  // a failure is already on its way when Close was skipped
+    ~TSqliteFile() { sqlite3_close_v2(fDb); } // a failure is already on its way when Close was skipped
     TSqliteFile(const TSqliteFile&) = delete;
     TSqliteFile& operator=(const TSqliteFile&) = delete;
 
@@ -144,7 +145,7 @@ private:
 inline void RunSqlScript(const QString& path, const std::string& script)
 {
     TSqliteFile file(path);
-    file.Exec("PRAGMA synchronous = OFF");  // fixtures need no fsync
+    file.Exec("PRAGMA synchronous = OFF"); // fixtures need no fsync
     file.Exec(script);
     file.Close();
 }
@@ -156,7 +157,7 @@ using TDirectoryRow = std::array<const char*, 5>;
 inline void WriteDirectoryTable(const QString& path, const std::vector<TDirectoryRow>& rows)
 {
     TSqliteFile file(path);
-    file.Exec("PRAGMA synchronous = OFF;"  // fixtures need no fsync
+    file.Exec("PRAGMA synchronous = OFF;" // fixtures need no fsync
               "CREATE TABLE kray(numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT)");
     {
         TSqliteStatement insert = file.Prepare("INSERT INTO kray VALUES(?,?,?,?,?)");
