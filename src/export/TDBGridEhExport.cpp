@@ -11,6 +11,33 @@
 #include <cmath>
 #include <utility>
 
+TSheetCellKindEh SheetCellKindEh(const TColumnEh* column)
+{
+    const TField* field = column->Field();
+    if (!field)
+        return TSheetCellKindEh::Empty;
+    if (column->CellKind() == ctKeyPickList)
+        return TSheetCellKindEh::Text;
+    if (field->IsBlank())
+        return TSheetCellKindEh::Empty;
+    switch (field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+        return TSheetCellKindEh::Integer;
+    case ftLargeint:
+        return TSheetCellKindEh::LargeInteger;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
+        return TSheetCellKindEh::Float;
+    default:
+        return TSheetCellKindEh::Text;
+    }
+}
+
 TDBGridEhExport::TDBGridEhExport() : fCellParams(std::make_unique<TColCellParamsEh>()) {}
 
 TDBGridEhExport::~TDBGridEhExport() = default;

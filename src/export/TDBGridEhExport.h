@@ -49,6 +49,18 @@ constexpr qint64 kExportProgressStep = 4096;
 // Footer totals as Currency values: 64-bit integers counting ten-thousandths.
 using TFooterValues = std::vector<qint64>;
 
+// What a worksheet cell of a data column holds: nothing (no field, or a null value), the display
+// text (pick lists and every other type), or a number read from the stored value.
+enum class TSheetCellKindEh
+{
+    Empty,
+    Text,
+    Integer,
+    LargeInteger,
+    Float
+};
+TSheetCellKindEh SheetCellKindEh(const TColumnEh* column);
+
 class TDBGridEhExport
 {
 public:

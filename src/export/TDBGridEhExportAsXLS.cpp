@@ -158,34 +158,20 @@ void TDBGridEhExportAsXLS::EmitTitleRow(const TColumnsEhList& columns)
 
 void TDBGridEhExportAsXLS::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
 {
-    // Numbers come from the stored value, not from the display text.
-    const TField* field = column->Field();
-    if (!field) {
+    // Numbers come from the stored value, not from the display text; a 64-bit integer keeps its
+    // text.
+    switch (SheetCellKindEh(column)) {
+    case TSheetCellKindEh::Empty:
         WriteBlankCell();
-        return;
-    }
-    if (column->CellKind() == ctKeyPickList) {
-        WriteLabelCell(params.Text);
-        return;
-    }
-    if (field->IsBlank()) {
-        WriteBlankCell();
-        return;
-    }
-    switch (field->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftAutoInc:
-        WriteIntegerCell(field->AsInteger());
         break;
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-    case ftFMTBcd:
-        WriteNumberCell(field->AsFloat());
+    case TSheetCellKindEh::Integer:
+        WriteIntegerCell(column->Field()->AsInteger());
         break;
-    default:
+    case TSheetCellKindEh::Float:
+        WriteNumberCell(column->Field()->AsFloat());
+        break;
+    case TSheetCellKindEh::Text:
+    case TSheetCellKindEh::LargeInteger:
         WriteLabelCell(params.Text);
         break;
     }

@@ -296,47 +296,32 @@ void TDBGridEhExportAsXLSX::EmitTitleRow(const TColumnsEhList& columns)
 void TDBGridEhExportAsXLSX::EmitDataCell(TColumnEh* column, TColCellParamsEh& params)
 {
     // Numbers come from the stored value, not from the display text.
-    const TField* field = column->Field();
-    if (!field) {
+    switch (SheetCellKindEh(column)) {
+    case TSheetCellKindEh::Empty:
         WriteEmptyCell();
-        return;
-    }
-    if (column->CellKind() == ctKeyPickList) {
-        WriteTextCell(params.Text);
-        return;
-    }
-    if (field->IsBlank()) {
-        WriteEmptyCell();
-        return;
-    }
-    switch (field->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftAutoInc:
-        WriteNumberCell(double(field->AsInteger()));
         break;
-    case ftLargeint: {
-        const qint64 value = field->AsInteger();
+    case TSheetCellKindEh::Integer:
+        WriteNumberCell(double(column->Field()->AsInteger()));
+        break;
+    case TSheetCellKindEh::LargeInteger: {
+        // Beyond 2^53 a double would change the number: such values keep their text.
+        const qint64 value = column->Field()->AsInteger();
         if (value >= -kExactDoubleInteger && value <= kExactDoubleInteger)
             WriteNumberCell(double(value));
         else
             WriteTextCell(params.Text);
         break;
     }
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-    case ftFMTBcd: {
+    case TSheetCellKindEh::Float: {
         // A sheet has no infinity or NaN: such values keep their text.
-        const double value = field->AsFloat();
+        const double value = column->Field()->AsFloat();
         if (std::isfinite(value))
             WriteNumberCell(value);
         else
             WriteTextCell(params.Text);
         break;
     }
-    default:
+    case TSheetCellKindEh::Text:
         WriteTextCell(params.Text);
         break;
     }
