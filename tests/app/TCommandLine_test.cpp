@@ -4,6 +4,7 @@
 #include "Exception.h"
 #include "MdbExport.h"
 #include "SqliteDirectory.h"
+#include "XvfbServer.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -415,42 +416,6 @@ TEST(CommandLineRun, AnotherDirectoryFileIsSearchedAndItsFailuresAreReported)
 
 namespace {
 
-// An X server of the test's own, on a display number it picks itself; it ends with the object,
-// and every client of it with it.
-class TXvfb
-{
-public:
-    TXvfb() = default;
-    TXvfb(const TXvfb&) = delete;
-    TXvfb& operator=(const TXvfb&) = delete;
-    ~TXvfb()
-    {
-        fProcess.kill();
-        fProcess.waitForFinished(10000);
-    }
-
-    // Starts the server; returns its display (":N"), or an empty string with the reason in why.
-    QString Start(QString& why)
-    {
-        fProcess.start(QStandardPaths::findExecutable("Xvfb"),
-                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
-        QByteArray number;
-        QDeadlineTimer deadline(20000);
-        while (!number.contains('\n') && !deadline.hasExpired() && fProcess.state() != QProcess::NotRunning) {
-            fProcess.waitForReadyRead(200);
-            number += fProcess.readAllStandardOutput();
-        }
-        if (!number.contains('\n')) {
-            why = "Xvfb gave no display number: " + QString::fromLocal8Bit(fProcess.readAllStandardError());
-            return {};
-        }
-        return u':' + QString::fromLatin1(number.trimmed());
-    }
-
-private:
-    QProcess fProcess;
-};
-
 // The first offset where two byte strings differ, for messages.
 ::testing::AssertionResult SameBytes(const QByteArray& actual, const QByteArray& expected)
 {
@@ -474,7 +439,7 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     QTemporaryDir dir;
     const QString directory = dir.filePath("city.db");
     WriteSmallDirectory(directory);
-    TXvfb xvfb;
+    TXvfbServer xvfb;
     QString why;
     const QString display = xvfb.Start(why);
     ASSERT_FALSE(display.isEmpty()) << why.toStdString();
