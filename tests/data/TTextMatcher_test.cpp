@@ -1,5 +1,6 @@
 // Matching as the directory users know it: case-insensitive for every alphabet, "%" and "_" the
 // only wildcards. Every case runs through both entry points, which must agree.
+#include "ReferenceMatcher.h"
 #include "TTextMatcher.h"
 
 #include <gtest/gtest.h>
@@ -253,37 +254,6 @@ TEST(TextMatcher, CompiledSizeStaysProportionalToThePattern)
     EXPECT_FALSE(many.Matches(tooFew));
     EXPECT_TRUE(many.MatchesUtf8(enough.toUtf8().constData(), enough.toUtf8().size()));
     EXPECT_FALSE(many.MatchesUtf8(tooFew.toUtf8().constData(), tooFew.toUtf8().size()));
-}
-
-// An independent matcher: classic dynamic programming over code points folded one by one.
-bool ReferenceMatch(const QString& pattern, TCondition::Op op, const QString& text)
-{
-    const auto fold = [](const QString& s) {
-        std::u32string out;
-        for (char32_t c : s.toUcs4())
-            out.push_back(QChar::toCaseFolded(c));
-        return out;
-    };
-    const std::u32string p = fold(pattern);
-    const std::u32string t = fold(text);
-    if (op == TCondition::Equal)
-        return p == t;
-    // match[j]: the pattern so far matches the first j text characters.
-    std::vector<char> match(t.size() + 1, 0);
-    match[0] = 1;
-    for (char32_t pc : p) {
-        std::vector<char> next(t.size() + 1, 0);
-        if (pc == U'%') {
-            char any = 0;
-            for (std::size_t j = 0; j <= t.size(); ++j)
-                next[j] = any = char(any | match[j]);
-        } else {
-            for (std::size_t j = 1; j <= t.size(); ++j)
-                next[j] = char(match[j - 1] && (pc == U'_' || pc == t[j - 1]));
-        }
-        match.swap(next);
-    }
-    return match[t.size()];
 }
 
 // Random texts over an alphabet rich in the cases that differ between the two paths: two-byte

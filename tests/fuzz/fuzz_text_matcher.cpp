@@ -3,6 +3,7 @@
 // and as a plain reference matcher does on short inputs; the compiled pattern must stay in
 // proportion to the pattern's length.
 #include "FuzzCheck.h"
+#include "ReferenceMatcher.h"
 #include "TTextMatcher.h"
 
 #include <QList>
@@ -12,40 +13,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Dynamic programming over code points folded one by one: slow, and plainly right.
-bool ReferenceMatch(const QString& pattern, TCondition::Op op, const QString& text)
-{
-    const auto fold = [](const QString& s) {
-        std::u32string out;
-        for (char32_t c : s.toUcs4())
-            out.push_back(QChar::toCaseFolded(c));
-        return out;
-    };
-    const std::u32string p = fold(pattern);
-    const std::u32string t = fold(text);
-    if (op == TCondition::Equal)
-        return p == t;
-    std::vector<char> match(t.size() + 1, 0);
-    match[0] = 1;
-    for (char32_t pc : p) {
-        std::vector<char> next(t.size() + 1, 0);
-        if (pc == U'%') {
-            char any = 0;
-            for (std::size_t j = 0; j <= t.size(); ++j)
-                next[j] = any = char(any | match[j]);
-        } else {
-            for (std::size_t j = 1; j <= t.size(); ++j)
-                next[j] = char(match[j - 1] && (pc == U'_' || pc == t[j - 1]));
-        }
-        match.swap(next);
-    }
-    return match[t.size()];
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
