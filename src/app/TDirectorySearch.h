@@ -27,6 +27,11 @@ public:
     // Opens the directory file, read-only and without a log-in prompt.
     void Connect(const QString& databasePath);
     void Disconnect();
+    // Builds the search index of the directory table in the background (owner names ranked for
+    // sorting); searches use it once it is ready. The window starts it once it has painted.
+    void StartIndexing();
+    // Blocks until the directory's search index is ready (no index: returns at once).
+    void WaitForIndex();
     // The directory file last connected to, as given.
     const QString& DatabasePath() const { return fDatabasePath; }
     // Refuses a file name that names the connected directory file by any path (a link, "..",

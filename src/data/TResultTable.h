@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -125,6 +126,21 @@ class TResultTable
 public:
     explicit TResultTable(std::vector<TResultColumn> columns);
 
+    // A result made of some rows of another, in the given order, without copying them: what an
+    // index answers. The base is shared and must not change any more.
+    static std::unique_ptr<TResultTable> View(std::shared_ptr<const TResultTable> base,
+                                              TPlainBuffer<std::uint32_t> rows);
+    // The row of the base a row of a view stands for (the row itself in a table of its own).
+    int BaseRow(int row) const { return fBase ? int(fBaseRows[std::size_t(row)]) : row; }
+    bool IsView() const { return fBase != nullptr; }
+
+    // The position of each row's value of a text column in the directory's sort order, with equal
+    // values sharing one: sorting rows by it is sorting them by the value. Set on a table before it
+    // is shared; a view answers with its base's ranks.
+    void SetSortRanks(int column, TPlainBuffer<std::uint32_t> ranks);
+    bool HasSortRanks(int column) const;
+    std::uint32_t SortRank(int row, int column) const;
+
     const std::vector<TResultColumn>& Columns() const { return fColumns; }
     int ColumnCount() const { return int(fColumns.size()); }
     int RowCount() const { return fRows; }
@@ -164,6 +180,9 @@ private:
     void Widen();
 
     std::vector<TResultColumn> fColumns;
+    std::shared_ptr<const TResultTable> fBase; // a view's table; null otherwise
+    TPlainBuffer<std::uint32_t> fBaseRows;
+    std::vector<TPlainBuffer<std::uint32_t>> fSortRanks; // by column; empty where none
     TPlainBuffer<char> fArena;
     // End offset of each value in the arena; the top bit marks a null value. Offsets take 32 bits
     // until the arena outgrows them, then every offset moves to 64 bits.

@@ -727,3 +727,28 @@ bool TTextMatcher::MatchesUtf8(const char* data, qsizetype size) const
     }
     return fImpl->MatchUtf8Decoded(p, e);
 }
+
+std::uint32_t TTextMatcher::Signature(const char* utf8, qsizetype size)
+{
+    const TFoldTables& t = FoldTables();
+    const Byte* p = reinterpret_cast<const Byte*>(utf8);
+    const Byte* e = p + size;
+    std::uint32_t signature = 0;
+    while (p < e) {
+        if (*p < 0x80) {
+            signature |= std::uint32_t(1) << (t.Ascii[*p++] & 31);
+            continue;
+        }
+        signature |= std::uint32_t(1) << (Fold(t, DecodeUtf8(p, e)) & 31);
+    }
+    return signature;
+}
+
+std::uint32_t TTextMatcher::RequiredSignature() const
+{
+    std::uint32_t signature = 0;
+    for (char32_t c : fImpl->Chars)
+        if (c != kAnyOne)
+            signature |= std::uint32_t(1) << (c & 31);
+    return signature;
+}
