@@ -166,6 +166,11 @@ void TADOConnection::StartIndexing(const QString& table, const QStringList& rank
         fIndexed->StartIndexing(table, rankedColumns);
 }
 
+std::shared_ptr<const TDirectoryIndex> TADOConnection::Index() const
+{
+    return fIndexed ? fIndexed->Index() : nullptr;
+}
+
 bool TADOConnection::WaitForIndex()
 {
     return fIndexed && fIndexed->WaitForIndex();

@@ -13,6 +13,7 @@
 
 class TADOQuery;
 class TIndexedEngine;
+class TDirectoryIndex;
 
 enum TConnectMode
 {
@@ -75,6 +76,8 @@ public:
     void StartIndexing(const QString& table, const QStringList& rankedColumns);
     // Waits for the index being built; true when it is ready and matches the file.
     bool WaitForIndex();
+    // The index when it is ready (null before, and for a connection that keeps none).
+    std::shared_ptr<const TDirectoryIndex> Index() const;
 
 private:
     friend class TADOQuery;

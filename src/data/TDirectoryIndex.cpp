@@ -4,14 +4,19 @@
 #include "TTextMatcher.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <exception>
 #include <string>
+#include <thread>
 
 namespace {
 
 // Columns whose values are this long on average get signatures: for shorter ones reading the
 // signature costs about what matching the value does.
-constexpr std::size_t kSignedAverageBytes = 12;
+constexpr std::size_t kSignedAverageBytes = 8;
+// Tables of fewer rows are read by one thread.
+constexpr std::uint32_t kParallelRows = 200000;
 // Rows between two looks at the cancel token.
 constexpr std::uint32_t kCancelCheckRows = 1u << 16;
 
@@ -38,8 +43,7 @@ TPlainBuffer<std::uint32_t> SortRanks(const TResultTable& rows, int column)
     for (int row = 0; row < rows.RowCount(); ++row)
         if (!rows.IsNull(row, column))
             order.push_back(std::uint32_t(row));
-    SortRowsByCollation(
-        order, [&](std::uint32_t row) { return rows.Raw(int(row), column); }, {});
+    SortRowsByCollation(order, [&](std::uint32_t row) { return rows.Raw(int(row), column); }, {});
 
     std::vector<std::uint32_t> ranks(std::size_t(rows.RowCount()), 0);
     const TRussianCollation& collation = TRussianCollation::Instance();
@@ -55,9 +59,9 @@ TPlainBuffer<std::uint32_t> SortRanks(const TResultTable& rows, int column)
             if (length >= 0 && previousLength >= 0)
                 equal = length == previousLength && std::equal(key.begin(), key.begin() + length, previousKey.begin());
             else
-                equal = collation.Compare(QString::fromUtf8(rows.Raw(int(order[i - 1]), column)),
-                                          QString::fromUtf8(text))
-                        == 0;
+                equal =
+                    collation.Compare(QString::fromUtf8(rows.Raw(int(order[i - 1]), column)), QString::fromUtf8(text))
+                    == 0;
             if (!equal)
                 ++rank;
         }
@@ -103,7 +107,8 @@ TDirectoryIndex::TDirectoryIndex(QString table, std::unique_ptr<TResultTable> ro
         ThrowIfCancelled(token);
         const int column = [&] {
             for (int i = 0; i < columns; ++i)
-                if (fText[std::size_t(i)] && rows->Columns()[std::size_t(i)].Name.compare(name, Qt::CaseInsensitive) == 0)
+                if (fText[std::size_t(i)]
+                    && rows->Columns()[std::size_t(i)].Name.compare(name, Qt::CaseInsensitive) == 0)
                     return i;
             return -1;
         }();
@@ -164,13 +169,15 @@ std::unique_ptr<TResultTable> TDirectoryIndex::Select(const TSelectStatement& st
     });
 
     const TResultTable& rows = *fRows;
-    const auto passes = [&rows](const TTest& test, std::uint32_t row) {
+    std::vector<TResultTable::TColumnScan> scans;
+    for (const TTest& test : tests)
+        scans.push_back(rows.ScanColumn(test.Column));
+    const auto passes = [&](std::size_t t, std::uint32_t row) {
+        const TTest& test = tests[t];
         if (test.Signatures && (test.Signatures[row] & test.Required) != test.Required)
             return false;
-        if (rows.IsNull(int(row), test.Column))
-            return false;
-        const QByteArrayView text = rows.Raw(int(row), test.Column);
-        return test.Matcher.MatchesUtf8(text.data(), text.size());
+        QByteArrayView text;
+        return scans[t].Get(row, text) && test.Matcher.MatchesUtf8(text.data(), text.size());
     };
 
     std::vector<std::uint32_t> found;
@@ -180,15 +187,49 @@ std::unique_ptr<TResultTable> TDirectoryIndex::Select(const TSelectStatement& st
         for (std::uint32_t row = 0; row < count; ++row)
             found[row] = row;
     } else {
-        for (std::uint32_t row = 0; row < count; ++row) {
-            if (row % kCancelCheckRows == 0)
-                ThrowIfCancelled(token);
-            if (passes(tests.front(), row))
-                found.push_back(row);
+        // The first test reads every row: the rows are split among the processor's cores.
+        const unsigned parts = count < kParallelRows ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+        std::vector<std::vector<std::uint32_t>> partFound(parts);
+        std::vector<std::exception_ptr> failures(parts);
+        std::atomic<bool> stop{false};
+        const auto scanPart = [&](unsigned part) {
+            try {
+                const std::uint32_t from = std::uint32_t(std::uint64_t(count) * part / parts);
+                const std::uint32_t to = std::uint32_t(std::uint64_t(count) * (part + 1) / parts);
+                std::vector<std::uint32_t>& out = partFound[part];
+                for (std::uint32_t row = from; row < to; ++row) {
+                    if ((row - from) % kCancelCheckRows == 0
+                        && (stop.load(std::memory_order_relaxed) || (token && token->IsCancelled()))) {
+                        stop = true;
+                        return;
+                    }
+                    if (passes(0, row))
+                        out.push_back(row);
+                }
+            } catch (...) {
+                failures[part] = std::current_exception();
+                stop = true;
+            }
+        };
+        {
+            std::vector<std::jthread> helpers;
+            for (unsigned part = 1; part < parts; ++part)
+                helpers.emplace_back(scanPart, part);
+            scanPart(0);
         }
+        for (const std::exception_ptr& failure : failures)
+            if (failure)
+                std::rethrow_exception(failure);
+        ThrowIfCancelled(token);
+        std::size_t total = 0;
+        for (const auto& part : partFound)
+            total += part.size();
+        found.reserve(total);
+        for (const auto& part : partFound)
+            found.insert(found.end(), part.begin(), part.end());
         for (std::size_t t = 1; t < tests.size(); ++t) {
             ThrowIfCancelled(token);
-            std::erase_if(found, [&](std::uint32_t row) { return !passes(tests[t], row); });
+            std::erase_if(found, [&](std::uint32_t row) { return !passes(t, row); });
         }
     }
     TPlainBuffer<std::uint32_t> view;

@@ -45,7 +45,7 @@ private:
     QString fTable;
     QString fPath;
     std::shared_ptr<const TResultTable> fRows;
-    std::vector<bool> fText;                             // by column: a text column
+    std::vector<bool> fText;                              // by column: a text column
     std::vector<TPlainBuffer<std::uint32_t>> fSignatures; // by column; empty where not kept
     std::size_t fTextBytes = 0;
 };

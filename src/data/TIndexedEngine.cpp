@@ -34,7 +34,9 @@ struct TFileState
 TFileState StateOf(const QByteArray& path)
 {
     TFileState state;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(path.constData(), &info) != 0)
         return state;
     state.Exists = true;
@@ -137,8 +139,8 @@ void TIndexedEngine::Build()
                         throw EDatabaseError(QStringLiteral("Поле '%1' таблицы '%2' справочника '%3' не текстовое: "
                                                             "поиск идёт без индекса.")
                                                  .arg(column.Name, fTable, fPath));
-            auto built = std::make_shared<const TDirectoryIndex>(fTable, std::move(rows), fRankedColumns,
-                                                                 &fBuildToken, fPath);
+            auto built =
+                std::make_shared<const TDirectoryIndex>(fTable, std::move(rows), fRankedColumns, &fBuildToken, fPath);
             if (*TFingerprint::Of(fPath) == *before) {
                 index = std::move(built);
                 print = before;

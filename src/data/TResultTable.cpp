@@ -278,6 +278,19 @@ void TResultTable::Squeeze()
     fArena.shrink_to_fit();
 }
 
+TResultTable::TColumnScan TResultTable::ScanColumn(int column) const
+{
+    TColumnScan scan;
+    scan.fArena = fArena.data();
+    if (fWideEnds)
+        scan.fEnds64 = fEnds64.data();
+    else
+        scan.fEnds32 = fEnds32.data();
+    scan.fStride = fColumns.size();
+    scan.fColumn = std::size_t(column);
+    return scan;
+}
+
 std::unique_ptr<TResultTable> TResultTable::View(std::shared_ptr<const TResultTable> base,
                                                  TPlainBuffer<std::uint32_t> rows)
 {

@@ -166,6 +166,43 @@ public:
 
     std::size_t MemoryUsed() const;
 
+    // Reads the values of one column row after row without a call per value, for scans of a
+    // table of its own (not a view).
+    class TColumnScan
+    {
+    public:
+        // False for a null value; otherwise value is set.
+        bool Get(std::uint32_t row, QByteArrayView& value) const
+        {
+            const std::size_t cell = std::size_t(row) * fStride + fColumn;
+            std::uint64_t start = 0, end;
+            if (fEnds32) {
+                end = fEnds32[cell];
+                if (end >> 31)
+                    return false;
+                if (cell > 0)
+                    start = fEnds32[cell - 1] & ~(std::uint32_t(1) << 31);
+            } else {
+                end = fEnds64[cell];
+                if (end >> 63)
+                    return false;
+                if (cell > 0)
+                    start = fEnds64[cell - 1] & ~(std::uint64_t(1) << 63);
+            }
+            value = QByteArrayView(fArena + start, qsizetype(end - start));
+            return true;
+        }
+
+    private:
+        friend class TResultTable;
+        const char* fArena = nullptr;
+        const std::uint32_t* fEnds32 = nullptr;
+        const std::uint64_t* fEnds64 = nullptr;
+        std::size_t fStride = 0;
+        std::size_t fColumn = 0;
+    };
+    TColumnScan ScanColumn(int column) const;
+
     // The most bytes one result may fill (values and their offsets): by default three quarters of
     // the machine's physical memory, or of the process's memory limit when that is smaller. EndRow
     // throws EResultTooLarge on the row that goes beyond it. SetMemoryLimit(0) restores the default.

@@ -728,27 +728,48 @@ bool TTextMatcher::MatchesUtf8(const char* data, qsizetype size) const
     return fImpl->MatchUtf8Decoded(p, e);
 }
 
+namespace {
+
+// The signature bit of two characters that follow each other, both folded.
+inline std::uint32_t PairBit(char32_t first, char32_t second)
+{
+    return std::uint32_t(1) << ((std::uint32_t(first * 0x9E3779B1u) ^ std::uint32_t(second * 0x85EBCA77u)) >> 27);
+}
+
+} // namespace
+
 std::uint32_t TTextMatcher::Signature(const char* utf8, qsizetype size)
 {
     const TFoldTables& t = FoldTables();
     const Byte* p = reinterpret_cast<const Byte*>(utf8);
     const Byte* e = p + size;
     std::uint32_t signature = 0;
+    char32_t previous = 0;
+    bool first = true;
     while (p < e) {
-        if (*p < 0x80) {
-            signature |= std::uint32_t(1) << (t.Ascii[*p++] & 31);
-            continue;
-        }
-        signature |= std::uint32_t(1) << (Fold(t, DecodeUtf8(p, e)) & 31);
+        const char32_t c = *p < 0x80 ? char32_t(t.Ascii[*p++]) : Fold(t, DecodeUtf8(p, e));
+        if (!first)
+            signature |= PairBit(previous, c);
+        previous = c;
+        first = false;
     }
     return signature;
 }
 
 std::uint32_t TTextMatcher::RequiredSignature() const
 {
+    const Impl& impl = *fImpl;
     std::uint32_t signature = 0;
-    for (char32_t c : fImpl->Chars)
-        if (c != kAnyOne)
-            signature |= std::uint32_t(1) << (c & 31);
+    const auto add = [&](const TSegment& segment) {
+        for (std::size_t i = 1; i < segment.Chars.size(); ++i)
+            if (segment.Chars[i - 1] != kAnyOne && segment.Chars[i] != kAnyOne)
+                signature |= PairBit(segment.Chars[i - 1], segment.Chars[i]);
+    };
+    add(impl.Head);
+    if (!impl.Exact) {
+        for (const TSegment& segment : impl.Middle)
+            add(segment);
+        add(impl.Tail);
+    }
     return signature;
 }

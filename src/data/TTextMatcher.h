@@ -31,10 +31,11 @@ public:
     // wildcards, a row of "%" costing no more than one.
     std::size_t CompiledBytes() const;
 
-    // A 32-bit summary of the characters of a text, read and folded as the matcher reads them:
-    // bit (c & 31) of every folded character c. A text can match only when its signature holds
-    // every bit of RequiredSignature() (that of the pattern's characters other than % and _), so
-    // an index may skip any other text unread.
+    // A 32-bit summary of the characters of a text, read and folded as the matcher reads them: one
+    // bit for each pair of characters that follow each other. A text can match only when its
+    // signature holds every bit of RequiredSignature() (that of the pairs of characters that follow
+    // each other in the pattern, with no wildcard between), so an index may skip any other text
+    // unread.
     static std::uint32_t Signature(const char* utf8, qsizetype size);
     std::uint32_t RequiredSignature() const;
 

@@ -201,10 +201,11 @@ TEST(TDirectoryIndex, SortRanksOrderAsTheRecordSetSorts)
     {
         TSqliteFile file(path);
         std::mt19937 rng(3);
-        std::string script = "CREATE TABLE kray (numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT); BEGIN;";
+        std::string script =
+            "CREATE TABLE kray (numer TEXT, vlad TEXT, street TEXT, numhome TEXT, numdoor TEXT); BEGIN;";
         for (int r = 0; r < 2000; ++r)
-            script += "INSERT INTO kray VALUES ('" + std::to_string(r) + "', " + RandomValue(rng) + ", " +
-                      RandomValue(rng) + ", '', '');";
+            script += "INSERT INTO kray VALUES ('" + std::to_string(r) + "', " + RandomValue(rng) + ", "
+                      + RandomValue(rng) + ", '', '');";
         file.Exec(script + "COMMIT;");
     }
     const auto sortedNumbers = [&](bool indexed, const QString& field) {
