@@ -8,8 +8,8 @@
 // The file is kept in the folder (default: the system's temporary folder) and reused.
 
 #include "SqliteDirectory.h"
-#include "TDirectoryIndex.h"
 #include "TDemoDirectory.h"
+#include "TDirectoryIndex.h"
 #include "TDirectorySearch.h"
 #include "TSearchCriteria.h"
 
@@ -123,8 +123,7 @@ int main(int argc, char** argv)
         {"every entry", Criteria([](auto& c) { c.Fio = "%", c.FioStyle = 1; }), "vlad LIKE '%%%'"},
     };
 
-    std::printf("directory: %d entries, %s (%.0f MB)\n", rows, qPrintable(path),
-                double(QFileInfo(path).size()) / 1e6);
+    std::printf("directory: %d entries, %s (%.0f MB)\n", rows, qPrintable(path), double(QFileInfo(path).size()) / 1e6);
 
     TDirectorySearch plain;
     plain.Connect(path);
@@ -148,8 +147,7 @@ int main(int argc, char** argv)
                 double(index->MemoryUsed()) / double(index->TextBytes()), (double(after) - double(before)) / 1e6);
 
     TSqliteFile file(path, TSqliteFile::ReadOnly);
-    std::printf("%-24s %9s %12s %12s %12s  %s\n", "search", "found", "index ms", "no index ms", "sqlite3 ms",
-                "target");
+    std::printf("%-24s %9s %12s %12s %12s  %s\n", "search", "found", "index ms", "no index ms", "sqlite3 ms", "target");
     for (const TKind& kind : kinds) {
         int found = 0, plainFound = 0;
         const double withIndex = BestMs(5, [&] { found = RunSearch(indexed, kind.Criteria); });
@@ -157,12 +155,13 @@ int main(int argc, char** argv)
         const double selectOnly = BestMs(5, [&] { index->Select(statement, nullptr); });
         std::printf("    (index Select alone %.1f ms)\n", selectOnly);
         const bool skipPlain = qEnvironmentVariableIsSet("BENCH_INDEX_ONLY");
-        const double without =
-            skipPlain ? 0 : BestMs(1, [&] { plainFound = RunSearch(plain, kind.Criteria); });
+        const double without = skipPlain ? 0 : BestMs(1, [&] { plainFound = RunSearch(plain, kind.Criteria); });
         if (skipPlain)
             plainFound = found;
         long long scanned = 0;
-        const double scan = skipPlain ? 0 : BestMs(1, [&] { scanned = file.QueryNumber("SELECT count(*) FROM kray WHERE " + kind.Where); });
+        const double scan =
+            skipPlain ? 0
+                      : BestMs(1, [&] { scanned = file.QueryNumber("SELECT count(*) FROM kray WHERE " + kind.Where); });
         const bool all = std::string(kind.Name) == "every entry";
         std::printf("%-24s %9d %12.1f %12.1f %12.1f  <= %d ms%s%s\n", kind.Name, found, withIndex, without, scan,
                     all ? 150 : 50, found != plainFound ? "  (COUNTS DIFFER)" : "",
@@ -175,9 +174,8 @@ int main(int argc, char** argv)
     const double sortIndexed = BestMs(3, [&] { indexed.SortBy(QStringLiteral("vlad")); });
     RunSearch(plain, kinds[std::size(kinds) - 1].Criteria);
     const double sortPlain = BestMs(1, [&] { plain.SortBy(QStringLiteral("vlad")); });
-    const double sortScan = BestMs(1, [&] {
-        file.QueryNumber("SELECT count(*) FROM (SELECT vlad FROM kray ORDER BY vlad COLLATE NOCASE)");
-    });
+    const double sortScan = BestMs(
+        1, [&] { file.QueryNumber("SELECT count(*) FROM (SELECT vlad FROM kray ORDER BY vlad COLLATE NOCASE)"); });
     std::printf("\nSortBy owner of %d records: %.0f ms with ranks, %.0f ms comparing texts; sqlite3 ORDER BY %.0f ms "
                 "(target <= 500 ms)\n",
                 indexed.ADOQuery1.RecordCount(), sortIndexed, sortPlain, sortScan);
