@@ -156,6 +156,11 @@ TEST(TDirectoryIndex, JetIndexAnswersAsTheEngine)
         TJetEngine plain(path);
         TIndexedEngine indexed(std::make_unique<TJetEngine>(path), path);
         indexed.StartIndexing(c.Table, {});
+        // Searches while the index is read in the background go to the file, beside the build's
+        // own reading of it.
+        for (const char* typed : {"%ов%", "и%", "%a%"})
+            ASSERT_EQ(Rows(*indexed.Select({c.Table, {TCondition{c.Columns[1], TCondition::Like, typed}}})),
+                      Rows(*plain.Select({c.Table, {TCondition{c.Columns[1], TCondition::Like, typed}}})));
         ASSERT_TRUE(indexed.WaitForIndex()) << indexed.IndexError().toStdString();
         std::mt19937 rng(11);
         std::vector<QString> criteria = RandomCriteria(rng, 300);
