@@ -325,6 +325,23 @@ TEST(BatchRun, ReadsStandardInputAndReportsWhatKeepsItFromStarting)
     EXPECT_EQ(piped.ExitCode, 0) << piped.Err.toStdString();
     EXPECT_EQ(piped.Out, "1\tНайдено 5 записей.\n3\tНайдено 4 записей.\n");
 
+    // A line piped in is answered before the next one comes.
+    {
+        QProcess p;
+        p.start(kProgram, {"--database", directory, "--batch", "-"});
+        ASSERT_TRUE(p.waitForStarted());
+        p.write("--street Мира\n");
+        QByteArray out;
+        while (!out.contains('\n') && p.waitForReadyRead(30000))
+            out += p.readAllStandardOutput();
+        EXPECT_EQ(out.toStdString(), "1\tНайдено 4 записей.\n");
+        p.write("--street Ленина\n");
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.readAllStandardOutput().toStdString(), "2\tНайдено 1 записей.\n");
+        EXPECT_EQ(p.exitCode(), 0);
+    }
+
     const TRun empty = RunProgram({"--database", directory, "--batch", "-"}, QByteArray());
     EXPECT_EQ(empty.ExitCode, 0) << empty.Err.toStdString();
     EXPECT_EQ(empty.Out, "");
