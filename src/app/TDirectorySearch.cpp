@@ -57,6 +57,9 @@ bool TDirectorySearch::Search(const TSearchCriteria& criteria)
     return true;
 }
 
+// Blocks until the directory's search index is ready (no index: returns at once).
+void TDirectorySearch::WaitForIndex() {}
+
 void TDirectorySearch::ShowTable(const QString& table)
 {
     OpenResult(QStringLiteral("SELECT * FROM [") + table + QStringLiteral("];"));

@@ -44,6 +44,8 @@ public:
     // stopped on request (ECancelled, through the query's cancel token) brings the previous result
     // back, in its order and at its record, and keeps the status text.
     bool Search(const TSearchCriteria& criteria);
+    // Blocks until the directory's search index is ready (no index: returns at once).
+    void WaitForIndex();
     // Takes every row of another table of the directory file, as a search takes its result.
     void ShowTable(const QString& table);
     // Orders the open result by a field, ascending; nothing while no result is open.
