@@ -37,6 +37,7 @@ void TDirectorySearch::StartIndexing()
 
 void TDirectorySearch::WaitForIndex()
 {
+    StartIndexing();
     ADOConnection1.WaitForIndex();
 }
 
@@ -56,9 +57,6 @@ bool TDirectorySearch::Search(const TSearchCriteria& criteria)
     OpenResult(statement);
     return true;
 }
-
-// Blocks until the directory's search index is ready (no index: returns at once).
-void TDirectorySearch::WaitForIndex() {}
 
 void TDirectorySearch::ShowTable(const QString& table)
 {

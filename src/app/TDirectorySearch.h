@@ -30,7 +30,8 @@ public:
     // Builds the search index of the directory table in the background (owner names ranked for
     // sorting); searches use it once it is ready. The window starts it once it has painted.
     void StartIndexing();
-    // Blocks until the directory's search index is ready (no index: returns at once).
+    // Starts the index if it is not being built yet and blocks until it is ready (or cannot be
+    // built: the searches then read the file).
     void WaitForIndex();
     // The directory file last connected to, as given.
     const QString& DatabasePath() const { return fDatabasePath; }
@@ -44,8 +45,6 @@ public:
     // stopped on request (ECancelled, through the query's cancel token) brings the previous result
     // back, in its order and at its record, and keeps the status text.
     bool Search(const TSearchCriteria& criteria);
-    // Blocks until the directory's search index is ready (no index: returns at once).
-    void WaitForIndex();
     // Takes every row of another table of the directory file, as a search takes its result.
     void ShowTable(const QString& table);
     // Orders the open result by a field, ascending; nothing while no result is open.
