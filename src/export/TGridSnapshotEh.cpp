@@ -165,10 +165,7 @@ protected:
     QVariant StoredValue(int row, int field) const override { return fTable->Value(row, field); }
     bool StoredIsNull(int row, int field) const override { return fTable->IsNull(row, field); }
     QString StoredText(int row, int field) const override { return fTable->Text(row, field); }
-    bool HasUtf8Text(int field) const override
-    {
-        return IsUtf8Type(fTable->Columns().at(std::size_t(field)).DataType);
-    }
+    bool HasUtf8Text(int field) const override { return IsUtf8Type(fTable->Columns().at(std::size_t(field)).DataType); }
     QByteArrayView StoredUtf8(int row, int field) const override { return fTable->Raw(row, field); }
 
 private:
