@@ -6,7 +6,12 @@
 // + 10 %. Then all representations asked for one after another, and the former way of writing all
 // four at the time of the copy, for comparison.
 //
-// Run: build/bench/bench_clipboard [records] [skip-eager]   (QT_QPA_PLATFORM=offscreen is set)
+// With "x" as second argument, on an X display (e.g. under xvfb-run), each representation is
+// instead read by another program (xclip) through the X clipboard, as a paste does, and the
+// copying process's memory is measured while it serves it.
+//
+// Run: build/bench/bench_clipboard [records] [skip-eager|x]   (QT_QPA_PLATFORM=offscreen is set
+//      unless "x")
 
 #include "TDBGridEh.h"
 #include "TDBGridEhClipboard.h"
@@ -20,6 +25,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -147,10 +154,28 @@ struct TPartCase
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool overX = argc > 2 && QByteArray(argv[2]) == "x";
+    if (!overX)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int records = argc > 1 ? std::atoi(argv[1]) : 1000000;
-    const bool eager = !(argc > 2 && QByteArray(argv[2]) == "skip-eager");
+    const bool eager = !overX && !(argc > 2 && QByteArray(argv[2]) == "skip-eager");
+    QTemporaryDir dir;
+    // Another program reading the clipboard under a name: the bytes it got.
+    auto readByAnotherProgram = [&](const QString& name) -> qint64 {
+        const QString file = dir.filePath(QStringLiteral("pasted"));
+        QProcess xclip;
+        xclip.setStandardOutputFile(file);
+        xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                              QStringLiteral("-o"), QStringLiteral("-t"), name});
+        xclip.waitForStarted();
+        // This process serves the request from its event loop meanwhile.
+        while (xclip.state() != QProcess::NotRunning)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        const qint64 size = QFile(file).size();
+        QFile::remove(file);
+        return size;
+    };
     RegisterClipboardFormatsEh();
 
     std::printf("Preparing %d records...\n", records);
@@ -196,27 +221,36 @@ int main(int argc, char** argv)
         const qint64 placed = StatusBytes("VmRSS:");
         ResetPeak();
         t.restart();
-        const QByteArray bytes = data->data(c.names.first());
-        r.write = Seconds(t);
-        r.size = bytes.size();
-        t.restart();
-        for (const QString& name : c.names)
-            if (data->data(name).size() < bytes.size() - 1)
-                std::printf("  !! %s: short bytes under %s\n", c.label, qPrintable(name));
-        r.again = Seconds(t);
+        if (overX) {
+            r.size = readByAnotherProgram(c.names.first());
+            r.write = Seconds(t);
+            t.restart();
+            for (const QString& name : c.names)
+                if (readByAnotherProgram(name) < r.size - 1)
+                    std::printf("  !! %s: short bytes under %s\n", c.label, qPrintable(name));
+            r.again = Seconds(t);
+        } else {
+            const QByteArray bytes = data->data(c.names.first());
+            r.write = Seconds(t);
+            r.size = bytes.size();
+            t.restart();
+            for (const QString& name : c.names)
+                if (data->data(name).size() < bytes.size() - 1)
+                    std::printf("  !! %s: short bytes under %s\n", c.label, qPrintable(name));
+            r.again = Seconds(t);
+        }
         r.peak = std::max(StatusBytes("VmHWM:") - placed, qint64(0)) + std::max(r.kept, placed - before);
         rows.push_back(r);
     }
     QGuiApplication::clipboard()->clear();
 
-    const qint64 largest = std::max_element(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-                               return a.size < b.size;
-                           })->size;
-    const double placeWorst = std::max_element(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-                                  return a.place < b.place;
-                              })->place;
+    const qint64 largest =
+        std::max_element(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.size < b.size; })->size;
+    const double placeWorst =
+        std::max_element(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.place < b.place; })->place;
     qint64 peakWorst = 0;
-    std::printf("Copy of %d records, each representation asked for by one program (a copy of its own):\n", records);
+    std::printf("Copy of %d records, each representation asked for by one program (a copy of its own)%s:\n", records,
+                overX ? ", read by xclip through the X clipboard" : "");
     std::printf("  %-20s %9s %9s %9s %14s %10s %12s\n", "representation", "place s", "write s", "again s", "bytes",
                 "kept MiB", "peak +MiB");
     std::printf("  (peak: growth of the peak resident memory while writing, plus the kept rows)\n");
@@ -242,8 +276,7 @@ int main(int argc, char** argv)
         qint64 total = 0;
         t.restart();
         for (const TPartCase& c : parts)
-            for (const QString& name : c.names)
-                total += name == c.names.first() ? data->data(name).size() : 0;
+            total += overX ? readByAnotherProgram(c.names.first()) : data->data(c.names.first()).size();
         const double write = Seconds(t);
         std::printf("\nOne copy, every representation asked for in turn: place %.3f s, write %.3f s, "
                     "%lld bytes in all, peak +%.1f MiB\n",

@@ -361,7 +361,7 @@ void TDBGridEhExportAsRTF::WriteExpandedBody(TByteWriterEh& w) const
     const char* const end = p + body.size();
     // The body read so far goes back to the system as the document grows: the two are not
     // held whole at once.
-    constexpr qint64 kDiscardStep = qint64(16) << 20;
+    constexpr qint64 kDiscardStep = qint64(4) << 20;
     qint64 discarded = 0;
     while (p != end) {
         if (p - body.data() - discarded >= kDiscardStep) {
