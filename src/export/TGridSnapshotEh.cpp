@@ -13,6 +13,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -21,6 +22,10 @@ namespace {
 struct TSnapshotRefusedEh
 {
 };
+
+// The longest value kept: the typed stream counts a value's bytes in 32 bits, and a value's
+// windows-1251 bytes are never more than its UTF-8 bytes or its UTF-16 units.
+constexpr qsizetype kLargestValue = std::numeric_limits<qint32>::max();
 
 bool IsIntegral(const QVariant& v)
 {
@@ -64,6 +69,9 @@ void KeepValue(TResultTable& table, const TField* field)
     }
     QByteArrayView utf8;
     if (IsUtf8Type(field->DataType()) && field->DisplayTextUtf8(utf8)) {
+        // A value the typed stream cannot count is refused at the time of the copy, as before.
+        if (utf8.size() > kLargestValue)
+            throw TSnapshotRefusedEh();
         table.AppendText(utf8);
         return;
     }
@@ -110,10 +118,14 @@ void KeepValue(TResultTable& table, const TField* field)
     case ftOraBlob:
         if (v.typeId() != QMetaType::QByteArray)
             throw TSnapshotRefusedEh();
+        if (v.toByteArray().size() > kLargestValue)
+            throw TSnapshotRefusedEh();
         table.AppendBytes(v.toByteArray());
         return;
     default:
         if (v.typeId() != QMetaType::QString)
+            throw TSnapshotRefusedEh();
+        if (v.toString().size() > kLargestValue)
             throw TSnapshotRefusedEh();
         table.AppendText(v.toString().toUtf8());
         return;

@@ -313,4 +313,21 @@ TEST(ClipboardCopy, CopyGridDataPlacesTheRowsAndWritesNothingYet)
     QGuiApplication::clipboard()->clear();
 }
 
+// Before the program ends every representation is written, and the kept rows let go: what the
+// desktop's clipboard keeper asks for then is still served.
+TEST(ClipboardCopy, MakeAllWritesEverythingAndLetsTheRowsGo)
+{
+    auto g = TrickyGrid();
+    const TServed atCopy = Served(*BuildGridClipboardDataEh(g->Grid.get(), true));
+    std::unique_ptr<QMimeData> data = GridClipboardDataEh(g->Grid.get(), true);
+    auto* deferred = dynamic_cast<TDBGridEhClipboardData*>(data.get());
+    ASSERT_TRUE(deferred);
+    deferred->MakeAll();
+    EXPECT_EQ(deferred->Snapshot(), nullptr);
+    g.reset();
+    ExpectSameServed(Served(*data), atCopy);
+    for (int part = 0; part < TDBGridEhClipboardData::cpPartCount; ++part)
+        EXPECT_EQ(deferred->PartWrites(TDBGridEhClipboardData::TPart(part)), 1) << part;
+}
+
 } // namespace
