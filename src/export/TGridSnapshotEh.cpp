@@ -185,6 +185,28 @@ private:
     std::unique_ptr<TResultTable> fTable;
 };
 
+// The grid the kept rows are written through: at the resolution of the grid taken from, which
+// the RTF widths are reckoned at (the window may be on another screen than a new widget).
+class TSnapshotGridEh final : public TCustomDBGridEh
+{
+public:
+    TSnapshotGridEh(int dpiX, int dpiY) : fDpiX(dpiX), fDpiY(dpiY) {}
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        if (m == PdmDpiX)
+            return fDpiX;
+        if (m == PdmDpiY)
+            return fDpiY;
+        return TCustomDBGridEh::metric(m);
+    }
+
+private:
+    int fDpiX;
+    int fDpiY;
+};
+
 // The exported columns, held without a grid: copies with every property the exporters read
 // assigned its value at the time, so that no default of another grid or field can change it.
 class TGridSnapshotEh::TColumns final : public TColumnsOwnerEh
@@ -220,11 +242,13 @@ public:
         fColor = grid.Color();
         fFixedColor = grid.FixedColor();
         fFooterColor = grid.FooterColor();
+        fDpiX = grid.logicalDpiX();
+        fDpiY = grid.logicalDpiY();
     }
     // A grid like the one taken from, bound to the source; the caller owns it.
     std::unique_ptr<TCustomDBGridEh> MakeGrid(TDataSource* source) const
     {
-        auto grid = std::make_unique<TCustomDBGridEh>();
+        std::unique_ptr<TCustomDBGridEh> grid = std::make_unique<TSnapshotGridEh>(fDpiX, fDpiY);
         grid->SetOptions(fOptions);
         grid->SetFlat(fFlat);
         grid->SetDrawMemoText(fDrawMemoText);
@@ -275,6 +299,8 @@ private:
     TColor fColor = clWindow;
     TColor fFixedColor = clBtnFace;
     TColor fFooterColor = clWindow;
+    int fDpiX = 96;
+    int fDpiY = 96;
     TImeModeEh fImeMode{};
     QString fImeName;
     TColumnsEhList fSortMarked;

@@ -42,7 +42,7 @@ TEST(ClipboardCopy, CsvUnderItsWindowsNameInWindows1251AndAsTextCsvInUtf8)
 // characters CSV, RTF and tabbed text escape or keep, empty texts beside nulls, each kind of typed
 // value the typed stream carries, a display format, a right-aligned bold column, a hidden column
 // and a column without a field.
-std::unique_ptr<TExportGrid> TrickyGrid()
+std::unique_ptr<TExportGrid> TrickyGrid(std::unique_ptr<TCustomDBGridEh> grid = nullptr)
 {
     const QDateTime when(QDate(2024, 2, 29), QTime(13, 45, 30), Qt::UTC);
     auto g = std::make_unique<TExportGrid>(
@@ -59,6 +59,10 @@ std::unique_ptr<TExportGrid> TrickyGrid()
             {QStringLiteral(""), -7, -0.125, qlonglong(-1), false, when.addDays(-400), "h3"},
             {QStringLiteral("tab\there\r\nline 漢 € №"), 0, 1e-9, qlonglong(0), true, when.addSecs(1), ""},
             {QStringLiteral("Ромашка"), 123456, 3.0, qlonglong(42), false, when.addMSecs(-1), "h5"}});
+    if (grid) {
+        g->Grid = std::move(grid);
+        g->Grid->resize(600, 300);
+    }
     g->AddColumn(QStringLiteral("name"), QStringLiteral("Владелец"), 120);
     TColumnEh* n = g->AddColumn(QStringLiteral("n"), QStringLiteral("N"), 40);
     n->SetAlignment(taRightJustify);
@@ -328,6 +332,30 @@ TEST(ClipboardCopy, MakeAllWritesEverythingAndLetsTheRowsGo)
     ExpectSameServed(Served(*data), atCopy);
     for (int part = 0; part < TDBGridEhClipboardData::cpPartCount; ++part)
         EXPECT_EQ(deferred->PartWrites(TDBGridEhClipboardData::TPart(part)), 1) << part;
+}
+
+// A grid on a screen of another resolution than a new widget's.
+class TGridAt150 : public TCustomDBGridEh
+{
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        return m == PdmDpiX || m == PdmDpiY ? 150 : TCustomDBGridEh::metric(m);
+    }
+};
+
+// The RTF widths are reckoned at the resolution of the grid copied from.
+TEST(ClipboardCopy, RtfWidthsAtTheResolutionOfTheCopiedGrid)
+{
+    auto g = TrickyGrid(std::make_unique<TGridAt150>());
+    ASSERT_EQ(g->Grid->logicalDpiX(), 150);
+    RegisterClipboardFormatsEh();
+    const QString rtf = WindowsMimeTypeEh(RtfClipboardFormat);
+    const QByteArray atOnce = BuildGridClipboardDataEh(g->Grid.get(), true)->data(rtf);
+    std::unique_ptr<QMimeData> data = GridClipboardDataEh(g->Grid.get(), true);
+    ASSERT_TRUE(dynamic_cast<TDBGridEhClipboardData*>(data.get()));
+    g.reset();
+    EXPECT_BYTES(data->data(rtf), atOnce);
 }
 
 } // namespace
