@@ -2,6 +2,7 @@
 
 #include "TByteWriterEh.h"
 #include "TCustomDBGridEh.h"
+#include "TDBGridEhClipboardData.h"
 #include "TDBGridEhExportAsRTF.h"
 #include "TDBGridEhExportAsText.h"
 #include "TDBGridEhExportAsVCLDBIF.h"
@@ -123,7 +124,8 @@ bool ConfirmEh(const QString& question)
     return ConfirmHook()(question);
 }
 
-std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
+std::unique_ptr<QMimeData> BuildGridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid,
+                                                    const TExportProgressEh& progress)
 {
     if (InternalClipboardFormat.isEmpty())
         RegisterClipboardFormatsEh();
@@ -165,6 +167,17 @@ std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool whole
     mime->setData(WindowsMimeTypeEh(InternalClipboardFormat), stream.Bytes());
     stream.Clear();
     return mime;
+}
+
+std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)
+{
+    if (InternalClipboardFormat.isEmpty())
+        RegisterClipboardFormatsEh();
+    // The copy keeps the rows; the representations are written when a program asks for them.
+    std::unique_ptr<TGridSnapshotEh> snapshot = TGridSnapshotEh::Take(grid, wholeGrid, progress);
+    if (!snapshot)
+        return BuildGridClipboardDataEh(grid, wholeGrid, progress);
+    return std::make_unique<TDBGridEhClipboardData>(std::move(snapshot));
 }
 
 void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress)

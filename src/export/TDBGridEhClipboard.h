@@ -21,10 +21,15 @@ void RegisterClipboardFormatsEh();
 // The mime type under which a desktop format name travels between programs.
 QString WindowsMimeTypeEh(const QString& formatName);
 
-// Builds the four representations of the grid (the whole grid, or its selection) in the copy's
-// placing order; CopyGridData places them on the clipboard.
+// The four representations of the grid (the whole grid, or its selection) under their names in
+// the copy's placing order; CopyGridData places them on the clipboard. The rows are kept now and
+// each representation is written when first asked for (TDBGridEhClipboardData); a grid whose
+// export depends on more than its rows and columns (handlers, footers, lookup fields) has all
+// four written now, as BuildGridClipboardDataEh does.
 std::unique_ptr<QMimeData> GridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid,
                                                const TExportProgressEh& progress = {});
+std::unique_ptr<QMimeData> BuildGridClipboardDataEh(TCustomDBGridEh* grid, bool wholeGrid,
+                                                    const TExportProgressEh& progress = {});
 
 void CopyGridData(TCustomDBGridEh* grid, bool wholeGrid, const TExportProgressEh& progress = {});
 void CutGridData(TCustomDBGridEh* grid, bool wholeGrid);

@@ -359,7 +359,15 @@ void TDBGridEhExportAsRTF::WriteExpandedBody(TByteWriterEh& w) const
     const QByteArrayView body = fBodyStream->View();
     const char* p = body.data();
     const char* const end = p + body.size();
+    // The body read so far goes back to the system as the document grows: the two are not
+    // held whole at once.
+    constexpr qint64 kDiscardStep = qint64(4) << 20;
+    qint64 discarded = 0;
     while (p != end) {
+        if (p - body.data() - discarded >= kDiscardStep) {
+            discarded = p - body.data();
+            fBodyStream->DiscardBefore(discarded);
+        }
         const char* run = p;
         while (end - p >= 8) {
             quint64 word;

@@ -83,6 +83,15 @@ void TMemoryStreamEh::ReleaseMemory()
     fMapped = false;
 }
 
+void TMemoryStreamEh::DiscardBefore(qint64 offset)
+{
+    if (!fMapped)
+        return;
+    const qint64 whole = std::min(offset, fSize) / kHugePage * kHugePage;
+    if (whole > 0)
+        madvise(fMemory, std::size_t(whole), MADV_DONTNEED);
+}
+
 bool TMemoryStreamEh::Reallocate(qint64 capacity)
 {
     const qint64 keep = std::min(fSize, capacity);

@@ -25,6 +25,9 @@ public:
     void SetSize(qint64 size);
     // Empties the stream and frees its memory.
     void Clear();
+    // Gives the memory of the bytes before offset back to the system where it can (whole huge
+    // pages of a large stream), for a reader that has done with them; they read as zeros after.
+    void DiscardBefore(qint64 offset);
 
     // The bytes from 0 to size(); valid until the next change of capacity.
     const char* Memory() const { return fMemory; }

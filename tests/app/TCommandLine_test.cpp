@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -458,6 +459,12 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
     QFile rtf(rtfFile);
     ASSERT_TRUE(rtf.open(QIODevice::ReadOnly));
     const QByteArray expectedRtf = rtf.readAll();
+    const QString csvFile = dir.filePath("result.csv");
+    const TRun exportedCsv = RunProgram({"--database", directory, "--street", "Мира", "--export", csvFile}, exportEnv);
+    ASSERT_EQ(exportedCsv.ExitCode, 0) << exportedCsv.Err.toStdString();
+    QFile csv(csvFile);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray expectedCsv = csv.readAll();
 
     QProcess program;
     program.setProcessEnvironment(env);
@@ -487,7 +494,24 @@ TEST(CommandLineRun, CopyHoldsTheClipboardUntilAnotherProgramTakesItOver)
                              "application/x-qt-windows-mime;value=\"Rich Text Format\"",
                              "application/x-qt-windows-mime;value=\"VCLDBIF\""})
         EXPECT_TRUE(targets.contains(name)) << name << " is not among " << targets.join(' ').toStdString();
+    // Each representation is written when first asked for, and is the same under each of its names.
     EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "text/rtf"}), expectedRtf));
+    EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "text/richtext"}), expectedRtf));
+    EXPECT_TRUE(
+        SameBytes(xclip({"-o", "-t", "application/x-qt-windows-mime;value=\"Rich Text Format\""}), expectedRtf + '\0'));
+    EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "application/x-qt-windows-mime;value=\"Csv\""}), expectedCsv + '\0'));
+    EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "text/csv"}),
+                          QString(QStringDecoder("windows-1251").decode(expectedCsv)).toUtf8()));
+    // The typed stream: five visible columns, then each text in windows-1251 with its length.
+    QByteArray expectedDbif = QByteArray("VCLDBIF\x01\x05\0\0\0", 12) + QByteArray("\x01\0", 2).repeated(5);
+    for (const char* cell :
+         {"2-34-56", "Иванов Иван", "ул. Мира", "12", "5", "3-22-22", "ООО \"Ромашка\" {1}", "ул. Мира", "12а", ""}) {
+        const QByteArray ansi = QStringEncoder("windows-1251").encode(QString::fromUtf8(cell));
+        const qint32 size = qint32(ansi.size());
+        expectedDbif += '\x05' + QByteArray(reinterpret_cast<const char*>(&size), 4) + ansi;
+    }
+    expectedDbif += '\0';
+    EXPECT_TRUE(SameBytes(xclip({"-o", "-t", "application/x-qt-windows-mime;value=\"VCLDBIF\""}), expectedDbif));
     EXPECT_EQ(QString::fromUtf8(xclip({"-o", "-t", "UTF8_STRING"})), "Телефон\tВладелец\tУлица\tДом\tКвартира\r\n"
                                                                      "2-34-56\tИванов Иван\tул. Мира\t12\t5\r\n"
                                                                      "3-22-22\tООО \"Ромашка\" {1}\tул. Мира\t12а\t");

@@ -367,4 +367,25 @@ TEST(RtfExport, AFailedExportLeavesTheTargetUntouched)
     EXPECT_FALSE(g->DataSet.NotifySuspended());
 }
 
+// A document far larger than the steps in which the body already written out is given back to the
+// system: every record row comes out whole and in place.
+TEST(RtfExport, LargeDocumentHasEveryRowIntact)
+{
+    const QVariant wide(QString(600, u'x') + QString(300, QChar(0x0416)));
+    auto rows = [&](int count) {
+        return std::vector<std::vector<QVariant>>(std::size_t(count), std::vector<QVariant>{wide, QStringLiteral("№")});
+    };
+    auto one = TwoColumnGrid(rows(1));
+    auto two = TwoColumnGrid(rows(2));
+    const QByteArray e1 = ExportRtf(*one);
+    const QByteArray e2 = ExportRtf(*two);
+    const qsizetype rowSize = e2.size() - e1.size();
+    ASSERT_GT(rowSize, 3000);
+    const QByteArray head = e1.left(e1.size() - 1 - rowSize);
+    const QByteArray row = e1.mid(head.size(), rowSize);
+    constexpr int kRows = 12000; // a body of over 40 MiB
+    auto many = TwoColumnGrid(rows(kRows));
+    EXPECT_BYTES(ExportRtf(*many), head + row.repeated(kRows) + "}");
+}
+
 } // namespace
