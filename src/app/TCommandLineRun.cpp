@@ -7,6 +7,7 @@
 #include "TApplication.h"
 #include "TDBGridEh.h"
 #include "TDBGridEhClipboard.h"
+#include "TDBGridEhClipboardData.h"
 #include "TDirectoryGrid.h"
 #include "TDirectorySearch.h"
 #include "TFontMetricsEh.h"
@@ -48,6 +49,11 @@ void HoldClipboard(int seconds)
         QTimer::singleShot(std::chrono::seconds(seconds), &loop, &QEventLoop::quit);
     if (clipboard->ownsClipboard())
         loop.exec();
+    // Still ours at the end of the wait: every representation is written now, while the program
+    // runs, so that a clipboard manager taking the data over as the program ends gets them all.
+    if (clipboard->ownsClipboard())
+        if (const auto* data = dynamic_cast<const TDBGridEhClipboardData*>(clipboard->mimeData()))
+            const_cast<TDBGridEhClipboardData*>(data)->MakeAll(); // our own data, placed by this program
 }
 
 // The grid's column that shows a field, by name in any letter case.
