@@ -148,7 +148,15 @@ int main(int argc, char** argv)
 
     TSqliteFile file(path, TSqliteFile::ReadOnly);
     std::printf("%-24s %9s %12s %12s %12s  %s\n", "search", "found", "index ms", "no index ms", "sqlite3 ms", "target");
+    const QString only = qEnvironmentVariable("BENCH_INDEX_KIND"); // one kind, run many times, for a profiler
     for (const TKind& kind : kinds) {
+        if (!only.isEmpty() && only != QLatin1String(kind.Name))
+            continue;
+        if (!only.isEmpty()) {
+            const TSelectStatement statement = ParseSelectStatement(ComposeSearchStatement(kind.Criteria));
+            std::printf("%s: %.1f ms\n", kind.Name, BestMs(100, [&] { index->Select(statement, nullptr); }));
+            continue;
+        }
         int found = 0, plainFound = 0;
         const double withIndex = BestMs(5, [&] { found = RunSearch(indexed, kind.Criteria); });
         const TSelectStatement statement = ParseSelectStatement(ComposeSearchStatement(kind.Criteria));

@@ -34,9 +34,11 @@ public:
     // The rows the statement finds, in the table's order, as a view of the indexed rows.
     std::unique_ptr<TResultTable> Select(const TSelectStatement& statement, const TCancelToken* token) const;
 
-    // Bytes of the indexed text (every text value, as UTF-8) and bytes the index holds in all.
+    // Bytes of the indexed text (every text value, as UTF-8) and bytes the index holds in all: at
+    // most MemoryFactor times the text, unless the rows alone hold more.
     std::size_t TextBytes() const { return fTextBytes; }
     std::size_t MemoryUsed() const;
+    static constexpr double MemoryFactor = 1.5;
 
 private:
     int TextColumn(const QString& name) const; // -1 when the table has no such text column
@@ -45,7 +47,10 @@ private:
     QString fTable;
     QString fPath;
     std::shared_ptr<const TResultTable> fRows;
-    std::vector<bool> fText;                              // by column: a text column
-    std::vector<TPlainBuffer<std::uint32_t>> fSignatures; // by column; empty where not kept
+    std::vector<bool> fText; // by column: a text column
+    // By column, at most one of them kept: 64-bit signatures for long texts, 32-bit ones for the
+    // others, none where they would not pay or the room is spent.
+    std::vector<TPlainBuffer<std::uint64_t>> fWideSignatures;
+    std::vector<TPlainBuffer<std::uint32_t>> fSignatures;
     std::size_t fTextBytes = 0;
 };

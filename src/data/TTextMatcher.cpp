@@ -731,9 +731,9 @@ bool TTextMatcher::MatchesUtf8(const char* data, qsizetype size) const
 namespace {
 
 // The signature bit of two characters that follow each other, both folded.
-inline std::uint32_t PairBit(char32_t first, char32_t second)
+inline std::uint64_t PairBit(char32_t first, char32_t second)
 {
-    return std::uint32_t(1) << ((std::uint32_t(first * 0x9E3779B1u) ^ std::uint32_t(second * 0x85EBCA77u)) >> 27);
+    return std::uint64_t(1) << ((std::uint32_t(first * 0x9E3779B1u) ^ std::uint32_t(second * 0x85EBCA77u)) >> 26);
 }
 
 } // namespace
@@ -743,12 +743,12 @@ inline std::uint32_t PairBit(char32_t first, char32_t second)
 constexpr char32_t kTextStart = 0xFFFFFFFEu;
 constexpr char32_t kTextEnd = 0xFFFFFFFDu;
 
-std::uint32_t TTextMatcher::Signature(const char* utf8, qsizetype size)
+std::uint64_t TTextMatcher::Signature(const char* utf8, qsizetype size)
 {
     const TFoldTables& t = FoldTables();
     const Byte* p = reinterpret_cast<const Byte*>(utf8);
     const Byte* e = p + size;
-    std::uint32_t signature = 0;
+    std::uint64_t signature = 0;
     char32_t previous = kTextStart;
     while (p < e) {
         const char32_t c = *p < 0x80 ? char32_t(t.Ascii[*p++]) : Fold(t, DecodeUtf8(p, e));
@@ -758,10 +758,10 @@ std::uint32_t TTextMatcher::Signature(const char* utf8, qsizetype size)
     return signature | PairBit(previous, kTextEnd);
 }
 
-std::uint32_t TTextMatcher::RequiredSignature() const
+std::uint64_t TTextMatcher::RequiredSignature() const
 {
     const Impl& impl = *fImpl;
-    std::uint32_t signature = 0;
+    std::uint64_t signature = 0;
     const auto pair = [&](char32_t first, char32_t second) {
         if (first != kAnyOne && second != kAnyOne)
             signature |= PairBit(first, second);

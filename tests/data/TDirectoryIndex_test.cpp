@@ -137,6 +137,37 @@ TEST_F(TIndexDifferential, StatementsTheIndexCannotAnswerGoToTheEngine)
     EXPECT_THROW(indexed.Select({"kray", {}}), ECancelled);
 }
 
+TEST(TDirectoryIndex, AnswersAsTheEngineOnADirectoryOfRealisticEntries)
+{
+    // Long owner names and streets fill the signatures as a real directory does.
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("demo.db");
+    TDemoDirectory::Write(path, 20000, true);
+    TSqliteEngine plain(path);
+    TIndexedEngine indexed(std::make_unique<TSqliteEngine>(path), path);
+    indexed.StartIndexing("kray", {"vlad"});
+    ASSERT_TRUE(indexed.WaitForIndex());
+    std::vector<QString> criteria;
+    {
+        // Pieces of stored values, as users type them, in both letter cases.
+        const auto all = plain.Select({"kray", {}});
+        std::mt19937 rng(5);
+        for (int i = 0; i < 150; ++i) {
+            const int row = int(rng() % std::uint32_t(all->RowCount()));
+            const int column = int(rng() % 5);
+            const QString value = all->Text(row, column);
+            const int from = value.isEmpty() ? 0 : int(rng() % std::uint32_t(value.size()));
+            const QString piece = value.mid(from, 1 + int(rng() % 8));
+            criteria.push_back(i % 2 ? piece.toUpper() : piece);
+            criteria.push_back("%" + piece + "%");
+            criteria.push_back(value.left(int(rng() % 6)) + "%");
+        }
+    }
+    std::mt19937 rng(6);
+    ExpectSameAnswers(plain, indexed,
+                      RandomStatements(rng, "kray", {"numer", "vlad", "street", "numhome", "numdoor"}, criteria, 200));
+}
+
 TEST(TDirectoryIndex, JetIndexAnswersAsTheEngine)
 {
     struct TCase
