@@ -1,6 +1,7 @@
 #include "TCommandLine.h"
 
 #include "Exception.h"
+#include "TDirectoryEngine.h"
 
 #include <QFileInfo>
 
@@ -31,8 +32,12 @@ QString CommandLineHelp()
         "печатается число найденных записей, а результат можно упорядочить, выгрузить в файл\n"
         "и скопировать.\n"
         "\n"
-        "  --database ФАЙЛ        искать в ФАЙЛЕ (SQLite или Jet .mdb), а не в справочнике\n"
+        "  --database ФАЙЛ        искать в ФАЙЛЕ (SQLite или Jet .mdb) или на сервере PostgreSQL\n"
+        "                         (postgresql://пользователь@сервер:5432/база), а не в справочнике\n"
         "                         рядом с программой\n"
+        "  --load-into АДРЕС      скопировать таблицу kray справочника в таблицу kray на сервере\n"
+        "                         PostgreSQL (postgresql://...) с индексами для поиска, одной\n"
+        "                         транзакцией; поиск тогда не выполняется\n"
         "  --table ИМЯ            взять все строки таблицы ИМЯ вместо поиска в таблице\n"
         "                         справочника kray (параметры поиска тогда не задаются)\n"
         "  --fio ТЕКСТ            владелец\n"
@@ -74,6 +79,13 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             cl.Database = value(i);
             if (cl.Database.isEmpty())
                 throw Exception(QStringLiteral("Параметру --database нужно имя файла"));
+        } else if (a == QLatin1String("--load-into")) {
+            cl.LoadInto = value(i);
+            if (!IsServerDirectory(cl.LoadInto))
+                throw Exception(FormatMessage(
+                    QStringLiteral(
+                        "Параметру --load-into нужен адрес сервера PostgreSQL (postgresql://...), а не '%s'"),
+                    {DirectoryDisplayName(cl.LoadInto)}));
         } else if (a == QLatin1String("--table")) {
             cl.Table = value(i);
             // The name goes into the statement in square brackets, which it must not close.
@@ -135,6 +147,20 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             QStringLiteral(
                 "--table берёт все строки таблицы; параметры поиска %s относятся только к таблице справочника"),
             {searchOptions.join(QStringLiteral(", "))}));
+    if (!cl.LoadInto.isEmpty()) {
+        QStringList others = searchOptions;
+        if (!cl.Table.isEmpty())
+            others << QStringLiteral("--table");
+        if (!cl.SortField.isEmpty())
+            others << QStringLiteral("--sort");
+        if (!cl.ExportFile.isEmpty())
+            others << QStringLiteral("--export");
+        if (cl.Copy)
+            others << QStringLiteral("--copy");
+        if (!others.isEmpty())
+            throw Exception(FormatMessage(QStringLiteral("--load-into копирует весь справочник и задаётся без %s"),
+                                          {others.join(QStringLiteral(", "))}));
+    }
     if (copyWaitGiven && !cl.Copy)
         throw Exception(QStringLiteral("Параметр --copy-wait задаётся только вместе с --copy"));
     if (!cl.Format.isEmpty() && cl.ExportFile.isEmpty())

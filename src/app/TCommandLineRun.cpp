@@ -10,6 +10,7 @@
 #include "TDirectoryGrid.h"
 #include "TDirectorySearch.h"
 #include "TFontMetricsEh.h"
+#include "TPostgresLoader.h"
 #include "TProgramFiles.h"
 #include "TScopeExit.h"
 #include "TTerminalProgress.h"
@@ -24,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -73,6 +75,43 @@ void InterruptSearch(int) noexcept
     gInterrupt.Cancel();
 }
 
+// Copies the directory the program would search into the server. On a terminal the copy shows its
+// progress as an export does, and the index stage which index is being built. Errors go to the
+// error sink.
+bool LoadInto(const TProgramFiles& files, const QString& uri)
+{
+    bool loaded = false;
+    RunHandler(nullptr, [&] {
+        const QString source = files.DatabasePath();
+        if (!IsServerDirectory(source) && !QFileInfo(source).isFile())
+            files.CheckDatabaseFound();
+        TTerminalProgress copying(stderr, QStringLiteral("Загрузка на сервер"));
+        const bool terminal = TTerminalProgress::IsTerminal(stderr);
+        bool stageShown = false;
+        TScopeExit wipe([&] {
+            if (stageShown)
+                std::fprintf(stderr, "\r\033[K");
+        });
+        const qint64 count =
+            TPostgresLoader::Load(source, uri, [&](TPostgresLoader::TStage stage, qint64 done, qint64 total) {
+                if (stage == TPostgresLoader::TStage::Copying) {
+                    copying.Update(done, total);
+                } else if (stage == TPostgresLoader::TStage::Indexing && terminal) {
+                    copying.Clear();
+                    std::fprintf(
+                        stderr, "\r\033[K%s",
+                        QStringLiteral("Построение индексов: %1 из %2").arg(done).arg(total).toLocal8Bit().constData());
+                    std::fflush(stderr);
+                    stageShown = true;
+                }
+            });
+        std::printf("%s\n", qPrintable(FormatMessage(QStringLiteral("Загружено %s записей в справочник '%s'."),
+                                                     {QString::number(count), DirectoryDisplayName(uri)})));
+        loaded = true;
+    });
+    return loaded;
+}
+
 } // namespace
 
 int RunCommandLine(const TCommandLine& commandLine)
@@ -85,7 +124,10 @@ int RunCommandLine(const TCommandLine& commandLine)
     TScopeExit restoreSink([] { SetErrorSink(nullptr); });
     TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
     if (!commandLine.Database.isEmpty())
-        files.Database = QFileInfo(commandLine.Database).absoluteFilePath();
+        files.Database = IsServerDirectory(commandLine.Database) ? commandLine.Database
+                                                                 : QFileInfo(commandLine.Database).absoluteFilePath();
+    if (!commandLine.LoadInto.isEmpty())
+        return LoadInto(files, commandLine.LoadInto) ? 0 : 1;
 
     TDirectorySearch directory;
     TScopeExit disconnect([&directory] { RunHandler(nullptr, [&directory] { directory.Disconnect(); }); });
@@ -126,7 +168,8 @@ int RunCommandLine(const TCommandLine& commandLine)
             });
         // Stopped, or interrupted just as it ended: either way the user asked to stop.
         if (gInterrupt.IsCancelled()) {
-            std::fprintf(stderr, "phonebook: %s\n", qPrintable(ECancelled(directory.DatabasePath()).Reason()));
+            std::fprintf(stderr, "phonebook: %s\n",
+                         qPrintable(ECancelled(DirectoryDisplayName(directory.DatabasePath())).Reason()));
             return kInterruptedExitCode;
         }
     }

@@ -203,8 +203,7 @@ void AppendValue(TResultTable& table, const PGresult* row, int column, TFieldTyp
         const QString value = QString::fromLatin1(text, length);
         QDateTime dt;
         if (type == ftTime) {
-            dt = QDateTime(QDate(1899, 12, 30), QTime::fromString(value.left(12), Qt::ISODateWithMs),
-                           QTimeZone::utc());
+            dt = QDateTime(QDate(1899, 12, 30), QTime::fromString(value.left(12), Qt::ISODateWithMs), QTimeZone::utc());
         } else {
             QString iso = value;
             iso.replace(u' ', u'T');

@@ -10,8 +10,8 @@
 #include "TSqliteEngine.h"
 
 #include <QElapsedTimer>
-#include <QTimeZone>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,7 @@ std::multiset<QString> Rows(const TResultTable& table)
 TSelectStatement Where(const QString& conditions, const QString& table = QStringLiteral("kray"))
 {
     return ParseSelectStatement(QStringLiteral("SELECT * FROM ") + table
-                                + (conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions)
-                                + u';');
+                                + (conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions) + u';');
 }
 
 class PostgresEngineTest : public ::testing::Test
@@ -156,8 +155,9 @@ TEST_F(PostgresEngineTest, FaultsCarryTheServersMessage)
     };
     const QString socket = PostgresServer().SocketFolder();
     const TCase cases[] = {
-        {"no server", QStringLiteral("postgresql://postgres:geheim@/phonebook?host=/nonexistent-pb"),
-         QString(), QStringLiteral("Не удаётся подключиться к справочнику 'postgresql://postgres@/phonebook?host=/nonexistent-pb'")},
+        {"no server", QStringLiteral("postgresql://postgres:geheim@/phonebook?host=/nonexistent-pb"), QString(),
+         QStringLiteral(
+             "Не удаётся подключиться к справочнику 'postgresql://postgres@/phonebook?host=/nonexistent-pb'")},
         {"wrong password", QStringLiteral("postgresql://pb_secret:wrong@/phonebook?host=") + socket, QString(),
          QStringLiteral("password authentication failed for user \"pb_secret\"")},
         {"no database", PostgresServer().Uri(QStringLiteral("nowhere")), QString(),
@@ -166,9 +166,8 @@ TEST_F(PostgresEngineTest, FaultsCarryTheServersMessage)
          QStringLiteral("relation \"nothing\" does not exist")},
         {"missing field", Uri(), QStringLiteral("SELECT * FROM kray WHERE owner like \"x\";"),
          QStringLiteral("нет поля 'owner'")},
-        {"statement timeout",
-         Uri() + QStringLiteral("&options=-c%20statement_timeout%3D200"), QStringLiteral("SELECT * FROM slow;"),
-         QStringLiteral("canceling statement due to statement timeout")},
+        {"statement timeout", Uri() + QStringLiteral("&options=-c%20statement_timeout%3D200"),
+         QStringLiteral("SELECT * FROM slow;"), QStringLiteral("canceling statement due to statement timeout")},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -276,7 +275,8 @@ TEST(PostgresNames, PasswordsNeverShow)
               QStringLiteral("postgres://db/phones?sslmode=require"));
     EXPECT_EQ(DirectoryDisplayName(QStringLiteral("postgresql://db/phones?password=x")),
               QStringLiteral("postgresql://db/phones"));
-    EXPECT_EQ(DirectoryDisplayName(QStringLiteral("/home/ann/phonebook.mdb")), QStringLiteral("/home/ann/phonebook.mdb"));
+    EXPECT_EQ(DirectoryDisplayName(QStringLiteral("/home/ann/phonebook.mdb")),
+              QStringLiteral("/home/ann/phonebook.mdb"));
     EXPECT_TRUE(IsServerDirectory(QStringLiteral("PostgreSQL://x/y")));
     EXPECT_FALSE(IsServerDirectory(QStringLiteral("postgresql.mdb")));
 }
@@ -289,8 +289,7 @@ TEST(PostgresNames, NarrowingPatterns)
               QStringLiteral("^.*1.2.*"));
     EXPECT_EQ(TPostgresEngine::NarrowingPattern(QStringLiteral("a%.\\"), TCondition::Equal),
               QStringLiteral("^[Aa]\\%\\.\\\\$"));
-    EXPECT_EQ(TPostgresEngine::NarrowingPattern(QStringLiteral("k"), TCondition::Like),
-              QStringLiteral("^[Kk\u212A]$"));
+    EXPECT_EQ(TPostgresEngine::NarrowingPattern(QStringLiteral("k"), TCondition::Like), QStringLiteral("^[Kk\u212A]$"));
     EXPECT_EQ(TPostgresEngine::NarrowingPattern(QString(QChar(0)), TCondition::Like), QString());
     EXPECT_EQ(TPostgresEngine::NarrowingPattern(QString(100, u'7'), TCondition::Like),
               u'^' + QString(64, u'7') + QStringLiteral(".*"));
@@ -301,8 +300,8 @@ TEST(PostgresNames, NarrowingPatterns)
 // two engines must find the same rows, whatever the server's own letter-case rules are.
 
 const char* const kPieces[] = {
-    "Иванов", "иванова", "ИВАН", "Ёлкин", "ёлка", "елка", "Е",  "ё",  " ",      "k",      "K",   "\u212A",
-    "i",      "\u0130",  "ı",    "ß",     "ẞ",    "ss",   "SS", "12", "%",      "_",      "\"",  "'",
+    "Иванов", "иванова", "ИВАН", "Ёлкин", "ёлка", "елка", "Е",  "ё",  " ",      "k",          "K",  "\u212A",
+    "i",      "\u0130",  "ı",    "ß",     "ẞ",    "ss",   "SS", "12", "%",      "_",          "\"", "'",
     "\\",     "ООО",     "Σ",    "ς",     "σ",    "ſ",    "µ",  "μ",  "\uFFFD", "\U0001F600", "\t", "\n",
 };
 
@@ -318,9 +317,9 @@ std::string RandomValue(std::mt19937& rng, bool& isNull)
 
 std::vector<QString> RandomCriteria(std::mt19937& rng, int count)
 {
-    static const char* const alphabet[] = {"и", "И", "в", "ё",  "Ё", "е", "k",  "K", "\u212A", "ß", "ẞ", "s",
-                                           "S", "ſ", "i", "I",  "ı", "İ", "σ",  "ς", "Σ",      "1", "2", "%",
-                                           "%", "_", "'", "\\", " ", "µ", "\t", "ss", "\uFFFD"};
+    static const char* const alphabet[] = {"и", "И", "в", "ё", "Ё", "е",  "k", "K", "\u212A", "ß",  "ẞ",
+                                           "s", "S", "ſ", "i", "I", "ı",  "İ", "σ", "ς",      "Σ",  "1",
+                                           "2", "%", "%", "_", "'", "\\", " ", "µ", "\t",     "ss", "\uFFFD"};
     std::vector<QString> out = {QString(), QStringLiteral("%"), QStringLiteral("_"), QStringLiteral("\\%"),
                                 QString(300, u'ё')};
     while (int(out.size()) < count) {

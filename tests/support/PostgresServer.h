@@ -32,7 +32,8 @@ class TPostgresServer
 public:
     TPostgresServer()
     {
-        const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        const QStringList found =
+            QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
         for (auto it = found.rbegin(); it != found.rend(); ++it) {
             const QString bin = QStringLiteral("/usr/lib/postgresql/") + *it + QStringLiteral("/bin/");
             if (QFileInfo::exists(bin + QStringLiteral("initdb"))) {
@@ -52,7 +53,8 @@ public:
         const QString data = fRoot + QStringLiteral("/data");
         Run(fBin + QStringLiteral("initdb"),
             {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-E"),
-             QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"), QStringLiteral("trust")});
+             QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"),
+             QStringLiteral("trust")});
         QFile hba(data + QStringLiteral("/pg_hba.conf"));
         if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
             throw std::runtime_error("cannot write pg_hba.conf");
@@ -77,9 +79,9 @@ public:
             return;
         fStarted = false;
         try {
-            Run(fBin + QStringLiteral("pg_ctl"), {QStringLiteral("-D"), fRoot + QStringLiteral("/data"),
-                                                  QStringLiteral("-m"), QStringLiteral("immediate"),
-                                                  QStringLiteral("-w"), QStringLiteral("stop")});
+            Run(fBin + QStringLiteral("pg_ctl"),
+                {QStringLiteral("-D"), fRoot + QStringLiteral("/data"), QStringLiteral("-m"),
+                 QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
         } catch (...) {
         }
         fDir.reset();
@@ -134,9 +136,9 @@ private:
         QProcess process;
         if (asServerUser && geteuid() == 0) {
             process.setProgram(QStringLiteral("runuser"));
-            process.setArguments(QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                                             program}
-                                 + arguments);
+            process.setArguments(
+                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), program}
+                + arguments);
         } else {
             process.setProgram(program);
             process.setArguments(arguments);
@@ -144,8 +146,7 @@ private:
         process.setWorkingDirectory(fRoot.isEmpty() ? QDir::tempPath() : fRoot);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start();
-        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit
-            || process.exitCode() != 0)
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
             throw std::runtime_error(("test server: " + program + u' ' + arguments.join(u' ') + QStringLiteral(": ")
                                       + QString::fromLocal8Bit(process.readAll()))
                                          .toStdString());
