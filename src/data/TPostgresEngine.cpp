@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -48,6 +49,87 @@ const std::map<char32_t, std::vector<char32_t>>& FoldClasses()
         return byMember;
     }();
     return classes;
+}
+
+// The plain pair of a letter: its folded form and that form's upper case. Every other member of
+// its class is a rare form.
+bool IsPlainForm(char32_t member)
+{
+    const char32_t folded = QChar::toCaseFolded(member);
+    return member == folded || member == QChar::toUpper(folded);
+}
+
+// The bracket of every rare letter form, in ASCII (\uXXXX, \UXXXXXXXX), ranges merged.
+const QString& VariantBracket()
+{
+    static const QString bracket = [] {
+        std::vector<char32_t> rare;
+        for (const auto& [member, members] : FoldClasses())
+            if (!IsPlainForm(member))
+                rare.push_back(member);
+        auto escaped = [](char32_t c) {
+            return c > 0xFFFF ? QStringLiteral("\\U%1").arg(uint(c), 8, 16, QLatin1Char('0'))
+                              : QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        };
+        QString out = QStringLiteral("[");
+        for (std::size_t i = 0; i < rare.size();) {
+            std::size_t j = i;
+            while (j + 1 < rare.size() && rare[j + 1] == rare[j] + 1)
+                ++j;
+            out += escaped(rare[i]);
+            if (j > i)
+                out += u'-' + escaped(rare[j]);
+            i = j + 1;
+        }
+        return out + u']';
+    }();
+    return bracket;
+}
+
+// Texts that every value without rare letter forms matching the prefix starts with: the plain
+// pairs of its first characters, as many characters as keep the combinations at most kMaxRanges.
+constexpr std::size_t kMaxRanges = 64;
+
+std::vector<std::u32string> PrefixVariants(const QString& prefix)
+{
+    std::vector<std::u32string> variants = {std::u32string()};
+    for (char32_t c : prefix.toUcs4()) {
+        if (c == 0)
+            break;
+        std::vector<char32_t> forms = {c};
+        if (FoldClasses().count(c)) {
+            const char32_t folded = QChar::toCaseFolded(c);
+            forms = {folded};
+            if (QChar::toUpper(folded) != folded)
+                forms.push_back(QChar::toUpper(folded));
+        }
+        if (variants.size() * forms.size() > kMaxRanges)
+            break;
+        std::vector<std::u32string> next;
+        for (const auto& v : variants)
+            for (char32_t f : forms)
+                next.push_back(v + f);
+        variants.swap(next);
+    }
+    if (variants.front().empty())
+        variants.clear();
+    return variants;
+}
+
+// The smallest text above every text that starts with the given one, in code-point order (which
+// is the byte order the pattern operators of a b-tree compare in).
+std::u32string PrefixSuccessor(std::u32string text)
+{
+    while (!text.empty() && text.back() == 0x10FFFF)
+        text.pop_back();
+    if (!text.empty())
+        text.back() = text.back() == 0xD7FF ? 0xE000 : text.back() + 1;
+    return text;
+}
+
+QByteArray Utf8(const std::u32string& text)
+{
+    return QString::fromUcs4(text.data(), qsizetype(text.size())).toUtf8();
 }
 
 // One character of a regular expression standing for exactly itself.
@@ -235,7 +317,12 @@ void AppendValue(TResultTable& table, const PGresult* row, int column, TFieldTyp
 
 } // namespace
 
-QString TPostgresEngine::NarrowingPattern(const QString& literal, TCondition::Op op)
+QString TPostgresEngine::VariantIndexCondition(const QString& column)
+{
+    return column + QStringLiteral(" ~ '") + VariantBracket() + u'\'';
+}
+
+QString TPostgresEngine::NarrowingPattern(const QString& literal, TCondition::Op op, bool allForms)
 {
     QString out = QStringLiteral("^");
     int chars = 0;
@@ -265,10 +352,11 @@ QString TPostgresEngine::NarrowingPattern(const QString& literal, TCondition::Op
         if (it == classes.end()) {
             AppendRegexChar(out, c);
         } else {
-            out += u'[';
+            QString members;
             for (char32_t m : it->second)
-                AppendRegexChar(out, m);
-            out += u']';
+                if (allForms || IsPlainForm(m))
+                    AppendRegexChar(members, m);
+            out += members.size() > 1 ? u'[' + members + u']' : members;
         }
     }
     if (!anyRun)
@@ -555,7 +643,8 @@ std::unique_ptr<TResultTable> TPostgresEngine::Impl::Read(const TSelectStatement
             continue;
         }
         QByteArray value = QuoteIdentifier(column->Name);
-        if (!IsTextType(PQftype(probe.get(), index)))
+        const bool text = IsTextType(PQftype(probe.get(), index));
+        if (!text)
             value += "::text";
         where += where.isEmpty() ? " WHERE " : " AND ";
         // An exact value without letters is also its own equality, which a b-tree answers.
@@ -566,8 +655,34 @@ std::unique_ptr<TResultTable> TPostgresEngine::Impl::Read(const TSelectStatement
             params.push_back(literal.toUtf8());
             where += value + " = $" + QByteArray::number(params.size()) + " AND ";
         }
-        params.push_back(pattern.toUtf8());
-        where += value + " ~ $" + QByteArray::number(params.size());
+        const QString plain = NarrowingPattern(literal, condition.Operator, false);
+        auto param = [&](const QByteArray& bytes) {
+            params.push_back(bytes);
+            return "$" + QByteArray::number(params.size());
+        };
+        if (!text) {
+            where += value + " ~ " + param(pattern.toUtf8());
+            continue;
+        }
+        // A literal start: the b-tree's ranges of its plain letter-case combinations.
+        QByteArray ranges;
+        for (const std::u32string& start : PrefixVariants(tests.back().Matcher.LiteralPrefix())) {
+            ranges += ranges.isEmpty() ? "(" : " OR ";
+            ranges += "(" + value + " ~>=~ " + param(Utf8(start)) + " AND " + value + " ~<~ "
+                      + param(Utf8(PrefixSuccessor(start))) + ")";
+        }
+        if (!ranges.isEmpty())
+            ranges += ") AND ";
+        if (plain == pattern) {
+            where += "(" + ranges + value + " ~ " + param(pattern.toUtf8()) + ")";
+        } else {
+            // The plain pairs for the values without rare letter forms; every form for the others,
+            // found through the partial index of such values (the expression for every form is kept
+            // from the trigram index, which serves it poorly).
+            where += "((" + ranges + value + " ~ " + param(plain.toUtf8()) + ") OR ("
+                     + TPostgresEngine::VariantIndexCondition(QString::fromUtf8(value)).toUtf8() + " AND (" + value
+                     + " || '') ~ " + param(pattern.toUtf8()) + "))";
+        }
     }
     probe.reset();
 

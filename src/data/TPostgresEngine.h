@@ -4,10 +4,13 @@
 // places (PGPASSWORD, ~/.pgpass, a service file); the program never keeps one.
 //
 // Every search runs in a read-only transaction of its own. The server only narrows: each condition
-// becomes a regular expression with bound parameters in which every letter stands as the bracket
-// of all the characters our matcher folds alike, so the server's own letter-case rules (its locale)
-// cannot drop a row; the trigram and b-tree indexes serve those expressions. Our matcher then
-// decides every row the server hands out, so the answers are exactly those of the file engines.
+// becomes regular expressions with bound parameters in which every letter stands as the bracket
+// of the characters our matcher folds alike, so the server's own letter-case rules (its locale)
+// cannot drop a row. A letter's plain pair ([Вв]) is what the trigram indexes serve well; its rare
+// other forms (the rounded Cyrillic ᲀ beside в, the long ſ, the Kelvin sign) go into a second
+// expression that only rows holding such a form at all are tried with (a small partial index,
+// VariantIndexCondition, finds those rows). Our matcher then decides every row the server hands
+// out, so the answers are exactly those of the file engines.
 // Rows stream in one by one (libpq's single-row mode) into the result table; a cancelled search
 // is cancelled on the server too. A connection the server lost is made again by the next search.
 
@@ -33,9 +36,15 @@ public:
     // The server's process serving this connection (0 while none is open).
     int ServerProcessId() const;
 
-    // The expression the server narrows a condition with ("^[иИ][вВ].*"), matching a superset of
-    // what our matcher accepts for it; empty when no text can match (a literal holding U+0000).
-    static QString NarrowingPattern(const QString& literal, TCondition::Op op);
+    // The expression the server narrows a condition with ("^[Ии][Вв].*"): with every form of each
+    // letter (allForms) it matches a superset of what our matcher accepts; with the plain pairs
+    // only, a superset among the values that hold no rare letter form. Empty when no text can
+    // match (a literal holding U+0000).
+    static QString NarrowingPattern(const QString& literal, TCondition::Op op, bool allForms = true);
+    // "<column> ~ '[...]'": the values that hold a rare letter form, the predicate of the partial
+    // index that finds them (written exactly so, in ASCII, for the server to see that the index
+    // serves the search).
+    static QString VariantIndexCondition(const QString& column);
 
 private:
     struct Impl;

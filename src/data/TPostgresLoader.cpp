@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "TDirectoryEngine.h"
+#include "TPostgresEngine.h"
 #include "TScopeExit.h"
 
 #include <QByteArray>
@@ -133,6 +134,11 @@ QStringList TPostgresLoader::IndexStatements(const QString& table)
         statements << QStringLiteral("CREATE INDEX %1_%2_trgm ON %1 USING gin (%2 gin_trgm_ops)").arg(table, field);
     for (const char* field : {"vlad", "numer", "numhome", "numdoor"})
         statements << QStringLiteral("CREATE INDEX %1_%2_prefix ON %1 (%2 text_pattern_ops)").arg(table, field);
+    // The few values that hold a rare letter form (ᲀ for в, ſ for s), for the searches to try them
+    // with every form of each letter.
+    for (const char* field : kFields)
+        statements << QStringLiteral("CREATE INDEX %1_%2_variants ON %1 (%2) WHERE %3")
+                          .arg(table, field, TPostgresEngine::VariantIndexCondition(QString::fromLatin1(field)));
     return statements;
 }
 
@@ -227,8 +233,8 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
 
     server.Exec(QStringLiteral("DROP TABLE IF EXISTS ") + kTable);
     server.Exec(QStringLiteral("ALTER TABLE ") + kLoading + QStringLiteral(" RENAME TO ") + kTable);
-    const QStringList names = server.Exec(QStringLiteral(
-        "SELECT indexrelid::regclass::text FROM pg_index WHERE indrelid = 'kray'::regclass"));
+    const QStringList names = server.Exec(
+        QStringLiteral("SELECT indexrelid::regclass::text FROM pg_index WHERE indrelid = 'kray'::regclass"));
     for (const QString& index : names) {
         if (index.startsWith(kLoading))
             server.Exec(QStringLiteral("ALTER INDEX %1 RENAME TO %2").arg(index, kTable + index.mid(kLoading.size())));

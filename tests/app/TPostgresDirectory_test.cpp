@@ -68,8 +68,8 @@ protected:
     {
         PGconn* conn = PQconnectdb(fUri.toUtf8().constData());
         PGresult* r = PQexec(conn, sql.c_str());
-        std::string value = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0)
-                                                                                      : PQerrorMessage(conn);
+        std::string value =
+            PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : PQerrorMessage(conn);
         PQclear(r);
         PQfinish(conn);
         return value;
@@ -129,8 +129,10 @@ TEST_F(ServerDirectoryTest, CommandLineSearchesAndExportsAsOnTheFile)
 TEST_F(ServerDirectoryTest, AFailedLoadLeavesTheOldTable)
 {
     ASSERT_EQ(RunProgram({"--database", fFile, "--load-into", fUri}).ExitCode, 0);
-    Sql("CREATE ROLE pb_reader_" + fDatabase.toStdString() + " LOGIN;"
-        "GRANT SELECT ON kray TO pb_reader_" + fDatabase.toStdString());
+    Sql("CREATE ROLE pb_reader_" + fDatabase.toStdString()
+        + " LOGIN;"
+          "GRANT SELECT ON kray TO pb_reader_"
+        + fDatabase.toStdString());
 
     // A source without one of the five fields: refused before the server is touched.
     const QString partial = QDir(fDir.path()).filePath(QStringLiteral("partial.sqlite"));
@@ -156,8 +158,7 @@ TEST_F(ServerDirectoryTest, AFailedLoadLeavesTheOldTable)
     run = RunProgram({"--database", bigger, "--load-into", fUri});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_EQ(Value("SELECT vlad FROM kray"), "Новый");
-    EXPECT_EQ(Value("SELECT has_table_privilege('pb_reader_" + fDatabase.toStdString() + "', 'kray', 'SELECT')"),
-              "t");
+    EXPECT_EQ(Value("SELECT has_table_privilege('pb_reader_" + fDatabase.toStdString() + "', 'kray', 'SELECT')"), "t");
     EXPECT_EQ(Value("SELECT count(*) FROM pg_indexes WHERE indexname LIKE 'kray\\_%'"), "7");
     Sql("DROP OWNED BY pb_reader_" + fDatabase.toStdString() + "; DROP ROLE pb_reader_" + fDatabase.toStdString());
 }

@@ -30,7 +30,8 @@
 class TPostgresServer
 {
 public:
-    TPostgresServer()
+    // Extra settings for the server ("-c shared_buffers=1GB"), added to its command line.
+    explicit TPostgresServer(const QStringList& serverOptions = {})
     {
         const QStringList found =
             QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
@@ -63,7 +64,8 @@ public:
         Run(fBin + QStringLiteral("pg_ctl"),
             {QStringLiteral("-D"), data, QStringLiteral("-l"), fRoot + QStringLiteral("/log"), QStringLiteral("-w"),
              QStringLiteral("-o"),
-             QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off -c full_page_writes=off").arg(fRoot),
+             QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off -c full_page_writes=off ").arg(fRoot)
+                 + serverOptions.join(u' '),
              QStringLiteral("start")});
         fStarted = true;
         Sql("CREATE DATABASE phonebook", QStringLiteral("postgres"));
