@@ -112,12 +112,20 @@ int main(int argc, char** argv)
         {"owner at the start, surname", Criteria([](auto& c) { c.Fio = QStringLiteral("Иванов"); })},
         {"owner at the start, name", Criteria([](auto& c) { c.Fio = QStringLiteral("Иванов Иван"); })},
         {"owner at the start, rare", Criteria([](auto& c) { c.Fio = QStringLiteral("Ёлкин Пётр"); })},
-        {"owner anywhere", Criteria([](auto& c) { c.Fio = QStringLiteral("петрович"); c.FioStyle = 1; })},
-        {"owner anywhere, rare", Criteria([](auto& c) { c.Fio = QStringLiteral("ромашка"); c.FioStyle = 1; })},
-        {"owner exact", Criteria([&](auto& c) { c.Fio = fullName; c.FioStyle = 2; })},
+        {"owner anywhere", Criteria([](auto& c) {
+             c.Fio = QStringLiteral("петрович");
+             c.FioStyle = 1;
+         })},
+        {"owner anywhere, rare", Criteria([](auto& c) {
+             c.Fio = QStringLiteral("ромашка");
+             c.FioStyle = 1;
+         })},
+        {"owner exact", Criteria([&](auto& c) {
+             c.Fio = fullName;
+             c.FioStyle = 2;
+         })},
         {"street anywhere", Criteria([](auto& c) { c.Street = QStringLiteral("мира"); })},
-        {"street + house + flat",
-         Criteria([](auto& c) {
+        {"street + house + flat", Criteria([](auto& c) {
              c.Street = QStringLiteral("мира");
              c.Dom = QStringLiteral("12");
              c.Kvart = QStringLiteral("5");

@@ -11,6 +11,7 @@
 #include "TSqliteEngine.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -301,6 +302,25 @@ TEST(PostgresNames, NarrowingPatterns)
     EXPECT_EQ(TPostgresEngine::NarrowingPattern(QString(QChar(0)), TCondition::Like), QString());
     EXPECT_EQ(TPostgresEngine::NarrowingPattern(QString(100, u'7'), TCondition::Like),
               u'^' + QString(64, u'7') + QStringLiteral(".*"));
+}
+
+// The README gives administrators who load by other means the very indexes the loader makes.
+TEST(PostgresNames, TheReadmeShowsTheLoadersIndexes)
+{
+    QFile readme(QStringLiteral(PB_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    for (const QString& statement : TPostgresLoader::IndexStatements()) {
+        if (statement.contains(QLatin1String("_variants"))) {
+            const QString bracket = statement.section(QStringLiteral(" ~ "), 1);
+            EXPECT_TRUE(text.contains(QStringLiteral("V=") + bracket)) << bracket.toStdString();
+            const QString field = statement.section(u'(', 1, 1).section(u')', 0, 0);
+            EXPECT_TRUE(text.contains(statement.section(QStringLiteral(" ~ "), 0, 0) + QStringLiteral(" ~ '$V';")))
+                << field.toStdString();
+        } else {
+            EXPECT_TRUE(text.contains(statement + u';')) << statement.toStdString();
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
