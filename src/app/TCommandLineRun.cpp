@@ -88,10 +88,12 @@ bool LoadInto(const TProgramFiles& files, const QString& uri)
         TTerminalProgress copying(stderr, QStringLiteral("Загрузка на сервер"));
         const bool terminal = TTerminalProgress::IsTerminal(stderr);
         bool stageShown = false;
-        TScopeExit wipe([&] {
+        auto wipeStage = [&] {
             if (stageShown)
                 std::fprintf(stderr, "\r\033[K");
-        });
+            stageShown = false;
+        };
+        TScopeExit wipe(wipeStage);
         const qint64 count =
             TPostgresLoader::Load(source, uri, [&](TPostgresLoader::TStage stage, qint64 done, qint64 total) {
                 if (stage == TPostgresLoader::TStage::Copying) {
@@ -105,6 +107,7 @@ bool LoadInto(const TProgramFiles& files, const QString& uri)
                     stageShown = true;
                 }
             });
+        wipeStage();
         std::printf("%s\n", qPrintable(FormatMessage(QStringLiteral("Загружено %s записей в справочник '%s'."),
                                                      {QString::number(count), DirectoryDisplayName(uri)})));
         loaded = true;

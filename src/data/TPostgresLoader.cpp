@@ -9,8 +9,10 @@
 #include <QUtf8StringView>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -63,6 +65,48 @@ public:
         return values;
     }
 
+    // A statement sent without waiting for it (Idle tells when it is done).
+    void Start(const QString& sql)
+    {
+        if (!PQsendQuery(fConn, sql.toUtf8().constData()))
+            Fail(nullptr);
+        fBusy = true;
+    }
+    // Reads what the server sent; true when the statement started last is done (or none runs).
+    bool Idle()
+    {
+        if (!fBusy)
+            return true;
+        if (!PQconsumeInput(fConn))
+            Fail(nullptr);
+        while (!PQisBusy(fConn)) {
+            PGresult* result = PQgetResult(fConn);
+            if (!result) {
+                fBusy = false;
+                return true;
+            }
+            TScopeExit clear([result] { PQclear(result); });
+            if (PQresultStatus(result) != PGRES_COMMAND_OK && PQresultStatus(result) != PGRES_TUPLES_OK)
+                Fail(result);
+        }
+        return false;
+    }
+    int Socket() const { return PQsocket(fConn); }
+    // Stops the statement that runs, if any, and reads what is left of it.
+    void Cancel() noexcept
+    {
+        if (!fBusy)
+            return;
+        if (PGcancel* cancel = PQgetCancel(fConn)) {
+            char error[256];
+            PQcancel(cancel, error, int(sizeof error));
+            PQfreeCancel(cancel);
+        }
+        while (PGresult* result = PQgetResult(fConn))
+            PQclear(result);
+        fBusy = false;
+    }
+
     void CopyIn(const QString& sql)
     {
         PGresult* result = PQexec(fConn, sql.toUtf8().constData());
@@ -92,7 +136,42 @@ public:
 private:
     QString fName;
     PGconn* fConn = nullptr;
+    bool fBusy = false;
 };
+
+// Runs the statements on the connections at once, each taking the next statement when it is done
+// with its last, in the order given (the longest first, so they end together).
+void RunOnAll(std::vector<TLoadConnection*> connections, const QStringList& statements,
+              const std::function<void(qint64 done)>& progress)
+{
+    qsizetype next = 0;
+    qint64 done = 0;
+    std::vector<bool> running(connections.size(), false);
+    for (;;) {
+        bool any = false;
+        for (std::size_t i = 0; i < connections.size(); ++i) {
+            if (!connections[i]->Idle()) {
+                any = true;
+                continue;
+            }
+            if (running[i]) {
+                running[i] = false;
+                progress(++done);
+            }
+            if (next < statements.size()) {
+                connections[i]->Start(statements[next++]);
+                running[i] = true;
+                any = true;
+            }
+        }
+        if (!any)
+            return;
+        std::vector<pollfd> fds;
+        for (TLoadConnection* c : connections)
+            fds.push_back({c->Socket(), POLLIN, 0});
+        poll(fds.data(), nfds_t(fds.size()), 1000);
+    }
+}
 
 // One value in COPY's text form: backslash, tab and line ends escaped. The server holds only
 // well-formed UTF-8 without U+0000: bytes that are not UTF-8 become U+FFFD, as the program shows
@@ -172,10 +251,33 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
                                                {DirectoryDisplayName(source), QString::fromLatin1(kFields[f])}));
     }
 
+    // Two connections build the indexes at once (each index is built by one process of the server).
+    // So the new table is committed under its own name first, seen by no search; a failure on
+    // the way drops it again, and the old table stays as it was until the last transaction.
     TLoadConnection server(uri, name);
-    server.Exec(QStringLiteral("SET client_min_messages = warning"));
+    TLoadConnection helper(uri, name);
+    for (TLoadConnection* c : {&server, &helper}) {
+        c->Exec(QStringLiteral("SET client_min_messages = warning"));
+        c->Exec(QStringLiteral("SET maintenance_work_mem = '256MB'"));
+    }
+    // One load at a time: a second one waits here for the first to end.
+    server.Exec(QStringLiteral("SELECT pg_advisory_lock(hashtext('phonebook: load kray'))"));
+    bool replaced = false;
+    TScopeExit dropUnfinished([&] {
+        if (replaced)
+            return;
+        // The other connection's index is stopped and the failed transaction undone, so that
+        // nothing holds the new table any more.
+        helper.Cancel();
+        try {
+            server.Cancel();
+            server.Exec(QStringLiteral("ROLLBACK"));
+            server.Exec(QStringLiteral("DROP TABLE IF EXISTS ") + kLoading);
+        } catch (...) {
+            // a connection that broke: the next load drops the table
+        }
+    });
     server.Exec(QStringLiteral("BEGIN"));
-    server.Exec(QStringLiteral("SET LOCAL maintenance_work_mem = '256MB'"));
     if (server.Exec(QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'")).value(0)
         == QLatin1String("0"))
         server.Exec(QStringLiteral("CREATE EXTENSION pg_trgm"));
@@ -211,17 +313,16 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
     if (!chunk.isEmpty())
         server.Put(chunk);
     server.EndCopy();
+    server.Exec(QStringLiteral("COMMIT"));
     report(TStage::Copying, total, total);
     rows.reset();
 
     const QStringList indexes = IndexStatements(kLoading);
-    for (qsizetype i = 0; i < indexes.size(); ++i) {
-        report(TStage::Indexing, i, indexes.size());
-        server.Exec(indexes[i]);
-    }
-    report(TStage::Indexing, indexes.size(), indexes.size());
+    report(TStage::Indexing, 0, indexes.size());
+    RunOnAll({&server, &helper}, indexes, [&](qint64 done) { report(TStage::Indexing, done, indexes.size()); });
     server.Exec(QStringLiteral("ANALYZE ") + kLoading);
 
+    server.Exec(QStringLiteral("BEGIN"));
     // Who may read the old table may read the new one.
     const QStringList grants = server.Exec(QStringLiteral(
         "SELECT format('GRANT %s ON kray__loading TO %s', a.privilege_type,"
@@ -240,5 +341,6 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
             server.Exec(QStringLiteral("ALTER INDEX %1 RENAME TO %2").arg(index, kTable + index.mid(kLoading.size())));
     }
     server.Exec(QStringLiteral("COMMIT"));
+    replaced = true;
     return total;
 }

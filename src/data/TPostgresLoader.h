@@ -1,10 +1,11 @@
 #pragma once
 // Puts a directory on a PostgreSQL server: the table kray of any directory the program reads (an
 // SQLite or Jet file, or another server) is copied into the table kray at a server URI, with the
-// indexes that make the window's searches fast. All of it is one transaction: the rows go into a
-// new table, which replaces the old one only when it is complete and indexed, so a failure leaves
-// the server's old table as it was and searching desks never see a half-loaded table. The old
-// table's grants (a read-only role's SELECT) pass to the new one.
+// indexes that make the window's searches fast. The rows go into a new table beside the old one
+// ("kray__loading", which no search reads), indexed by two server processes at once; one
+// transaction then puts it in the old one's place, so a failure leaves the server's old table as
+// it was (the new one is dropped again) and searching desks never see a half-loaded table. The
+// old table's grants (a read-only role's SELECT) pass to the new one. Loads wait for each other.
 
 #include <QString>
 #include <QStringList>
