@@ -90,9 +90,8 @@ int main(int argc, char** argv)
         } else if (stage == TPostgresLoader::TStage::Copying && read == 0) {
             read = s;
             std::printf("  source read at %.1f s\n", s);
-        } else if (stage == TPostgresLoader::TStage::Indexing) {
-            if (done < total)
-                std::printf("  index %lld of %lld started at %.1f s\n", done + 1, total, s);
+        } else if (stage == TPostgresLoader::TStage::Indexing && done > 0) {
+            std::printf("  %lld of %lld indexes made at %.1f s\n", done, total, s);
         }
         std::fflush(stdout);
     });

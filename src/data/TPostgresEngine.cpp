@@ -86,34 +86,41 @@ const QString& VariantBracket()
     return bracket;
 }
 
-// Texts that every value without rare letter forms matching the prefix starts with: the plain
-// pairs of its first characters, as many characters as keep the combinations at most kMaxRanges.
-constexpr std::size_t kMaxRanges = 64;
+// The letters whose plain pairs the b-tree indexes fold, by the server's translate(), which
+// depends on no locale: Latin and Cyrillic capitals to small letters.
+const QString kCapitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                         "\u0410\u0411\u0412\u0413\u0414\u0415\u0416\u0417\u0418\u0419\u041A\u041B"
+                                         "\u041C\u041D\u041E\u041F\u0420\u0421\u0422\u0423\u0424\u0425\u0426\u0427"
+                                         "\u0428\u0429\u042A\u042B\u042C\u042D\u042E\u042F\u0400\u0401\u0402\u0403"
+                                         "\u0404\u0405\u0406\u0407\u0408\u0409\u040A\u040B\u040C\u040D\u040E\u040F");
 
-std::vector<std::u32string> PrefixVariants(const QString& prefix)
+QString SmallLetters()
 {
-    std::vector<std::u32string> variants = {std::u32string()};
+    QString small;
+    for (QChar c : kCapitals)
+        small += c.toLower();
+    return small;
+}
+
+// The start of a literal as the folded b-tree index holds the values without rare letter forms
+// that begin with it: up to the first letter the index does not fold.
+std::u32string FoldedPrefix(const QString& prefix)
+{
+    static const QString small = SmallLetters();
+    std::u32string out;
     for (char32_t c : prefix.toUcs4()) {
         if (c == 0)
             break;
-        std::vector<char32_t> forms = {c};
-        if (FoldClasses().count(c)) {
-            const char32_t folded = QChar::toCaseFolded(c);
-            forms = {folded};
-            if (QChar::toUpper(folded) != folded)
-                forms.push_back(QChar::toUpper(folded));
-        }
-        if (variants.size() * forms.size() > kMaxRanges)
-            break;
-        std::vector<std::u32string> next;
-        for (const auto& v : variants)
-            for (char32_t f : forms)
-                next.push_back(v + f);
-        variants.swap(next);
+        if (c < 0x10000 && kCapitals.contains(QChar(char16_t(c))))
+            out += QChar::toLower(c);
+        else if (c < 0x10000 && small.contains(QChar(char16_t(c))))
+            out += c;
+        else if (FoldClasses().count(c))
+            break; // a letter of another script: its forms are not folded alike in the index
+        else
+            out += c;
     }
-    if (variants.front().empty())
-        variants.clear();
-    return variants;
+    return out;
 }
 
 // The smallest text above every text that starts with the given one, in code-point order (which
@@ -317,6 +324,11 @@ void AppendValue(TResultTable& table, const PGresult* row, int column, TFieldTyp
 
 } // namespace
 
+QString TPostgresEngine::FoldedExpression(const QString& column)
+{
+    return QStringLiteral("translate(%1, '%2', '%3')").arg(column, kCapitals, SmallLetters());
+}
+
 QString TPostgresEngine::VariantIndexCondition(const QString& column)
 {
     return column + QStringLiteral(" ~ '") + VariantBracket() + u'\'';
@@ -405,8 +417,10 @@ struct TPostgresEngine::Impl
             throw EDatabaseError(
                 FormatMessage(QStringLiteral("Не удаётся подключиться к справочнику '%s': %s"), {Name, message}));
         }
-        // Values come back as the result table reads them, whatever the server's defaults.
-        Exec("SET DateStyle = ISO; SET TimeZone = 'UTC'; SET extra_float_digits = 3");
+        // Values come back as the result table reads them, whatever the server's defaults. A
+        // search of a large directory combines the row sets of several indexes: with the default
+        // working memory those sets turn lossy and the server reads whole tables again.
+        Exec("SET DateStyle = ISO; SET TimeZone = 'UTC'; SET extra_float_digits = 3; SET work_mem = '64MB'");
     }
 
     void ThrowIfCancelled() const
@@ -664,15 +678,14 @@ std::unique_ptr<TResultTable> TPostgresEngine::Impl::Read(const TSelectStatement
             where += value + " ~ " + param(pattern.toUtf8());
             continue;
         }
-        // A literal start: the b-tree's ranges of its plain letter-case combinations.
+        // A literal start: its range in the b-tree index of the folded values.
         QByteArray ranges;
-        for (const std::u32string& start : PrefixVariants(tests.back().Matcher.LiteralPrefix())) {
-            ranges += ranges.isEmpty() ? "(" : " OR ";
-            ranges += "(" + value + " ~>=~ " + param(Utf8(start)) + " AND " + value + " ~<~ "
-                      + param(Utf8(PrefixSuccessor(start))) + ")";
+        const std::u32string start = FoldedPrefix(tests.back().Matcher.LiteralPrefix());
+        if (!start.empty()) {
+            const QByteArray folded = TPostgresEngine::FoldedExpression(QString::fromUtf8(value)).toUtf8();
+            ranges = folded + " ~>=~ " + param(Utf8(start)) + " AND " + folded + " ~<~ "
+                     + param(Utf8(PrefixSuccessor(start))) + " AND ";
         }
-        if (!ranges.isEmpty())
-            ranges += ") AND ";
         if (plain == pattern) {
             where += "(" + ranges + value + " ~ " + param(pattern.toUtf8()) + ")";
         } else {

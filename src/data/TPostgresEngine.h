@@ -45,6 +45,9 @@ public:
     // index that finds them (written exactly so, in ASCII, for the server to see that the index
     // serves the search).
     static QString VariantIndexCondition(const QString& column);
+    // "translate(<column>, 'ABC...', 'abc...')": the value with its Latin and Cyrillic capitals made
+    // small, which the b-tree indexes hold for the searches at the start of a value.
+    static QString FoldedExpression(const QString& column);
 
 private:
     struct Impl;

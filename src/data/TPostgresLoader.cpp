@@ -212,7 +212,8 @@ QStringList TPostgresLoader::IndexStatements(const QString& table)
     for (const char* field : {"vlad", "street", "numer"})
         statements << QStringLiteral("CREATE INDEX %1_%2_trgm ON %1 USING gin (%2 gin_trgm_ops)").arg(table, field);
     for (const char* field : {"vlad", "numer", "numhome", "numdoor"})
-        statements << QStringLiteral("CREATE INDEX %1_%2_prefix ON %1 (%2 text_pattern_ops)").arg(table, field);
+        statements << QStringLiteral("CREATE INDEX %1_%2_prefix ON %1 (%3 text_pattern_ops)")
+                          .arg(table, field, TPostgresEngine::FoldedExpression(QString::fromLatin1(field)));
     // The few values that hold a rare letter form (ᲀ for в, ſ for s), for the searches to try them
     // with every form of each letter.
     for (const char* field : kFields)
