@@ -12,6 +12,15 @@ const QStringList kSearchOptions = {
     QStringLiteral("--fio"),   QStringLiteral("--fio-style"), QStringLiteral("--street"),     QStringLiteral("--dom"),
     QStringLiteral("--kvart"), QStringLiteral("--phone"),     QStringLiteral("--exact-phone")};
 
+// The options of one search, which are all a line of a batch may hold.
+const QStringList kBatchLineOptions = kSearchOptions + QStringList{QStringLiteral("--sort")};
+
+// Options that say what the whole run does, given once on the program's command line.
+const QStringList kProgramOptions = {
+    QStringLiteral("--help"),  QStringLiteral("-h"),           QStringLiteral("--database"), QStringLiteral("--table"),
+    QStringLiteral("--copy"),  QStringLiteral("--copy-wait"),  QStringLiteral("--export"),   QStringLiteral("--format"),
+    QStringLiteral("--batch"), QStringLiteral("--export-dir"), QStringLiteral("--load-into")};
+
 const QStringList kFormats = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("htm"),
                               QStringLiteral("rtf"), QStringLiteral("xls"), QStringLiteral("xlsx")};
 
@@ -51,19 +60,38 @@ QString CommandLineHelp()
         "  --sort ПОЛЕ            упорядочить результат по полю (numer, vlad, street, numhome,\n"
         "                         numdoor или одно из полей таблицы --table)\n"
         "  --export ФАЙЛ          записать результат в ФАЙЛ\n"
-        "  --format ФОРМАТ        txt, csv, htm, rtf, xls или xlsx (по умолчанию по расширению ФАЙЛА)\n"
+        "  --format ФОРМАТ        txt, csv, htm, rtf, xls или xlsx (по умолчанию по расширению ФАЙЛА,\n"
+        "                         с --export-dir csv)\n"
         "  --copy                 скопировать результат в буфер обмена, как это делает контекстное\n"
         "                         меню окна, и держать его там, пока буфер не займёт другая\n"
         "                         программа (нужен дисплей)\n"
         "  --copy-wait СЕКУНДЫ    держать буфер обмена не дольше этого времени (по умолчанию 300;\n"
         "                         0: без ограничения)\n"
-        "  --help                 показать этот текст\n");
+        "  --batch ФАЙЛ           выполнить поиски из ФАЙЛА (- : со стандартного ввода), по одному\n"
+        "                         в строке, в одном открытом справочнике (см. ниже)\n"
+        "  --export-dir КАТАЛОГ   с --batch: выгрузить результат каждой строки в КАТАЛОГ\n"
+        "                         как <номер строки>.<формат>\n"
+        "  --help                 показать этот текст\n"
+        "\n"
+        "Пакет (--batch): каждая строка ФАЙЛА (UTF-8) задаёт один поиск параметрами поиска и --sort,\n"
+        "как в командной строке: слова разделяются пробелами, значение с пробелами берётся\n"
+        "в двойные или одинарные кавычки, обратная косая черта экранирует следующий знак\n"
+        "(в двойных кавычках только \\\" \\\\ \\$ \\`), например\n"
+        "    --street \"пр. Мира\" --dom 12 --sort vlad\n"
+        "Пустые строки и строки, начинающиеся с #, пропускаются (# в начале слова начинает\n"
+        "комментарий), но номера строк считаются по всем строкам файла. Для каждого поиска\n"
+        "печатается строка: номер строки, знак табуляции и текст «Найдено N записей.».\n"
+        "Ошибка строки (в том числе строка без условий поиска) печатается в поток ошибок\n"
+        "с номером строки, следующие строки выполняются. Код завершения 1, если хоть одна\n"
+        "строка не выполнена, иначе 0.\n");
 }
 
-TCommandLine ParseCommandLine(const QStringList& arguments)
+TCommandLine ParseCommandLine(const QStringList& arguments, TCommandLineScope scope)
 {
     TCommandLine cl;
     QStringList searchOptions; // given options that only apply to a search of the directory table
+    QStringList lineOptions;   // given options that a batch takes on each of its lines instead
+    QStringList notInBatch;    // given options that a batch does not take at all
     bool copyWaitGiven = false;
     auto value = [&](qsizetype& i) -> QString {
         const QString option = arguments[i];
@@ -73,6 +101,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
+        if (scope == TCommandLineScope::BatchLine && kProgramOptions.contains(a))
+            throw Exception(FormatMessage(
+                QStringLiteral("Параметр %s не задаётся в строке пакета: в ней только параметры поиска и --sort"),
+                {a}));
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             cl.Help = true;
         } else if (a == QLatin1String("--database")) {
@@ -129,6 +161,14 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             cl.SortField = value(i);
         } else if (a == QLatin1String("--export")) {
             cl.ExportFile = value(i);
+        } else if (a == QLatin1String("--batch")) {
+            cl.BatchFile = value(i);
+            if (cl.BatchFile.isEmpty())
+                throw Exception(QStringLiteral("Параметру --batch нужно имя файла (или - для стандартного ввода)"));
+        } else if (a == QLatin1String("--export-dir")) {
+            cl.ExportDir = value(i);
+            if (cl.ExportDir.isEmpty())
+                throw Exception(QStringLiteral("Параметру --export-dir нужно имя каталога"));
         } else if (a == QLatin1String("--format")) {
             cl.Format = value(i).toLower();
             if (!kFormats.contains(cl.Format))
@@ -140,6 +180,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         }
         if (kSearchOptions.contains(a) && !searchOptions.contains(a))
             searchOptions << a;
+        if (kBatchLineOptions.contains(a) && !lineOptions.contains(a))
+            lineOptions << a;
+        if ((a == QLatin1String("--table") || a == QLatin1String("--export") || a == QLatin1String("--copy")
+             || a == QLatin1String("--copy-wait"))
+            && !notInBatch.contains(a))
+            notInBatch << a;
         cl.Batch = true;
     }
     if (!cl.Table.isEmpty() && !searchOptions.isEmpty())
@@ -157,9 +203,31 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             others << QStringLiteral("--export");
         if (cl.Copy)
             others << QStringLiteral("--copy");
+        if (!cl.BatchFile.isEmpty())
+            others << QStringLiteral("--batch");
         if (!others.isEmpty())
             throw Exception(FormatMessage(QStringLiteral("--load-into копирует весь справочник и задаётся без %s"),
                                           {others.join(QStringLiteral(", "))}));
+    }
+    if (!cl.BatchFile.isEmpty() && !lineOptions.isEmpty())
+        throw Exception(
+            FormatMessage(QStringLiteral("С --batch параметры поиска и --sort задаются в строках файла, а не в "
+                                         "командной строке: %s"),
+                          {lineOptions.join(QStringLiteral(", "))}));
+    if (!cl.BatchFile.isEmpty() && !notInBatch.isEmpty())
+        throw Exception(FormatMessage(
+            QStringLiteral(
+                "Параметры %s не задаются вместе с --batch (результат каждой строки выгружает --export-dir)"),
+            {notInBatch.join(QStringLiteral(", "))}));
+    if (!cl.ExportDir.isEmpty() && cl.BatchFile.isEmpty())
+        throw Exception(QStringLiteral("Параметр --export-dir задаётся только вместе с --batch ФАЙЛ"));
+    if (!cl.BatchFile.isEmpty()) {
+        if (!cl.Format.isEmpty() && cl.ExportDir.isEmpty())
+            throw Exception(
+                QStringLiteral("С --batch параметр --format задаётся только вместе с --export-dir КАТАЛОГ"));
+        if (!cl.ExportDir.isEmpty() && cl.Format.isEmpty())
+            cl.Format = QStringLiteral("csv");
+        return cl;
     }
     if (copyWaitGiven && !cl.Copy)
         throw Exception(QStringLiteral("Параметр --copy-wait задаётся только вместе с --copy"));

@@ -29,9 +29,6 @@
 
 namespace {
 
-// The shell's code for a program ended by Ctrl+C (128 + SIGINT).
-constexpr int kInterruptedExitCode = 130;
-
 // Serves the clipboard just set until another program takes it over, or for at most the given
 // time (0: no limit): on the desktop a clipboard's data lives in the program that owns it.
 void HoldClipboard(int seconds)
@@ -73,6 +70,12 @@ TCancelToken gInterrupt;
 void InterruptSearch(int) noexcept
 {
     gInterrupt.Cancel();
+}
+
+// --database names a file (taken from the current folder) or a server's URI (taken as it is).
+QString DatabaseOptionPath(const QString& option)
+{
+    return IsServerDirectory(option) ? option : QFileInfo(option).absoluteFilePath();
 }
 
 // Copies the directory the program would search into the server. On a terminal the copy shows its
@@ -117,40 +120,50 @@ bool LoadInto(const TProgramFiles& files, const QString& uri)
 
 } // namespace
 
-int RunCommandLine(const TCommandLine& commandLine)
+TCommandLineSearch::TCommandLineSearch() : fDirectory(std::make_unique<TDirectorySearch>())
 {
-    bool failed = false;
-    SetErrorSink([&failed](QWidget*, const QString& text) {
-        std::fprintf(stderr, "phonebook: %s\n", qPrintable(text));
-        failed = true;
+    SetErrorSink([this](QWidget*, const QString& text) {
+        std::fprintf(stderr, "phonebook: %s%s\n", qPrintable(fMessagePrefix), qPrintable(text));
+        fFailed = true;
     });
+    fGrid = std::make_unique<TDBGridEh>();
+    fGrid->resize(ScaleForScreenEh(kDirectoryGridWidth), ScaleForScreenEh(kDirectoryGridHeight));
+    ConfigureDirectoryGrid(*fGrid, &fDirectory->DataSource1);
+}
+
+TCommandLineSearch::~TCommandLineSearch()
+{
     TScopeExit restoreSink([] { SetErrorSink(nullptr); });
-    TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
-    if (!commandLine.Database.isEmpty())
-        files.Database = IsServerDirectory(commandLine.Database) ? commandLine.Database
-                                                                 : QFileInfo(commandLine.Database).absoluteFilePath();
-    if (!commandLine.LoadInto.isEmpty())
-        return LoadInto(files, commandLine.LoadInto) ? 0 : 1;
+    fGrid.reset();
+    RunHandler(nullptr, [this] { fDirectory->Disconnect(); });
+}
 
-    TDirectorySearch directory;
-    TScopeExit disconnect([&directory] { RunHandler(nullptr, [&directory] { directory.Disconnect(); }); });
-    // The window's grid, never shown; it goes before the record set it is linked to.
-    TDBGridEh grid;
-    grid.resize(ScaleForScreenEh(kDirectoryGridWidth), ScaleForScreenEh(kDirectoryGridHeight));
-    ConfigureDirectoryGrid(grid, &directory.DataSource1);
+bool TCommandLineSearch::Step(const std::function<void()>& action)
+{
+    if (!fFailed)
+        RunHandler(nullptr, action);
+    return !fFailed;
+}
 
-    auto step = [&](const std::function<void()>& action) {
-        if (!failed)
-            RunHandler(nullptr, action);
-        return !failed;
-    };
-    step([&] {
-        ConnectDirectory(directory, files);
+bool TCommandLineSearch::Open(const TProgramFiles& programFiles, const QString& databaseOption, bool wholeTable)
+{
+    fFailed = false;
+    TProgramFiles files = programFiles;
+    if (!databaseOption.isEmpty())
+        files.Database = DatabaseOptionPath(databaseOption);
+    return Step([&] {
+        ConnectDirectory(*fDirectory, files);
         // A whole table shows one column per field of its own.
-        if (commandLine.Table.isEmpty())
-            AddDirectoryColumns(grid);
+        if (!wholeTable)
+            AddDirectoryColumns(*fGrid);
     });
-    if (!failed) {
+}
+
+TCommandLineSearch::TOutcome TCommandLineSearch::Run(const TCommandLine& commandLine)
+{
+    fFailed = false;
+    TDirectorySearch& directory = *fDirectory;
+    {
         // Only the search listens to Ctrl+C; elsewhere it ends the program as usual.
         gInterrupt.Reset();
         directory.ADOQuery1.SetCancelToken(&gInterrupt);
@@ -163,29 +176,29 @@ int RunCommandLine(const TCommandLine& commandLine)
             directory.ADOQuery1.SetCancelToken(nullptr);
         });
         if (!commandLine.Table.isEmpty())
-            step([&] { directory.ShowTable(commandLine.Table); });
+            Step([&] { directory.ShowTable(commandLine.Table); });
         else
-            step([&] {
+            Step([&] {
                 if (!directory.Search(commandLine.Criteria))
                     throw Exception(QStringLiteral("Не задано ни одного условия поиска: поиск не выполнялся"));
             });
         // Stopped, or interrupted just as it ended: either way the user asked to stop.
         if (gInterrupt.IsCancelled()) {
-            std::fprintf(stderr, "phonebook: %s\n",
+            std::fprintf(stderr, "phonebook: %s%s\n", qPrintable(fMessagePrefix),
                          qPrintable(ECancelled(DirectoryDisplayName(directory.DatabasePath())).Reason()));
-            return kInterruptedExitCode;
+            return TOutcome::Interrupted;
         }
     }
     if (!commandLine.SortField.isEmpty())
-        step([&] {
-            TColumnEh* column = ColumnOfField(grid, commandLine.SortField);
+        Step([&] {
+            TColumnEh* column = ColumnOfField(*fGrid, commandLine.SortField);
             if (!column)
                 throw Exception(
                     FormatMessage(QStringLiteral("Ни один столбец не показывает поле '%s'"), {commandLine.SortField}));
             directory.SortBy(column->FieldName());
         });
     if (!commandLine.ExportFile.isEmpty())
-        step([&] {
+        Step([&] {
             if (!directory.Active())
                 return;
             const TExportType* type = FindExportType(commandLine.Format);
@@ -195,20 +208,42 @@ int RunCommandLine(const TCommandLine& commandLine)
             directory.CheckExportTarget(commandLine.ExportFile);
             // A long export shows how far it got when standard error is a terminal.
             TTerminalProgress progress(stderr);
-            ExportGridToFile(type->Class, &grid, commandLine.ExportFile, true, progress.Callback());
+            ExportGridToFile(type->Class, fGrid.get(), commandLine.ExportFile, true, progress.Callback());
         });
     if (commandLine.Copy)
-        step([&] {
+        Step([&] {
             if (directory.Active()) {
                 TTerminalProgress progress(stderr, QStringLiteral("Копирование"));
-                CopyGridData(&grid, true, progress.Callback());
+                CopyGridData(fGrid.get(), true, progress.Callback());
             }
             if (!QGuiApplication::clipboard()->ownsClipboard())
                 throw Exception(QStringLiteral("Не удалось занять буфер обмена"));
         });
-    if (!failed)
-        std::printf("%s\n", qPrintable(directory.StatusText()));
-    if (!failed && commandLine.Copy)
+    return fFailed ? TOutcome::Failed : TOutcome::Succeeded;
+}
+
+int RunCommandLine(const TCommandLine& commandLine)
+{
+    TCommandLineSearch search;
+    if (!commandLine.LoadInto.isEmpty()) {
+        TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
+        if (!commandLine.Database.isEmpty())
+            files.Database = DatabaseOptionPath(commandLine.Database);
+        return LoadInto(files, commandLine.LoadInto) ? 0 : 1;
+    }
+    if (!search.Open(TProgramFiles::Locate(QCoreApplication::applicationFilePath()), commandLine.Database,
+                     !commandLine.Table.isEmpty()))
+        return 1;
+    switch (search.Run(commandLine)) {
+    case TCommandLineSearch::TOutcome::Interrupted:
+        return kInterruptedExitCode;
+    case TCommandLineSearch::TOutcome::Failed:
+        return 1;
+    case TCommandLineSearch::TOutcome::Succeeded:
+        break;
+    }
+    std::printf("%s\n", qPrintable(search.Directory().StatusText()));
+    if (commandLine.Copy)
         HoldClipboard(commandLine.CopyWaitSeconds);
-    return failed ? 1 : 0;
+    return 0;
 }

@@ -30,6 +30,17 @@ void TDirectorySearch::Disconnect()
     ADOConnection1.Close();
 }
 
+void TDirectorySearch::StartIndexing()
+{
+    ADOConnection1.StartIndexing(QStringLiteral("kray"), {QStringLiteral("vlad")});
+}
+
+void TDirectorySearch::WaitForIndex()
+{
+    StartIndexing();
+    ADOConnection1.WaitForIndex();
+}
+
 void TDirectorySearch::CheckExportTarget(const QString& fileName) const
 {
     if (!fDatabasePath.isEmpty() && IsSameFileEh(fileName, fDatabasePath))

@@ -27,6 +27,12 @@ public:
     // Opens the directory file, read-only and without a log-in prompt.
     void Connect(const QString& databasePath);
     void Disconnect();
+    // Builds the search index of the directory table in the background (owner names ranked for
+    // sorting); searches use it once it is ready. The window starts it once it has painted.
+    void StartIndexing();
+    // Starts the index if it is not being built yet and blocks until it is ready (or cannot be
+    // built: the searches then read the file).
+    void WaitForIndex();
     // The directory file last connected to, as given.
     const QString& DatabasePath() const { return fDatabasePath; }
     // Refuses a file name that names the connected directory file by any path (a link, "..",

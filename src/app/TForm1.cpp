@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -186,6 +187,17 @@ void TForm1::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     fAnchors.Apply(this);
     fAnchors.Apply(GroupBox1);
+}
+
+void TForm1::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // The directory's index is read in the background once the window is on screen, so that
+    // start-up does not wait for it.
+    if (!fIndexingStarted) {
+        fIndexingStarted = true;
+        QTimer::singleShot(0, this, [this] { Directory.StartIndexing(); });
+    }
 }
 
 void TForm1::FormCreate()

@@ -86,8 +86,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    bool fIndexingStarted = false;
     void BuildLayout();
     void PressDefaultButton();
     QRect Scaled(int left, int top, int width, int height) const;

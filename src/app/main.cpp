@@ -1,6 +1,7 @@
 // The program's entry: the window, or a search and export run from the command line.
 
 #include "TApplication.h"
+#include "TBatchRun.h"
 #include "TCommandLine.h"
 #include "TForm1.h"
 #include "TProgramFiles.h"
@@ -130,7 +131,7 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "phonebook: %s\n", qPrintable(e.Message()));
             return 1;
         }
-        return RunCommandLine(commandLine);
+        return commandLine.BatchFile.isEmpty() ? RunCommandLine(commandLine) : RunBatch(commandLine);
     }
 
     TApplication app(argc, argv);

@@ -1,6 +1,7 @@
 #include "TADOConnection.h"
 
 #include "TADOQuery.h"
+#include "TIndexedEngine.h"
 
 namespace {
 
@@ -150,13 +151,42 @@ void TADOConnection::Open()
         throw EDatabaseError(
             FormatMessage(QStringLiteral("В строке подключения не указан файл базы данных (Data Source): '%s'."),
                           {fConnectionString}));
-    fEngine = OpenDirectoryEngine(path);
+    // A directory on a server is searched there: its own indexes serve it, and it may be far too
+    // large to be held in memory on every desk.
+    if (IsServerDirectory(path)) {
+        fEngine = OpenDirectoryEngine(path);
+        return;
+    }
+    auto indexed = std::make_unique<TIndexedEngine>(OpenDirectoryEngine(path), path);
+    fIndexed = indexed.get();
+    fEngine = std::move(indexed);
+    if (!fIndexTable.isEmpty())
+        fIndexed->StartIndexing(fIndexTable, fRankedColumns);
+}
+
+void TADOConnection::StartIndexing(const QString& table, const QStringList& rankedColumns)
+{
+    fIndexTable = table;
+    fRankedColumns = rankedColumns;
+    if (fIndexed)
+        fIndexed->StartIndexing(table, rankedColumns);
+}
+
+std::shared_ptr<const TDirectoryIndex> TADOConnection::Index() const
+{
+    return fIndexed ? fIndexed->Index() : nullptr;
+}
+
+bool TADOConnection::WaitForIndex()
+{
+    return fIndexed && fIndexed->WaitForIndex();
 }
 
 void TADOConnection::Close()
 {
     for (TADOQuery* query : std::vector<TADOQuery*>(fQueries))
         query->Close();
+    fIndexed = nullptr;
     fEngine.reset();
 }
 

@@ -6,11 +6,14 @@
 #include "TDirectoryEngine.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
 
 class TADOQuery;
+class TIndexedEngine;
+class TDirectoryIndex;
 
 enum TConnectMode
 {
@@ -67,6 +70,15 @@ public:
     // The open engine; throws when the connection is closed.
     TDirectoryEngine& Engine() const;
 
+    // Builds a search index of a table of the directory file in the background (sort ranks for the
+    // named columns), now if the connection is open, else when it opens; searches of the table use
+    // it once it is ready, as long as the file stays as it was indexed.
+    void StartIndexing(const QString& table, const QStringList& rankedColumns);
+    // Waits for the index being built; true when it is ready and matches the file.
+    bool WaitForIndex();
+    // The index when it is ready (null before, and for a connection that keeps none).
+    std::shared_ptr<const TDirectoryIndex> Index() const;
+
 private:
     friend class TADOQuery;
     void Attach(TADOQuery* query);
@@ -75,5 +87,8 @@ private:
     QString fName;
     QString fConnectionString;
     std::unique_ptr<TDirectoryEngine> fEngine;
+    TIndexedEngine* fIndexed = nullptr; // fEngine itself when it keeps an index
+    QString fIndexTable;
+    QStringList fRankedColumns;
     std::vector<TADOQuery*> fQueries;
 };

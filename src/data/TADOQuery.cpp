@@ -90,3 +90,13 @@ QByteArrayView TADOQuery::StoredUtf8(int row, int field) const
 {
     return fResult->Raw(row, field);
 }
+
+bool TADOQuery::HasStoredSortRanks(int field) const
+{
+    return fResult && fResult->HasSortRanks(field);
+}
+
+std::uint32_t TADOQuery::StoredSortRank(int row, int field) const
+{
+    return fResult->SortRank(row, field);
+}

@@ -66,6 +66,8 @@ protected:
     QString StoredText(int row, int field) const override;
     bool HasUtf8Text(int field) const override;
     QByteArrayView StoredUtf8(int row, int field) const override;
+    bool HasStoredSortRanks(int field) const override;
+    std::uint32_t StoredSortRank(int row, int field) const override;
 
 private:
     TADOConnection* fConnection = nullptr;

@@ -555,6 +555,35 @@ bool TDataSet::FocusField(TField* field)
 // ---------------------------------------------------------------------------------------------
 // Sorting
 
+namespace {
+
+// Orders rows by their ranks, rows of equal rank keeping their order: two stable counting passes
+// over the rank's halves, a few milliseconds for millions of rows.
+template <class RankOf>
+void SortRowsByRank(std::vector<std::uint32_t>& rows, RankOf rankOf)
+{
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed(rows.size()), other(rows.size());
+    std::uint32_t highest = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        keyed[i] = {rankOf(rows[i]), rows[i]};
+        highest = std::max(highest, keyed[i].first);
+    }
+    for (int shift = 0; shift < 32 && (shift == 0 || (highest >> shift) != 0); shift += 16) {
+        std::vector<std::size_t> start(65537, 0);
+        for (const auto& k : keyed)
+            ++start[((k.first >> shift) & 0xFFFF) + 1];
+        for (std::size_t b = 1; b < start.size(); ++b)
+            start[b] += start[b - 1];
+        for (const auto& k : keyed)
+            other[start[(k.first >> shift) & 0xFFFF]++] = k;
+        keyed.swap(other);
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = keyed[i].second;
+}
+
+} // namespace
+
 void TDataSet::SortBy(const QString& fieldName)
 {
     CheckActive();
@@ -589,10 +618,14 @@ void TDataSet::SortBy(const QString& fieldName)
             const auto texts = std::stable_partition(fOrder.begin(), fOrder.end(),
                                                      [&](std::uint32_t row) { return StoredIsNull(int(row), fi); });
             std::vector<std::uint32_t> rest(texts, fOrder.end());
-            std::function<QByteArrayView(std::uint32_t)> utf8Of;
-            if (HasUtf8Text(fi))
-                utf8Of = [this, fi](std::uint32_t row) { return StoredUtf8(int(row), fi); };
-            SortRowsByCollation(rest, utf8Of, [this, fi](std::uint32_t row) { return StoredText(int(row), fi); });
+            if (HasStoredSortRanks(fi)) {
+                SortRowsByRank(rest, [this, fi](std::uint32_t row) { return StoredSortRank(int(row), fi); });
+            } else {
+                std::function<QByteArrayView(std::uint32_t)> utf8Of;
+                if (HasUtf8Text(fi))
+                    utf8Of = [this, fi](std::uint32_t row) { return StoredUtf8(int(row), fi); };
+                SortRowsByCollation(rest, utf8Of, [this, fi](std::uint32_t row) { return StoredText(int(row), fi); });
+            }
             std::copy(rest.begin(), rest.end(), texts);
         }
     }

@@ -97,6 +97,10 @@ protected:
     // Engines that keep text as UTF-8 hand it out raw (blank for null), so sorting skips QString.
     virtual bool HasUtf8Text(int /*field*/) const { return false; }
     virtual QByteArrayView StoredUtf8(int /*row*/, int /*field*/) const { return {}; }
+    // When the stored rows carry one for a text field: a rank per row in the field's sort order,
+    // equal values sharing one, so that sorting by it spares comparing the texts.
+    virtual bool HasStoredSortRanks(int /*field*/) const { return false; }
+    virtual std::uint32_t StoredSortRank(int /*row*/, int /*field*/) const { return 0; }
     // Write side of modifiable sets: a new stored row (returns its number), an update, a removal.
     virtual int StoreAppend(const std::vector<QVariant>& values);
     virtual void StoreUpdate(int row, const std::vector<QVariant>& values);

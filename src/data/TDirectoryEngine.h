@@ -50,6 +50,11 @@ public:
     // when the cancel token (if any) is cancelled while it runs.
     virtual std::unique_ptr<TResultTable> Select(const TSelectStatement& statement) = 0;
 
+    // Whether a column's type in a result may depend on the rows read (a value the declared type
+    // cannot hold turns the column into text), so that a filtered read may type a column otherwise
+    // than a read of the whole table.
+    virtual bool TypesFollowRows() const { return false; }
+
     // The token the next Selects watch (none: they run to their end). The engine keeps the
     // pointer only; the caller keeps the token alive while it is set.
     void SetCancelToken(TCancelToken* token) { fCancelToken = token; }

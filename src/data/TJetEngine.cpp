@@ -867,8 +867,11 @@ std::unique_ptr<TResultTable> TJetEngine::Select(const TSelectStatement& stateme
 
     d->LongValueBudget = quint64(d->PageCount) * d->PageSize;
     mdb_rewind_table(table.get());
+    const TCancelToken* token = CancelToken();
     while (mdb_fetch_row(table.get())) {
         ++rowNumber;
+        if (token && (rowNumber & 1023) == 0 && token->IsCancelled())
+            throw ECancelled(d->Path);
         if (!std::all_of(tests.begin(), tests.end(), matches))
             continue;
         for (TColumnReader& reader : readers) {

@@ -278,13 +278,70 @@ void TResultTable::Squeeze()
     fArena.shrink_to_fit();
 }
 
+TResultTable::TColumnScan TResultTable::ScanColumn(int column) const
+{
+    TColumnScan scan;
+    scan.fArena = fArena.data();
+    if (fWideEnds)
+        scan.fEnds64 = fEnds64.data();
+    else
+        scan.fEnds32 = fEnds32.data();
+    scan.fStride = fColumns.size();
+    scan.fColumn = std::size_t(column);
+    return scan;
+}
+
+std::unique_ptr<TResultTable> TResultTable::View(std::shared_ptr<const TResultTable> base,
+                                                 TPlainBuffer<std::uint32_t> rows)
+{
+    auto view = std::make_unique<TResultTable>(base->Columns());
+    view->fRows = int(rows.size());
+    if (base->fBase) { // a view of a view looks through to the table itself
+        TPlainBuffer<std::uint32_t> through;
+        through.reserve(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            through.push_back(base->fBaseRows[rows[i]]);
+        rows = std::move(through);
+        base = base->fBase;
+    }
+    view->fBaseRows = std::move(rows);
+    view->fBaseRows.shrink_to_fit();
+    view->fBase = std::move(base);
+    return view;
+}
+
+void TResultTable::SetSortRanks(int column, TPlainBuffer<std::uint32_t> ranks)
+{
+    if (fSortRanks.size() < fColumns.size())
+        fSortRanks.resize(fColumns.size());
+    fSortRanks[std::size_t(column)] = std::move(ranks);
+}
+
+bool TResultTable::HasSortRanks(int column) const
+{
+    if (fBase)
+        return fBase->HasSortRanks(column);
+    return std::size_t(column) < fSortRanks.size() && fSortRanks[std::size_t(column)].size() == std::size_t(fRows);
+}
+
+std::uint32_t TResultTable::SortRank(int row, int column) const
+{
+    if (fBase)
+        return fBase->SortRank(BaseRow(row), column);
+    return fSortRanks[std::size_t(column)][std::size_t(row)];
+}
+
 bool TResultTable::IsNull(int row, int column) const
 {
+    if (fBase)
+        return fBase->IsNull(BaseRow(row), column);
     return EndIsNull(std::size_t(row) * fColumns.size() + std::size_t(column));
 }
 
 QByteArrayView TResultTable::Raw(int row, int column) const
 {
+    if (fBase)
+        return fBase->Raw(BaseRow(row), column);
     const std::size_t cell = std::size_t(row) * fColumns.size() + std::size_t(column);
     const std::size_t start = cell == 0 ? 0 : End(cell - 1);
     return QByteArrayView(fArena.data() + start, qsizetype(End(cell) - start));
@@ -354,5 +411,9 @@ QString TResultTable::Text(int row, int column) const
 
 std::size_t TResultTable::MemoryUsed() const
 {
-    return fArena.capacity() + fEnds32.capacity() * sizeof(std::uint32_t) + fEnds64.capacity() * sizeof(std::uint64_t);
+    std::size_t used = fArena.capacity() + fEnds32.capacity() * sizeof(std::uint32_t)
+                       + fEnds64.capacity() * sizeof(std::uint64_t) + fBaseRows.capacity() * sizeof(std::uint32_t);
+    for (const TPlainBuffer<std::uint32_t>& ranks : fSortRanks)
+        used += ranks.capacity() * sizeof(std::uint32_t);
+    return used;
 }

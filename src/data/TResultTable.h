@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -125,6 +126,21 @@ class TResultTable
 public:
     explicit TResultTable(std::vector<TResultColumn> columns);
 
+    // A result made of some rows of another, in the given order, without copying them: what an
+    // index answers. The base is shared and must not change any more.
+    static std::unique_ptr<TResultTable> View(std::shared_ptr<const TResultTable> base,
+                                              TPlainBuffer<std::uint32_t> rows);
+    // The row of the base a row of a view stands for (the row itself in a table of its own).
+    int BaseRow(int row) const { return fBase ? int(fBaseRows[std::size_t(row)]) : row; }
+    bool IsView() const { return fBase != nullptr; }
+
+    // The position of each row's value of a text column in the directory's sort order, with equal
+    // values sharing one: sorting rows by it is sorting them by the value. Set on a table before it
+    // is shared; a view answers with its base's ranks.
+    void SetSortRanks(int column, TPlainBuffer<std::uint32_t> ranks);
+    bool HasSortRanks(int column) const;
+    std::uint32_t SortRank(int row, int column) const;
+
     const std::vector<TResultColumn>& Columns() const { return fColumns; }
     int ColumnCount() const { return int(fColumns.size()); }
     int RowCount() const { return fRows; }
@@ -150,6 +166,43 @@ public:
 
     std::size_t MemoryUsed() const;
 
+    // Reads the values of one column row after row without a call per value, for scans of a
+    // table of its own (not a view).
+    class TColumnScan
+    {
+    public:
+        // False for a null value; otherwise value is set.
+        bool Get(std::uint32_t row, QByteArrayView& value) const
+        {
+            const std::size_t cell = std::size_t(row) * fStride + fColumn;
+            std::uint64_t start = 0, end;
+            if (fEnds32) {
+                end = fEnds32[cell];
+                if (end >> 31)
+                    return false;
+                if (cell > 0)
+                    start = fEnds32[cell - 1] & ~(std::uint32_t(1) << 31);
+            } else {
+                end = fEnds64[cell];
+                if (end >> 63)
+                    return false;
+                if (cell > 0)
+                    start = fEnds64[cell - 1] & ~(std::uint64_t(1) << 63);
+            }
+            value = QByteArrayView(fArena + start, qsizetype(end - start));
+            return true;
+        }
+
+    private:
+        friend class TResultTable;
+        const char* fArena = nullptr;
+        const std::uint32_t* fEnds32 = nullptr;
+        const std::uint64_t* fEnds64 = nullptr;
+        std::size_t fStride = 0;
+        std::size_t fColumn = 0;
+    };
+    TColumnScan ScanColumn(int column) const;
+
     // The most bytes one result may fill (values and their offsets): by default three quarters of
     // the machine's physical memory, or of the process's memory limit when that is smaller. EndRow
     // throws EResultTooLarge on the row that goes beyond it. SetMemoryLimit(0) restores the default.
@@ -164,6 +217,9 @@ private:
     void Widen();
 
     std::vector<TResultColumn> fColumns;
+    std::shared_ptr<const TResultTable> fBase; // a view's table; null otherwise
+    TPlainBuffer<std::uint32_t> fBaseRows;
+    std::vector<TPlainBuffer<std::uint32_t>> fSortRanks; // by column; empty where none
     TPlainBuffer<char> fArena;
     // End offset of each value in the arena; the top bit marks a null value. Offsets take 32 bits
     // until the arena outgrows them, then every offset moves to 64 bits.

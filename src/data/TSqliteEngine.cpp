@@ -490,6 +490,7 @@ struct TSqliteEngine::Impl
     void ThrowIfCancelled() const;
     TCompiled Compile(const TSelectStatement& statement);
     bool HasBinaryIndexOn(const QString& table, const QString& column);
+    QByteArray RowidName(const QByteArray& table, const std::vector<TResultColumn>& columns);
     TSqliteStatement Prepare(const TCompiled& compiled);
     std::unique_ptr<TResultTable> Read(const TSelectStatement& statement);
 };
@@ -647,6 +648,43 @@ bool TSqliteEngine::Impl::HasBinaryIndexOn(const QString& table, const QString& 
     return false;
 }
 
+namespace {
+
+// A literal as UTF-8 for its parameter. A lone surrogate (no character on its own) becomes U+FFFD,
+// as the matcher reads it everywhere else; QString::toUtf8 would make it a "?".
+QByteArray LiteralUtf8(const QString& literal)
+{
+    QString text = literal;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
+// A name the table's row numbers go by that no column of it hides; empty when it has none (a
+// table WITHOUT ROWID) or every such name is a column's.
+QByteArray TSqliteEngine::Impl::RowidName(const QByteArray& table, const std::vector<TResultColumn>& columns)
+{
+    for (const char* name : {"rowid", "_rowid_", "oid"}) {
+        const auto hidden = std::any_of(columns.begin(), columns.end(), [&](const TResultColumn& c) {
+            return c.Name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+        });
+        if (hidden)
+            continue;
+        const QByteArray probe = "SELECT " + QByteArray(name) + " FROM " + table + " LIMIT 0";
+        sqlite3_stmt* stmt = nullptr;
+        const int rc = sqlite3_prepare_v2(Db.Get(), probe.constData(), int(probe.size()), &stmt, nullptr);
+        sqlite3_finalize(stmt);
+        return rc == SQLITE_OK ? QByteArray(name) : QByteArray();
+    }
+    return {};
+}
+
 TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStatement& statement)
 {
     TCompiled compiled;
@@ -677,7 +715,7 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
         if (column == compiled.Columns.end())
             throw EDatabaseError(FormatMessage(QStringLiteral("no such column: %s"), {condition.Field}));
         const QByteArray name = QuoteIdentifier(column->Name);
-        compiled.Texts.push_back(condition.Literal.toUtf8());
+        compiled.Texts.push_back(LiteralUtf8(condition.Literal));
         // The literal as pb_like reads it back from its parameter (a lone surrogate has become
         // U+FFFD), so that the ranges are cut for the very pattern that decides the rows.
         const QString literal = QString::fromUtf8(compiled.Texts.back());
@@ -694,7 +732,8 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
         }
     }
     const std::vector<QByteArray> variants = PrefixVariants(narrowPrefix);
-    if (variants.empty()) {
+    const QByteArray rowid = variants.empty() ? QByteArray() : RowidName(table, compiled.Columns);
+    if (rowid.isEmpty()) {
         compiled.Sql += where;
         return compiled;
     }
@@ -703,18 +742,20 @@ TSqliteEngine::Impl::TCompiled TSqliteEngine::Impl::Compile(const TSelectStateme
     // variants of the prefix's first characters. On an indexed text column each variant becomes
     // one index range, read by a SELECT of its own (the matcher still decides each row, on the
     // index entry before the row is fetched); the ranges do not overlap, so the SELECTs are
-    // simply chained. Blob values sort after all text and get a range of their own.
-    const QByteArray select = compiled.Sql + where + " AND " + narrowColumn + " COLLATE BINARY";
-    compiled.Sql.clear();
+    // simply chained. Blob values sort after all text and get a range of their own. The rows are
+    // then fetched by their numbers, so that they come in the table's order, as a scan finds them.
+    const QByteArray select = "SELECT " + rowid + " FROM " + table + where + " AND " + narrowColumn + " COLLATE BINARY";
+    QByteArray ranges;
     for (const QByteArray& variant : variants) {
         compiled.Texts.push_back(variant);
         compiled.Texts.push_back(PrefixSuccessor(variant));
-        compiled.Sql += select + " >= ?" + QByteArray::number(compiled.Texts.size() - 1) + " AND " + narrowColumn
-                        + " COLLATE BINARY < ?" + QByteArray::number(compiled.Texts.size()) + " UNION ALL ";
+        ranges += select + " >= ?" + QByteArray::number(compiled.Texts.size() - 1) + " AND " + narrowColumn
+                  + " COLLATE BINARY < ?" + QByteArray::number(compiled.Texts.size()) + " UNION ALL ";
     }
     compiled.Texts.emplace_back();
     compiled.EmptyBlobs.push_back(int(compiled.Texts.size()));
-    compiled.Sql += select + " >= ?" + QByteArray::number(compiled.Texts.size());
+    ranges += select + " >= ?" + QByteArray::number(compiled.Texts.size());
+    compiled.Sql += " WHERE " + rowid + " IN (" + ranges + ")";
     return compiled;
 }
 

@@ -26,6 +26,7 @@ public:
     // Watches the cancel token (TDirectoryEngine::SetCancelToken) between SQLite's steps, so even
     // a statement that finds no row for a long time (an endless view) ends with ECancelled.
     std::unique_ptr<TResultTable> Select(const TSelectStatement& statement) override;
+    bool TypesFollowRows() const override { return true; }
 
     // How long an open or a search waits for a writer's lock (3000 ms unless set); applies to
     // engines opened afterwards.

@@ -727,3 +727,63 @@ bool TTextMatcher::MatchesUtf8(const char* data, qsizetype size) const
     }
     return fImpl->MatchUtf8Decoded(p, e);
 }
+
+namespace {
+
+// The signature bit of two characters that follow each other, both folded.
+inline std::uint32_t PairBit(char32_t first, char32_t second)
+{
+    return std::uint32_t(1) << ((std::uint32_t(first * 0x9E3779B1u) ^ std::uint32_t(second * 0x85EBCA77u)) >> 27);
+}
+
+} // namespace
+
+// Stand for the start and the end of a text in its pairs, so that a pattern anchored there (no %
+// before or after it) asks for its first or last character at that place. No code point has them.
+constexpr char32_t kTextStart = 0xFFFFFFFEu;
+constexpr char32_t kTextEnd = 0xFFFFFFFDu;
+
+std::uint32_t TTextMatcher::Signature(const char* utf8, qsizetype size)
+{
+    const TFoldTables& t = FoldTables();
+    const Byte* p = reinterpret_cast<const Byte*>(utf8);
+    const Byte* e = p + size;
+    std::uint32_t signature = 0;
+    char32_t previous = kTextStart;
+    while (p < e) {
+        const char32_t c = *p < 0x80 ? char32_t(t.Ascii[*p++]) : Fold(t, DecodeUtf8(p, e));
+        signature |= PairBit(previous, c);
+        previous = c;
+    }
+    return signature | PairBit(previous, kTextEnd);
+}
+
+std::uint32_t TTextMatcher::RequiredSignature() const
+{
+    const Impl& impl = *fImpl;
+    std::uint32_t signature = 0;
+    const auto pair = [&](char32_t first, char32_t second) {
+        if (first != kAnyOne && second != kAnyOne)
+            signature |= PairBit(first, second);
+    };
+    const auto add = [&](const TSegment& segment) {
+        for (std::size_t i = 1; i < segment.Chars.size(); ++i)
+            pair(segment.Chars[i - 1], segment.Chars[i]);
+    };
+    add(impl.Head);
+    if (impl.Exact) {
+        // The whole text: its first and last characters stand at its ends.
+        pair(kTextStart, impl.Head.Chars.empty() ? kTextEnd : impl.Head.Chars.front());
+        if (!impl.Head.Chars.empty())
+            pair(impl.Head.Chars.back(), kTextEnd);
+        return signature;
+    }
+    if (!impl.Head.Chars.empty())
+        pair(kTextStart, impl.Head.Chars.front());
+    for (const TSegment& segment : impl.Middle)
+        add(segment);
+    add(impl.Tail);
+    if (!impl.Tail.Chars.empty())
+        pair(impl.Tail.Chars.back(), kTextEnd);
+    return signature;
+}

@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 class TTextMatcher
@@ -29,6 +30,14 @@ public:
     // Bytes the compiled pattern holds; proportional to the pattern's length whatever its
     // wildcards, a row of "%" costing no more than one.
     std::size_t CompiledBytes() const;
+
+    // A 32-bit summary of the characters of a text, read and folded as the matcher reads them: one
+    // bit for each pair of characters that follow each other, the text's start and end counting as
+    // characters. A text can match only when its signature holds every bit of RequiredSignature()
+    // (that of the pairs that follow each other in the pattern with no wildcard between, its start
+    // and end among them unless a % stands there), so an index may skip any other text unread.
+    static std::uint32_t Signature(const char* utf8, qsizetype size);
+    std::uint32_t RequiredSignature() const;
 
 private:
     struct Impl;

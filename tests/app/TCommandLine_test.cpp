@@ -76,7 +76,7 @@ TEST(CommandLine, HelpIsRussianAndListsEveryOption)
     EXPECT_TRUE(help.startsWith("Запуск: phonebook [параметры]\n")) << help.toStdString();
     for (const char* option :
          {"--database", "--table", "--fio", "--fio-style", "--street", "--dom", "--kvart", "--phone", "--exact-phone",
-          "--sort", "--export", "--format", "--copy", "--copy-wait", "--help"}) {
+          "--sort", "--export", "--format", "--copy", "--copy-wait", "--batch", "--export-dir", "--help"}) {
         EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + QString::fromLatin1(option) + u' ')) << option;
     }
     for (const char* english : {"Usage", "Without options", "instead of", "show this text", "default"})

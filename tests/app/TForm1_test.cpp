@@ -225,6 +225,33 @@ TEST_F(WindowTest, AMissingDirectoryShowsTheErrorAndALaterSearchConnects)
     EXPECT_EQ(form.DBS->Columns().Items(1)->FieldName(), "vlad");
 }
 
+TEST_F(WindowTest, OncePaintedTheDirectoryIsIndexedAndSearchesAnswerAsBefore)
+{
+    WriteStandardDirectory();
+    TForm1 form(fFiles);
+    EXPECT_EQ(form.ADOConnection1.Index(), nullptr) << "nothing is read before the window is on screen";
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::qWait(50);
+    ASSERT_TRUE(form.Directory.ADOConnection1.WaitForIndex());
+    ASSERT_NE(form.ADOConnection1.Index(), nullptr);
+    form.fio_style->setCurrentIndex(1);
+    Type(form.fio, "иванов");
+    form.searchClick();
+    EXPECT_EQ(form.StatusText(), "Найдено 2 записей.");
+    // The owner ranks order the result as comparing the names did.
+    Type(form.fio, "");
+    Type(form.street, "%");
+    form.searchClick();
+    form.DBSTitleClick(form.DBS->Columns().Items(1));
+    QStringList owners;
+    for (form.ADOQuery1.MoveFirst(); !form.ADOQuery1.AtEnd(); form.ADOQuery1.MoveNext())
+        owners << form.ADOQuery1.FieldNamed("vlad")->DisplayText();
+    EXPECT_EQ(owners,
+              QStringList({"Иванов Иван Иванович", "ИВАНОВА Мария Петровна", "ООО \"Ромашка\"", "Семёнов Пётр"}));
+    EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
+}
+
 TEST_F(WindowTest, ATitleClickOrdersTheResultByThatColumn)
 {
     WriteStandardDirectory();

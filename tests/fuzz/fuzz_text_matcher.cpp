@@ -1,7 +1,8 @@
 // The matcher on any pattern and any bytes. Input: one byte choosing "like" or "=", the pattern
 // (UTF-8) up to the first zero byte, then the text's bytes. Both entry points must decide alike,
 // and as a plain reference matcher does on short inputs; the compiled pattern must stay in
-// proportion to the pattern's length.
+// proportion to the pattern's length; and a text that matches must hold every signature bit the
+// pattern asks for (the search index skips texts that do not).
 #include "FuzzCheck.h"
 #include "ReferenceMatcher.h"
 #include "TTextMatcher.h"
@@ -43,6 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<char> bytes(text, text + textSize);
     const bool utf8 = matcher.MatchesUtf8(bytes.data(), qsizetype(bytes.size()));
     FUZZ_CHECK(utf16 == utf8);
+    if (utf8)
+        FUZZ_CHECK((TTextMatcher::Signature(bytes.data(), qsizetype(bytes.size())) & matcher.RequiredSignature())
+                   == matcher.RequiredSignature());
     if (pattern.size() <= 64 && textSize <= 256)
         FUZZ_CHECK(utf16 == ReferenceMatch(pattern, op, shown));
     return 0;
