@@ -11,9 +11,12 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <memory>
+#include <numeric>
+#include <string_view>
 
 namespace {
 
@@ -289,10 +292,23 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
     server.CopyIn(QStringLiteral("COPY ") + kLoading
                   + QStringLiteral(" (numer, vlad, street, numhome, numdoor) FROM STDIN"));
     const qint64 total = rows->RowCount();
+    // The rows go to the server in the order of their owners: a search of an owner's start then
+    // reads a few neighbouring pages of the table instead of one page for each row it finds.
+    std::vector<int> order(std::size_t(rows->RowCount()));
+    std::iota(order.begin(), order.end(), 0);
+    {
+        const int owner = columns[1];
+        auto key = [&](int row) {
+            const QByteArrayView raw = rows->IsNull(row, owner) ? QByteArrayView() : rows->Raw(row, owner);
+            return std::string_view(raw.data(), std::size_t(raw.size()));
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+    }
     QByteArray chunk;
     constexpr qsizetype kChunkBytes = 1 << 20;
     chunk.reserve(kChunkBytes + 4096);
-    for (int r = 0; r < rows->RowCount(); ++r) {
+    for (int i = 0; i < rows->RowCount(); ++i) {
+        const int r = order[std::size_t(i)];
         for (std::size_t f = 0; f < kFields.size(); ++f) {
             if (f)
                 chunk += '\t';
@@ -308,7 +324,7 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
         if (chunk.size() >= kChunkBytes) {
             server.Put(chunk);
             chunk.clear();
-            report(TStage::Copying, r + 1, total);
+            report(TStage::Copying, i + 1, total);
         }
     }
     if (!chunk.isEmpty())
