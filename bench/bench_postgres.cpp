@@ -2,10 +2,11 @@
 // loader into a throwaway local server, then each kind of search the window composes, timed from
 // the statement to the open result (its RecordCount known), beside the same search on the SQLite
 // file the directory was loaded from.
-// Usage: bench_postgres ROWS [folder]
+// Usage: bench_postgres ROWS [folder [--hold]]
 //   ROWS: entries of the demo directory (10000000 for the office-sized directory);
 //   folder: where the SQLite file is kept and reused (default: the system's temporary folder).
-// The server runs with fsync off (a throwaway server); its data folder is removed at the end.
+// The server runs with fsync off (a throwaway server); its data folder is removed at the end
+// (with --hold only once standard input ends, so that its plans can be looked at meanwhile).
 
 #include "PostgresServer.h"
 #include "TADOConnection.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv)
     }
     const qint64 rows = QString::fromLocal8Bit(argv[1]).toLongLong();
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath();
+    const bool hold = argc > 3 && qstrcmp(argv[3], "--hold") == 0; // keep the server for a look at its plans
     const QString file = QDir(folder).filePath(QStringLiteral("bench_postgres_%1.sqlite").arg(rows));
     if (!QFileInfo::exists(file)) {
         std::printf("generating %s ...\n", qPrintable(file));
@@ -153,6 +155,12 @@ int main(int argc, char** argv)
         std::printf("%-30s %10d %9.1f ms %9.1f ms%s\n", search.Kind, serverCount, serverMs, fileMs,
                     serverCount == fileCount ? "" : "  (counts differ!)");
         std::fflush(stdout);
+    }
+    if (hold) {
+        std::printf("\nthe server stays at %s until standard input ends\n", qPrintable(uri));
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
     }
     return 0;
 }

@@ -686,13 +686,16 @@ std::unique_ptr<TResultTable> TPostgresEngine::Impl::Read(const TSelectStatement
             ranges = folded + " ~>=~ " + param(Utf8(start)) + " AND " + folded + " ~<~ "
                      + param(Utf8(PrefixSuccessor(start))) + " AND ";
         }
+        // With a range the expression only checks the rows the range finds: the trigram index,
+        // whose lists for the first letters of a name hold millions of rows, is kept from it.
+        const QByteArray checked = ranges.isEmpty() ? value : "(" + value + " || '')";
         if (plain == pattern) {
-            where += "(" + ranges + value + " ~ " + param(pattern.toUtf8()) + ")";
+            where += "(" + ranges + checked + " ~ " + param(pattern.toUtf8()) + ")";
         } else {
             // The plain pairs for the values without rare letter forms; every form for the others,
             // found through the partial index of such values (the expression for every form is kept
             // from the trigram index, which serves it poorly).
-            where += "((" + ranges + value + " ~ " + param(plain.toUtf8()) + ") OR ("
+            where += "((" + ranges + checked + " ~ " + param(plain.toUtf8()) + ") OR ("
                      + TPostgresEngine::VariantIndexCondition(QString::fromUtf8(value)).toUtf8() + " AND (" + value
                      + " || '') ~ " + param(pattern.toUtf8()) + "))";
         }
