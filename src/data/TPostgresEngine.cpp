@@ -684,20 +684,24 @@ std::unique_ptr<TResultTable> TPostgresEngine::Impl::Read(const TSelectStatement
         if (!start.empty()) {
             const QByteArray folded = TPostgresEngine::FoldedExpression(QString::fromUtf8(value)).toUtf8();
             ranges = folded + " ~>=~ " + param(Utf8(start)) + " AND " + folded + " ~<~ "
-                     + param(Utf8(PrefixSuccessor(start))) + " AND ";
+                     + param(Utf8(PrefixSuccessor(start)));
         }
-        // With a range the expression only checks the rows the range finds: the trigram index,
-        // whose lists for the first letters of a name hold millions of rows, is kept from it.
+        // With a range the expressions only check the rows the range finds: the trigram index,
+        // whose lists for the first letters of a name hold millions of rows, is kept from them.
+        // The range (or the values with rare letter forms) stands apart from the expressions, so
+        // that the server takes it from the indexes alone and does not fold every row again.
         const QByteArray checked = ranges.isEmpty() ? value : "(" + value + " || '')";
+        const QByteArray variants = TPostgresEngine::VariantIndexCondition(QString::fromUtf8(value)).toUtf8();
         if (plain == pattern) {
-            where += "(" + ranges + checked + " ~ " + param(pattern.toUtf8()) + ")";
+            where += "(" + (ranges.isEmpty() ? QByteArray() : ranges + " AND ") + checked + " ~ "
+                     + param(pattern.toUtf8()) + ")";
         } else {
             // The plain pairs for the values without rare letter forms; every form for the others,
             // found through the partial index of such values (the expression for every form is kept
             // from the trigram index, which serves it poorly).
-            where += "((" + ranges + checked + " ~ " + param(plain.toUtf8()) + ") OR ("
-                     + TPostgresEngine::VariantIndexCondition(QString::fromUtf8(value)).toUtf8() + " AND (" + value
-                     + " || '') ~ " + param(pattern.toUtf8()) + "))";
+            const QByteArray forms = "(" + checked + " ~ " + param(plain.toUtf8()) + " OR (" + variants + " AND ("
+                                     + value + " || '') ~ " + param(pattern.toUtf8()) + "))";
+            where += ranges.isEmpty() ? forms : "((" + ranges + ") OR " + variants + ") AND " + forms;
         }
     }
     probe.reset();
