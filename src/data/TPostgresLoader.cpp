@@ -298,11 +298,18 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
     std::iota(order.begin(), order.end(), 0);
     {
         const int owner = columns[1];
-        auto key = [&](int row) {
-            const QByteArrayView raw = rows->IsNull(row, owner) ? QByteArrayView() : rows->Raw(row, owner);
-            return std::string_view(raw.data(), std::size_t(raw.size()));
-        };
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+        std::vector<std::string_view> keys(order.size());
+        for (int row = 0; row < rows->RowCount(); ++row) {
+            if (!rows->IsNull(row, owner)) {
+                const QByteArrayView raw = rows->Raw(row, owner);
+                keys[std::size_t(row)] = std::string_view(raw.data(), std::size_t(raw.size()));
+            }
+        }
+        // Equal owners keep the source's order.
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const int c = keys[std::size_t(a)].compare(keys[std::size_t(b)]);
+            return c < 0 || (c == 0 && a < b);
+        });
     }
     QByteArray chunk;
     constexpr qsizetype kChunkBytes = 1 << 20;
