@@ -5,6 +5,7 @@ set -e
 PKGS="cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   libsqlite3-dev sqlite3
+  postgresql libpq-dev
   libxlsxwriter-dev unzip
   mdbtools mdbtools-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,6 +1,7 @@
 #include "TCommandLine.h"
 
 #include "Exception.h"
+#include "TDirectoryEngine.h"
 
 #include <QFileInfo>
 
@@ -16,9 +17,9 @@ const QStringList kBatchLineOptions = kSearchOptions + QStringList{QStringLitera
 
 // Options that say what the whole run does, given once on the program's command line.
 const QStringList kProgramOptions = {
-    QStringLiteral("--help"),  QStringLiteral("-h"),          QStringLiteral("--database"), QStringLiteral("--table"),
-    QStringLiteral("--copy"),  QStringLiteral("--copy-wait"), QStringLiteral("--export"),   QStringLiteral("--format"),
-    QStringLiteral("--batch"), QStringLiteral("--export-dir")};
+    QStringLiteral("--help"),  QStringLiteral("-h"),           QStringLiteral("--database"), QStringLiteral("--table"),
+    QStringLiteral("--copy"),  QStringLiteral("--copy-wait"),  QStringLiteral("--export"),   QStringLiteral("--format"),
+    QStringLiteral("--batch"), QStringLiteral("--export-dir"), QStringLiteral("--load-into")};
 
 const QStringList kFormats = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("htm"),
                               QStringLiteral("rtf"), QStringLiteral("xls"), QStringLiteral("xlsx")};
@@ -40,8 +41,12 @@ QString CommandLineHelp()
         "печатается число найденных записей, а результат можно упорядочить, выгрузить в файл\n"
         "и скопировать.\n"
         "\n"
-        "  --database ФАЙЛ        искать в ФАЙЛЕ (SQLite или Jet .mdb), а не в справочнике\n"
+        "  --database ФАЙЛ        искать в ФАЙЛЕ (SQLite или Jet .mdb) или на сервере PostgreSQL\n"
+        "                         (postgresql://пользователь@сервер:5432/база), а не в справочнике\n"
         "                         рядом с программой\n"
+        "  --load-into АДРЕС      скопировать таблицу kray справочника в таблицу kray на сервере\n"
+        "                         PostgreSQL (postgresql://...) с индексами для поиска, одной\n"
+        "                         транзакцией; поиск тогда не выполняется\n"
         "  --table ИМЯ            взять все строки таблицы ИМЯ вместо поиска в таблице\n"
         "                         справочника kray (параметры поиска тогда не задаются)\n"
         "  --fio ТЕКСТ            владелец\n"
@@ -106,6 +111,13 @@ TCommandLine ParseCommandLine(const QStringList& arguments, TCommandLineScope sc
             cl.Database = value(i);
             if (cl.Database.isEmpty())
                 throw Exception(QStringLiteral("Параметру --database нужно имя файла"));
+        } else if (a == QLatin1String("--load-into")) {
+            cl.LoadInto = value(i);
+            if (!IsServerDirectory(cl.LoadInto))
+                throw Exception(FormatMessage(
+                    QStringLiteral(
+                        "Параметру --load-into нужен адрес сервера PostgreSQL (postgresql://...), а не '%s'"),
+                    {DirectoryDisplayName(cl.LoadInto)}));
         } else if (a == QLatin1String("--table")) {
             cl.Table = value(i);
             // The name goes into the statement in square brackets, which it must not close.
@@ -181,6 +193,22 @@ TCommandLine ParseCommandLine(const QStringList& arguments, TCommandLineScope sc
             QStringLiteral(
                 "--table берёт все строки таблицы; параметры поиска %s относятся только к таблице справочника"),
             {searchOptions.join(QStringLiteral(", "))}));
+    if (!cl.LoadInto.isEmpty()) {
+        QStringList others = searchOptions;
+        if (!cl.Table.isEmpty())
+            others << QStringLiteral("--table");
+        if (!cl.SortField.isEmpty())
+            others << QStringLiteral("--sort");
+        if (!cl.ExportFile.isEmpty())
+            others << QStringLiteral("--export");
+        if (cl.Copy)
+            others << QStringLiteral("--copy");
+        if (!cl.BatchFile.isEmpty())
+            others << QStringLiteral("--batch");
+        if (!others.isEmpty())
+            throw Exception(FormatMessage(QStringLiteral("--load-into копирует весь справочник и задаётся без %s"),
+                                          {others.join(QStringLiteral(", "))}));
+    }
     if (!cl.BatchFile.isEmpty() && !lineOptions.isEmpty())
         throw Exception(
             FormatMessage(QStringLiteral("С --batch параметры поиска и --sort задаются в строках файла, а не в "

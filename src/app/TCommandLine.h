@@ -4,6 +4,7 @@
 //             --kvart TEXT --phone TEXT --exact-phone --sort FIELD --export FILE
 //             --format txt|csv|htm|rtf|xls --copy --copy-wait SECONDS
 //   phonebook [--database FILE] --table NAME [--sort FIELD] [--export FILE] [--copy]
+//   phonebook [--database FILE] --load-into postgresql://...
 //   phonebook [--database FILE] --batch FILE|- [--export-dir DIR [--format FORMAT]]
 
 #include "TSearchCriteria.h"
@@ -19,13 +20,14 @@ struct TCommandLine
     bool Batch = false; // any option given: run without a window
     bool Help = false;
     TSearchCriteria Criteria;
-    QString Database; // another directory file than the one beside the program
+    QString Database; // another directory file than the one beside the program, or a server URI
     QString Table;    // a whole table of that file in place of a search of the directory table
     QString SortField;
     QString ExportFile;
     QString Format;            // "txt", "csv", "htm", "rtf", "xls" or "xlsx"; empty without --export
     bool Copy = false;         // copy the result to the clipboard and hold it there
     int CopyWaitSeconds = 300; // how long at most the clipboard is held; 0 for no limit
+    QString LoadInto;          // a server URI the directory table is copied to, in place of a search
     QString BatchFile;         // a file of searches, one per line; "-" for standard input
     QString ExportDir;         // where a batch exports each line's result; empty: no export
 };

@@ -11,6 +11,7 @@
 #include "TDirectoryGrid.h"
 #include "TDirectorySearch.h"
 #include "TFontMetricsEh.h"
+#include "TPostgresLoader.h"
 #include "TProgramFiles.h"
 #include "TScopeExit.h"
 #include "TTerminalProgress.h"
@@ -25,6 +26,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -76,6 +78,52 @@ void InterruptSearch(int) noexcept
     gInterrupt.Cancel();
 }
 
+// --database names a file (taken from the current folder) or a server's URI (taken as it is).
+QString DatabaseOptionPath(const QString& option)
+{
+    return IsServerDirectory(option) ? option : QFileInfo(option).absoluteFilePath();
+}
+
+// Copies the directory the program would search into the server. On a terminal the copy shows its
+// progress as an export does, and the index stage which index is being built. Errors go to the
+// error sink.
+bool LoadInto(const TProgramFiles& files, const QString& uri)
+{
+    bool loaded = false;
+    RunHandler(nullptr, [&] {
+        const QString source = files.DatabasePath();
+        if (!IsServerDirectory(source) && !QFileInfo(source).isFile())
+            files.CheckDatabaseFound();
+        TTerminalProgress copying(stderr, QStringLiteral("Загрузка на сервер"));
+        const bool terminal = TTerminalProgress::IsTerminal(stderr);
+        bool stageShown = false;
+        auto wipeStage = [&] {
+            if (stageShown)
+                std::fprintf(stderr, "\r\033[K");
+            stageShown = false;
+        };
+        TScopeExit wipe(wipeStage);
+        const qint64 count =
+            TPostgresLoader::Load(source, uri, [&](TPostgresLoader::TStage stage, qint64 done, qint64 total) {
+                if (stage == TPostgresLoader::TStage::Copying) {
+                    copying.Update(done, total);
+                } else if (stage == TPostgresLoader::TStage::Indexing && terminal) {
+                    copying.Clear();
+                    std::fprintf(
+                        stderr, "\r\033[K%s",
+                        QStringLiteral("Построение индексов: %1 из %2").arg(done).arg(total).toLocal8Bit().constData());
+                    std::fflush(stderr);
+                    stageShown = true;
+                }
+            });
+        wipeStage();
+        std::printf("%s\n", qPrintable(FormatMessage(QStringLiteral("Загружено %s записей в справочник '%s'."),
+                                                     {QString::number(count), DirectoryDisplayName(uri)})));
+        loaded = true;
+    });
+    return loaded;
+}
+
 } // namespace
 
 TCommandLineSearch::TCommandLineSearch() : fDirectory(std::make_unique<TDirectorySearch>())
@@ -108,7 +156,7 @@ bool TCommandLineSearch::Open(const TProgramFiles& programFiles, const QString& 
     fFailed = false;
     TProgramFiles files = programFiles;
     if (!databaseOption.isEmpty())
-        files.Database = QFileInfo(databaseOption).absoluteFilePath();
+        files.Database = DatabaseOptionPath(databaseOption);
     return Step([&] {
         ConnectDirectory(*fDirectory, files);
         // A whole table shows one column per field of its own.
@@ -143,7 +191,7 @@ TCommandLineSearch::TOutcome TCommandLineSearch::Run(const TCommandLine& command
         // Stopped, or interrupted just as it ended: either way the user asked to stop.
         if (gInterrupt.IsCancelled()) {
             std::fprintf(stderr, "phonebook: %s%s\n", qPrintable(fMessagePrefix),
-                         qPrintable(ECancelled(directory.DatabasePath()).Reason()));
+                         qPrintable(ECancelled(DirectoryDisplayName(directory.DatabasePath())).Reason()));
             return TOutcome::Interrupted;
         }
     }
@@ -183,6 +231,12 @@ TCommandLineSearch::TOutcome TCommandLineSearch::Run(const TCommandLine& command
 int RunCommandLine(const TCommandLine& commandLine)
 {
     TCommandLineSearch search;
+    if (!commandLine.LoadInto.isEmpty()) {
+        TProgramFiles files = TProgramFiles::Locate(QCoreApplication::applicationFilePath());
+        if (!commandLine.Database.isEmpty())
+            files.Database = DatabaseOptionPath(commandLine.Database);
+        return LoadInto(files, commandLine.LoadInto) ? 0 : 1;
+    }
     if (!search.Open(TProgramFiles::Locate(QCoreApplication::applicationFilePath()), commandLine.Database,
                      !commandLine.Table.isEmpty()))
         return 1;

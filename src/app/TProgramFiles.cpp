@@ -1,6 +1,8 @@
 #include "TProgramFiles.h"
 
 #include "Exception.h"
+#include "TDirectoryEngine.h"
+#include "TIniFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,12 +100,24 @@ QString TProgramFiles::SettingsPath() const
 
 QString TProgramFiles::DatabasePath() const
 {
-    return Database.isEmpty() ? FirstExisting(DatabasePlaces()) : Database;
+    if (!Database.isEmpty())
+        return Database;
+    const QString configured = ConfiguredDatabase();
+    return configured.isEmpty() ? FirstExisting(DatabasePlaces()) : configured;
+}
+
+QString TProgramFiles::ConfiguredDatabase() const
+{
+    const QString settings = SettingsPath();
+    const QString value = ReadProfileString(settings, QStringLiteral("main"), QStringLiteral("database"), QString());
+    if (value.isEmpty() || IsServerDirectory(value) || QDir::isAbsolutePath(value))
+        return value;
+    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(settings).absolutePath() + u'/' + value));
 }
 
 void TProgramFiles::CheckDatabaseFound() const
 {
-    if (!Database.isEmpty() || OtherDatabasePlaces.isEmpty())
+    if (!Database.isEmpty() || OtherDatabasePlaces.isEmpty() || !ConfiguredDatabase().isEmpty())
         return;
     const QStringList places = DatabasePlaces();
     if (QFileInfo(FirstExisting(places)).isFile())

@@ -9,7 +9,8 @@
 //   settings:  beside, $XDG_CONFIG_HOME/phonebook/phonebook.ini (~/.config), /etc/phonebook/phonebook.ini
 //   directory: beside, $XDG_DATA_HOME/phonebook/phonebook.mdb (~/.local/share), then
 //              <each folder of $XDG_DATA_DIRS>/phonebook/phonebook.mdb (/usr/local/share:/usr/share)
-// The first file that exists is taken.
+// The first file that exists is taken, unless the settings file names the directory ([main] key
+// "database": a file, relative to the settings file's folder, or a PostgreSQL URI).
 
 #include <QString>
 #include <QStringList>
@@ -34,8 +35,11 @@ struct TProgramFiles
     // The first place that holds a file; the one beside the program when none does.
     QString SettingsPath() const;
     QString DatabasePath() const;
+    // The directory the settings file names (a file path made absolute, or a URI as written);
+    // empty when it names none.
+    QString ConfiguredDatabase() const;
     // Raises EDatabaseError naming every place looked in when the directory is in none of them.
-    // A directory given outright (Database), or looked for beside the program only, is left to the
-    // engine, whose message names the one file.
+    // A directory given outright (Database, or the settings file), or looked for beside the program
+    // only, is left to the engine, whose message names the one file or server.
     void CheckDatabaseFound() const;
 };

@@ -151,6 +151,12 @@ void TADOConnection::Open()
         throw EDatabaseError(
             FormatMessage(QStringLiteral("В строке подключения не указан файл базы данных (Data Source): '%s'."),
                           {fConnectionString}));
+    // A directory on a server is searched there: its own indexes serve it, and it may be far too
+    // large to be held in memory on every desk.
+    if (IsServerDirectory(path)) {
+        fEngine = OpenDirectoryEngine(path);
+        return;
+    }
     auto indexed = std::make_unique<TIndexedEngine>(OpenDirectoryEngine(path), path);
     fIndexed = indexed.get();
     fEngine = std::move(indexed);

@@ -64,7 +64,13 @@ private:
     TCancelToken* fCancelToken = nullptr;
 };
 
-// Opens the database file at path with the engine its format needs, read-only. Throws
-// EDatabaseError saying what is wrong with the file (missing, a folder, unreadable, empty, a
-// format no engine here reads).
+// Opens the database file at path with the engine its format needs, read-only, or connects to the
+// server a PostgreSQL URI names. Throws EDatabaseError saying what is wrong with the file
+// (missing, a folder, unreadable, empty, a format no engine here reads) or the server's message.
 std::unique_ptr<TDirectoryEngine> OpenDirectoryEngine(const QString& path);
+
+// Whether a directory's name is a PostgreSQL connection URI ("postgresql://..." or
+// "postgres://...") rather than a file.
+bool IsServerDirectory(const QString& path);
+// The directory's name as messages show it: a file as given, a URI without any password in it.
+QString DirectoryDisplayName(const QString& path);
