@@ -262,7 +262,9 @@ qint64 TPostgresLoader::Load(const QString& source, const QString& uri, const TP
     TLoadConnection helper(uri, name);
     for (TLoadConnection* c : {&server, &helper}) {
         c->Exec(QStringLiteral("SET client_min_messages = warning"));
-        c->Exec(QStringLiteral("SET maintenance_work_mem = '256MB'"));
+        // A trigram index of ten million owners is built in memory by parts: the more room, the
+        // fewer parts to merge (the load's longest step).
+        c->Exec(QStringLiteral("SET maintenance_work_mem = '1GB'"));
     }
     // One load at a time: a second one waits here for the first to end.
     server.Exec(QStringLiteral("SELECT pg_advisory_lock(hashtext('phonebook: load kray'))"));
