@@ -74,16 +74,7 @@ QString TADOQuery::StoredText(int row, int field) const
 
 bool TADOQuery::HasUtf8Text(int field) const
 {
-    switch (fResult->Columns().at(std::size_t(field)).DataType) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString:
-    case ftMemo:
-    case ftFmtMemo:
-        return true;
-    default:
-        return false;
-    }
+    return IsTextFieldType(fResult->Columns().at(std::size_t(field)).DataType);
 }
 
 QByteArrayView TADOQuery::StoredUtf8(int row, int field) const

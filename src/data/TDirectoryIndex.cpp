@@ -22,20 +22,6 @@ constexpr std::uint32_t kParallelRows = 200000;
 // Rows between two looks at the cancel token.
 constexpr std::uint32_t kCancelCheckRows = 1u << 16;
 
-bool IsTextType(TFieldType type)
-{
-    switch (type) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString:
-    case ftMemo:
-    case ftFmtMemo:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Ranks of one column's values: rows sorted as the record set sorts them, then numbered, a value
 // that compares equal to the one before taking its number.
 TPlainBuffer<std::uint32_t> SortRanks(const TResultTable& rows, int column)
@@ -89,7 +75,7 @@ TDirectoryIndex::TDirectoryIndex(QString table, std::unique_ptr<TResultTable> ro
     fWideSignatures.resize(std::size_t(columns));
     std::vector<std::size_t> columnBytes(std::size_t(columns), 0);
     for (int column = 0; column < columns; ++column) {
-        if (!IsTextType(rows->Columns()[std::size_t(column)].DataType))
+        if (!IsTextFieldType(rows->Columns()[std::size_t(column)].DataType))
             continue;
         fText[std::size_t(column)] = true;
         for (int row = 0; row < count; ++row)

@@ -25,9 +25,6 @@ public:
     TDirectoryIndex(QString table, std::unique_ptr<TResultTable> rows, const QStringList& rankedColumns,
                     const TCancelToken* token, const QString& path);
 
-    const QString& Table() const { return fTable; }
-    int RowCount() const { return fRows->RowCount(); }
-
     // Whether the statement is a search of the indexed table with every condition on one of its
     // text columns; Select answers only such statements.
     bool Answers(const TSelectStatement& statement) const;

@@ -134,18 +134,23 @@ bool TField::IsBlank() const
     return fDataSet->ReadIsNull(fIndex);
 }
 
-QString TField::PlainText() const
+bool IsTextFieldType(TFieldType type)
 {
-    switch (fDataType) {
+    switch (type) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
     case ftMemo:
     case ftFmtMemo:
-        return fDataSet->ReadText(fIndex);
+        return true;
     default:
-        return FieldValueText(fDataType, Value());
+        return false;
     }
+}
+
+QString TField::PlainText() const
+{
+    return IsTextFieldType(fDataType) ? fDataSet->ReadText(fIndex) : FieldValueText(fDataType, Value());
 }
 
 bool TField::DisplayTextUtf8(QByteArrayView& utf8) const

@@ -58,6 +58,9 @@ QString FieldTypeName(TFieldType type);
 // engines compare conditions on non-text columns with it.
 QString FieldValueText(TFieldType type, const QVariant& value);
 
+// The text types: their values are kept as UTF-8 and read back as text (memos among them).
+bool IsTextFieldType(TFieldType type);
+
 enum TFieldKind
 {
     fkData,

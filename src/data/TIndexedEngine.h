@@ -40,8 +40,6 @@ public:
     // Why the last build failed (empty: it did not fail).
     QString IndexError() const;
 
-    TDirectoryEngine& Engine() { return *fEngine; }
-
 private:
     struct TFingerprint;
     void StartBuild();

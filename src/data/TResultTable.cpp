@@ -296,14 +296,6 @@ std::unique_ptr<TResultTable> TResultTable::View(std::shared_ptr<const TResultTa
 {
     auto view = std::make_unique<TResultTable>(base->Columns());
     view->fRows = int(rows.size());
-    if (base->fBase) { // a view of a view looks through to the table itself
-        TPlainBuffer<std::uint32_t> through;
-        through.reserve(rows.size());
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            through.push_back(base->fBaseRows[rows[i]]);
-        rows = std::move(through);
-        base = base->fBase;
-    }
     view->fBaseRows = std::move(rows);
     view->fBaseRows.shrink_to_fit();
     view->fBase = std::move(base);

@@ -127,7 +127,8 @@ public:
     explicit TResultTable(std::vector<TResultColumn> columns);
 
     // A result made of some rows of another, in the given order, without copying them: what an
-    // index answers. The base is shared and must not change any more.
+    // index answers. The base is a table of its own (not a view), shared, and must not change any
+    // more.
     static std::unique_ptr<TResultTable> View(std::shared_ptr<const TResultTable> base,
                                               TPlainBuffer<std::uint32_t> rows);
     // The row of the base a row of a view stands for (the row itself in a table of its own).

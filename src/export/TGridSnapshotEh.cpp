@@ -45,21 +45,6 @@ bool IsIntegral(const QVariant& v)
     }
 }
 
-// Text types kept as the engine keeps them: UTF-8, read back without a QString.
-bool IsUtf8Type(TFieldType type)
-{
-    switch (type) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString:
-    case ftMemo:
-    case ftFmtMemo:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // One value of the record read now, into the table column of the same type.
 void KeepValue(TResultTable& table, const TField* field)
 {
@@ -68,7 +53,7 @@ void KeepValue(TResultTable& table, const TField* field)
         return;
     }
     QByteArrayView utf8;
-    if (IsUtf8Type(field->DataType()) && field->DisplayTextUtf8(utf8)) {
+    if (IsTextFieldType(field->DataType()) && field->DisplayTextUtf8(utf8)) {
         // A value the typed stream cannot count is refused at the time of the copy, as before.
         if (utf8.size() > kLargestValue)
             throw TSnapshotRefusedEh();
@@ -177,7 +162,10 @@ protected:
     QVariant StoredValue(int row, int field) const override { return fTable->Value(row, field); }
     bool StoredIsNull(int row, int field) const override { return fTable->IsNull(row, field); }
     QString StoredText(int row, int field) const override { return fTable->Text(row, field); }
-    bool HasUtf8Text(int field) const override { return IsUtf8Type(fTable->Columns().at(std::size_t(field)).DataType); }
+    bool HasUtf8Text(int field) const override
+    {
+        return IsTextFieldType(fTable->Columns().at(std::size_t(field)).DataType);
+    }
     QByteArrayView StoredUtf8(int row, int field) const override { return fTable->Raw(row, field); }
 
 private:
